@@ -1,0 +1,250 @@
+#include "protocol/CommandChannel.h"
+
+#include "app/Notifier.h"
+#include "protocol/Base64.h"
+#include "protocol/ListenReply.h"
+#include "protocol/SocketWait.h"
+
+#include <arpa/inet.h>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
+
+namespace orva {
+
+using detail::StopWaker;
+using detail::UniqueFd;
+using detail::WaitReadable;
+using detail::WaitResult;
+using Clock = std::chrono::steady_clock;
+
+CommandChannel& CommandChannel::Instance() {
+    // Never destroyed: workers may still be exchanging while the process ends.
+    static CommandChannel* channel = new CommandChannel();
+    return *channel;
+}
+
+int CommandChannel::SetAddress(const std::string& address) {
+    std::lock_guard lock(addressMutex_);
+    address_ = address;
+    return 0;
+}
+int CommandChannel::SetPort(int port) {
+    port_ = port;
+    return 0;
+}
+int CommandChannel::SetReplyTimeout(int seconds) {
+    replyTimeout_ = seconds;
+    return 0;
+}
+int CommandChannel::SetListenTime(int seconds) {
+    listenTime_ = seconds;
+    return 0;
+}
+std::string CommandChannel::Address() const {
+    std::lock_guard lock(addressMutex_);
+    return address_;
+}
+int CommandChannel::Port() const {
+    return port_;
+}
+int CommandChannel::ReplyTimeout() const {
+    return replyTimeout_;
+}
+int CommandChannel::ListenTime() const {
+    return listenTime_;
+}
+
+namespace {
+
+// One exchange from socket creation to the end of the pause: what Transact and SendAndListen share.
+// Owns the socket, so it is closed on every path.
+class Exchange {
+public:
+    explicit Exchange(std::stop_token stop) : waker_(std::move(stop)) {}
+
+    // Creates the socket, sends the command and pauses. False with errorText set on failure.
+    bool start(const std::string& command, const std::string& address, int port, int replyTimeout, bool bigBuffer,
+               std::string& errorText) {
+        if (waker_.stopRequested())
+            return fail(errorText, CommandChannel::kStopped);
+        socket_ = UniqueFd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        if (!socket_.valid())
+            return fail(errorText, CommandChannel::kSocketError);
+        const int on = 1;
+        if (::setsockopt(socket_.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+            return fail(errorText, CommandChannel::kBroadcastError);
+        if (bigBuffer) {
+            // A whole segment answers a broadcast at once; the default buffer drops most of a burst.
+            // As root the system limit does not apply; otherwise take what the limit allows.
+            const int size = CommandChannel::kListenSocketBuffer;
+            if (::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+                ::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        }
+
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        // Anything but dotted-decimal IPv4 is refused rather than sent to an address nobody named.
+        if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1)
+            return fail(errorText, CommandChannel::kSendError);
+
+        // The command bytes, ending at the first zero byte, as they would stand in the zero-filled buffer.
+        std::array<char, CommandChannel::kCommandBufferSize> buffer{};
+        std::memcpy(buffer.data(), command.data(), command.size());
+        const std::string payload = Base64Encode(std::string_view(buffer.data(), std::strlen(buffer.data())));
+        const ssize_t sent = ::sendto(socket_.get(), payload.data(), payload.size(), 0,
+                                      reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        if (sent < 0 || static_cast<size_t>(sent) != payload.size())
+            return fail(errorText, CommandChannel::kSendError);
+
+        if (!waker_.ok())
+            return fail(errorText, CommandChannel::kTimeoutError);
+        receiveWait_ = std::chrono::milliseconds(static_cast<long long>(replyTimeout) * 1000);
+
+        const auto pauseEnd = Clock::now() + std::chrono::milliseconds(CommandChannel::kPauseMilliseconds);
+        if (WaitReadable(-1, waker_, pauseEnd) == WaitResult::Stopped)
+            return fail(errorText, CommandChannel::kStopped);
+        return true;
+    }
+
+    enum class Received { Reply, Failed, Stopped };
+
+    // Receives one datagram into the zero-filled 800-byte buffer; `bytes` is what arrived.
+    Received receive(std::string& bytes) {
+        std::optional<Clock::time_point> deadline;
+        // A receive time-out of 0 waits without limit, as the socket option would.
+        if (receiveWait_.count() > 0)
+            deadline = Clock::now() + receiveWait_;
+        switch (WaitReadable(socket_.get(), waker_, deadline)) {
+        case WaitResult::Ready:
+            break;
+        case WaitResult::Stopped:
+            return Received::Stopped;
+        case WaitResult::TimedOut:
+        case WaitResult::Failed:
+            return Received::Failed;
+        }
+        std::array<char, CommandChannel::kReceiveBufferSize> buffer{};
+        // MSG_TRUNC gives the datagram's real length, so a longer one is seen (and consumed) as a failure.
+        const ssize_t n =
+            ::recvfrom(socket_.get(), buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT, nullptr, nullptr);
+        if (n < 0 || static_cast<size_t>(n) > buffer.size())
+            return Received::Failed;
+        bytes.assign(buffer.data(), static_cast<size_t>(n));
+        return Received::Reply;
+    }
+
+private:
+    static bool fail(std::string& errorText, const char* text) {
+        errorText = text;
+        return false;
+    }
+
+    StopWaker waker_;
+    UniqueFd socket_;
+    std::chrono::milliseconds receiveWait_{0};
+};
+
+// Base64 payload to reply text: the decoded bytes up to the first zero byte, bytes 128-255 as they are.
+bool DecodeReply(const std::string& payload, std::string& text) {
+    std::string decoded;
+    if (!Base64Decode(payload, decoded))
+        return false;
+    const size_t nul = decoded.find('\0');
+    if (nul != std::string::npos)
+        decoded.resize(nul);
+    text = std::move(decoded);
+    return true;
+}
+
+bool CommandFits(const std::string& command, std::string& errorText) {
+    // The command buffer keeps one byte for its terminator.
+    if (command.empty() || command.size() >= CommandChannel::kCommandBufferSize) {
+        errorText = CommandChannel::kBadArgument;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int CommandChannel::Transact(std::string command, std::string& replyText, std::string& errorText, int waitFlag,
+                             std::stop_token stop) {
+    const int replyTimeout = ReplyTimeout();
+    if (replyTimeout < 0) {
+        notifier().messageBox(kReplyTimeoutNotSet);
+        return -1;
+    }
+    if (!CommandFits(command, errorText))
+        return -1;
+
+    Exchange exchange(std::move(stop));
+    if (!exchange.start(command, Address(), Port(), replyTimeout, false, errorText))
+        return -1;
+    if (waitFlag != 1)
+        return 0;
+
+    std::string payload;
+    switch (exchange.receive(payload)) {
+    case Exchange::Received::Stopped:
+        errorText = kStopped;
+        return -1;
+    case Exchange::Received::Failed:
+        errorText = kReceiveError;
+        return -1;
+    case Exchange::Received::Reply:
+        // A reply that does not decode leaves the reply text as it was.
+        DecodeReply(payload, replyText);
+        return 0;
+    }
+    return 0;
+}
+
+int CommandChannel::SendAndListen(std::string command, const ListenCallback& onReply, std::string& errorText,
+                                  std::stop_token stop) {
+    const int replyTimeout = ReplyTimeout();
+    if (replyTimeout < 0) {
+        notifier().messageBox(kReplyTimeoutNotSet);
+        return -1;
+    }
+    if (ListenTime() < 0) {
+        notifier().messageBox(kListenTimeNotSet);
+        return -1;
+    }
+    if (!CommandFits(command, errorText))
+        return -1;
+
+    Exchange exchange(std::move(stop));
+    if (!exchange.start(command, Address(), Port(), replyTimeout, true, errorText))
+        return -1;
+
+    const auto start = Clock::now();
+    // The listen time is read again on every pass; its end is only tested between receives.
+    while (Clock::now() - start < std::chrono::milliseconds(static_cast<long long>(ListenTime()) * 1000)) {
+        std::string payload;
+        switch (exchange.receive(payload)) {
+        case Exchange::Received::Stopped:
+            errorText = kStopped;
+            return -1;
+        case Exchange::Received::Failed:
+            errorText = kReceiveError;
+            continue;
+        case Exchange::Received::Reply:
+            break;
+        }
+        std::string text;
+        if (!DecodeReply(payload, text))
+            continue;
+        SetLastListenReply(text);
+        if (onReply)
+            onReply(text);
+    }
+    return 0;
+}
+
+} // namespace orva

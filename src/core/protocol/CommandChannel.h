@@ -1,0 +1,80 @@
+#pragma once
+// The single UDP transport to the gateways. A command travels as the Base64 text of its bytes in one
+// datagram; a reply is one datagram holding the Base64 text of a reply line. Every exchange opens its
+// own socket and closes it again before returning, on every path.
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <string>
+
+namespace orva {
+
+// Called once per decoded reply of a broadcast exchange, in arrival order, on the exchanging thread.
+// The exchange waits until the callback returns.
+using ListenCallback = std::function<void(const std::string& reply)>;
+
+class CommandChannel {
+public:
+    // Error texts of a failed exchange. They read the same in both languages.
+    static constexpr const char* kBadArgument = "输入参数错误";
+    static constexpr const char* kSocketError = "create socket error!\n";
+    static constexpr const char* kBroadcastError = "setsockopt: set SO_BROADCAST error!\n";
+    static constexpr const char* kBufferError = "send_data malloc error!\n";
+    static constexpr const char* kSendError = "sendto data error!\n";
+    static constexpr const char* kTimeoutError = "设置失败!\n";
+    static constexpr const char* kReceiveError = "recvfrom data error!\n";
+    // A stop request ended the exchange: whatever was under way was abandoned.
+    static constexpr const char* kStopped = "stopped\n";
+    // Shown (not returned) when a time-out was never set.
+    static constexpr const char* kReplyTimeoutNotSet = "未正确设置超时";
+    static constexpr const char* kListenTimeNotSet = "未正确设置等待监听的超时";
+
+    // Command bytes are built in a zero-filled buffer of this size, so a command is at most 255 bytes.
+    static constexpr size_t kCommandBufferSize = 256;
+    // Receive buffer of one reply datagram; a longer datagram is a failed receive.
+    static constexpr size_t kReceiveBufferSize = 800;
+    // Pause between sending and the first receive.
+    static constexpr int kPauseMilliseconds = 100;
+    // Socket receive buffer asked for by SendAndListen, so a whole segment answering at once fits.
+    static constexpr int kListenSocketBuffer = 4 * 1024 * 1024;
+
+    static CommandChannel& Instance();
+
+    // Setters never validate; they return 0. Fields may be set from any thread.
+    int SetAddress(const std::string& address);
+    int SetPort(int port);
+    int SetReplyTimeout(int seconds);
+    int SetListenTime(int seconds);
+    std::string Address() const;
+    int Port() const;
+    int ReplyTimeout() const;
+    int ListenTime() const;
+
+    // Sends one command and, when waitFlag is exactly 1, waits up to the reply time-out for one reply.
+    // 0 on success (also when the reply did not decode: replyText is then left as it was), -1 on
+    // failure with errorText set. A negative reply time-out shows a message box and leaves errorText
+    // alone. A reply time-out of 0 waits without limit (until a reply or a stop request). A command
+    // over 255 bytes is refused like an empty one. An address that is not dotted-decimal IPv4 sends
+    // nothing and fails with kSendError. A stop request abandons the exchange at once: -1, kStopped.
+    int Transact(std::string command, std::string& replyText, std::string& errorText, int waitFlag,
+                 std::stop_token stop = {});
+
+    // Sends one command (usually to a broadcast address), then hands every reply that decodes to
+    // onReply until the listen time has passed (re-read on every pass; the last receive may run one
+    // reply time-out over it). 0 once the listen time has passed, even if receives failed (errorText
+    // then holds kReceiveError); -1 if the exchange did not start or was stopped (kStopped).
+    int SendAndListen(std::string command, const ListenCallback& onReply, std::string& errorText,
+                      std::stop_token stop = {});
+
+private:
+    CommandChannel() = default;
+
+    mutable std::mutex addressMutex_;
+    std::string address_ = "192.168.1.1";
+    std::atomic<int> port_{7999};
+    std::atomic<int> replyTimeout_{-1};
+    std::atomic<int> listenTime_{-1};
+};
+
+} // namespace orva
