@@ -1,0 +1,86 @@
+#include "web/HttpClient.h"
+
+#include "web/HttpCurl.h"
+#include "web/Utf8.h"
+
+namespace orva {
+
+namespace {
+
+size_t collect(char* data, size_t size, size_t count, void* user) {
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+} // namespace
+
+CHttpClient::CHttpClient(std::string userAgent, HttpOptions options)
+    : userAgent_(std::move(userAgent)), options_(std::move(options)) {}
+
+CHttpClient::~CHttpClient() = default;
+
+int CHttpClient::Post(const std::string& url, const std::string& body, std::string& reply) {
+    return Request("POST", url, body, reply);
+}
+
+int CHttpClient::Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply) {
+    reply.clear();
+    if (!http::IsFetchableUrl(url))
+        return kFailed;
+    http::Easy easy = http::NewEasy();
+    if (!easy)
+        return kFailed;
+    CURL* h = easy.get();
+
+    // The services take the body as it is: no form content type, no 100-continue round trip.
+    http::Slist headers;
+    const auto addHeader = [&headers](const char* line) {
+        curl_slist* l = curl_slist_append(headers.get(), line);
+        if (!l)
+            return false;
+        (void)headers.release(); // now owned through the longer list
+        headers.reset(l);
+        return true;
+    };
+    bool ok = addHeader("Accept: text/*") && addHeader("Content-Type:") && addHeader("Expect:");
+    // The client's own agent text is the request's User-Agent; the fixed one only fills in for none.
+    if (userAgent_.empty())
+        ok = ok && addHeader("User-Agent: Client");
+
+    std::string received;
+    std::string caBlob;
+    ok = ok && http::ApplyCommon(h, url) && http::ApplyTls(h, options_, caBlob) &&
+         curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
+         curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count())) == CURLE_OK &&
+         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK &&
+         curl_easy_setopt(h, CURLOPT_WRITEDATA, &received) == CURLE_OK;
+    if (ok && !userAgent_.empty())
+        ok = curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent_.c_str()) == CURLE_OK;
+    if (ok && verb == "POST") {
+        ok = curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
+             curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK;
+    } else if (ok && verb == "GET" && body.empty()) {
+        ok = curl_easy_setopt(h, CURLOPT_HTTPGET, 1L) == CURLE_OK;
+    } else if (ok) {
+        ok = curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb.c_str()) == CURLE_OK;
+        if (ok && !body.empty())
+            ok = curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
+                 curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK;
+    }
+    if (!ok)
+        return kFailed;
+
+    const CURLcode rc = curl_easy_perform(h);
+    if (rc == CURLE_OPERATION_TIMEDOUT)
+        return kTimedOut;
+    if (rc != CURLE_OK)
+        return kFailed;
+    // Whatever the status, the body is the answer; a NUL ends it.
+    const size_t nul = received.find('\0');
+    if (nul != std::string::npos)
+        received.resize(nul);
+    reply = Utf8Sanitize(received);
+    return kOk;
+}
+
+} // namespace orva

@@ -1,0 +1,47 @@
+#pragma once
+// The tool's one way of talking HTTP: post a text body and read the reply, or fetch a file.
+// Every caller makes its own client on its own thread, uses it for one request and drops it.
+#include "web/HttpOptions.h"
+
+#include <string>
+
+namespace orva {
+
+class CHttpClient {
+public:
+    // Results of Request/Post. Callers look at the reply rather than the result: an empty reply
+    // means no answer.
+    static constexpr int kOk = 0;       // sent, reply body read whatever the HTTP status
+    static constexpr int kFailed = 1;   // not an http/https URL, or the request failed (TLS included)
+    static constexpr int kTimedOut = 2; // no complete answer within the time-out
+
+    static constexpr const char* kDefaultUserAgent =
+        "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
+
+    // Options from the settings (HttpTimeout, TlsVerify, CaFile).
+    explicit CHttpClient(std::string userAgent = kDefaultUserAgent);
+    CHttpClient(std::string userAgent, HttpOptions options);
+    virtual ~CHttpClient();
+
+    CHttpClient(const CHttpClient&) = delete;
+    CHttpClient& operator=(const CHttpClient&) = delete;
+
+    // Request("POST", url, body, reply).
+    int Post(const std::string& url, const std::string& body, std::string& reply);
+    // Sends `body` (UTF-8) with `verb`; `reply` gets the reply body up to its first NUL byte, as
+    // UTF-8 (malformed bytes become U+FFFD), or "" on any failure.
+    int Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply);
+
+    // Fetches url into path. True only when the server answered 200 with a Content-Length above 0 and
+    // the whole body arrived; the file is then replaced in one step. On every failure an existing file
+    // at path is left as it was and no new file appears.
+    bool Download(const std::string& url, const std::string& path);
+
+    const HttpOptions& options() const { return options_; }
+
+private:
+    std::string userAgent_;
+    HttpOptions options_;
+};
+
+} // namespace orva
