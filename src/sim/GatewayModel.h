@@ -1,0 +1,43 @@
+#pragma once
+// What a gateway answers to each maintenance command, before the answer goes on the wire.
+#include "Options.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orva::sim {
+
+inline constexpr uint16_t kIdentityPort = 7998; // connection, identity, software checks, restore
+inline constexpr uint16_t kHardwarePort = 7999;
+inline constexpr uint16_t kUpgradeQueryPort = 50003;
+inline constexpr uint16_t kImagePort = 54321; // image datagrams and the cancel, never answered
+inline constexpr uint16_t kPorts[] = {kIdentityPort, kHardwarePort, kUpgradeQueryPort, kImagePort};
+
+// A status word followed by blank-separated NAME=VALUE fields.
+struct ReplyLine {
+    std::string status;
+    std::vector<std::pair<std::string, std::string>> fields;
+
+    void set(const std::string& name, const std::string& value);
+    void drop(const std::string& name);
+    std::string text() const;
+};
+
+// One datagram to send back, already in wire form (normally Base64 of a reply line).
+struct Answer {
+    std::string payload;
+    int delayMs = 0;
+    int gateway = 1;
+};
+
+// Serial number of the k-th simulated gateway (1-based): SN, SN-2, SN-3, ...
+std::string SerialNumber(const Options& options, int k);
+
+// The answers of every simulated gateway to `command` received on `port`, overrides applied.
+// Empty when nobody answers.
+std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, const Options& options,
+                                  const std::vector<Override>& overrides);
+
+} // namespace orva::sim

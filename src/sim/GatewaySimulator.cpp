@@ -1,0 +1,276 @@
+#include "GatewaySimulator.h"
+
+#include "GatewayModel.h"
+#include "LoopbackAddress.h"
+#include "protocol/Base64.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace orva::sim {
+namespace {
+
+std::string localTimeText() {
+    auto now = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(now);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    char buf[40];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
+    char out[48];
+    std::snprintf(out, sizeof out, "%s.%03d", buf, static_cast<int>(ms));
+    return out;
+}
+
+std::string hexHead(const std::string& bytes, size_t n = 16) {
+    static const char* kDigits = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < bytes.size() && i < n; ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+bool printableAscii(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
+sockaddr_in makeAddress(uint32_t hostOrder, uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(hostOrder);
+    a.sin_port = htons(port);
+    return a;
+}
+
+} // namespace
+
+GatewaySimulator::GatewaySimulator(Options options) : options_(std::move(options)), overrides_(options_.overrides) {}
+
+GatewaySimulator::~GatewaySimulator() {
+    stop();
+}
+
+std::string GatewaySimulator::address() const {
+    return FormatIpv4(address_);
+}
+
+std::string GatewaySimulator::segmentAddress() const {
+    return FormatIpv4(SegmentBroadcast(address_));
+}
+
+std::string GatewaySimulator::listeningLine() const {
+    std::string line = "orva-gateway-sim listening on " + address() + " (segment " + segmentAddress() + ", ports";
+    for (auto p : kPorts)
+        line += " " + std::to_string(p);
+    line += ", " + std::to_string(options_.gateways) + (options_.gateways == 1 ? " gateway" : " gateways");
+    line += ", model " + options_.model + ", sn " + options_.sn + ")";
+    return line;
+}
+
+void GatewaySimulator::addOverride(const Override& o) {
+    std::lock_guard lock(overridesMutex_);
+    overrides_.push_back(o);
+}
+
+void GatewaySimulator::setOverrides(std::vector<Override> overrides) {
+    std::lock_guard lock(overridesMutex_);
+    overrides_ = std::move(overrides);
+}
+
+void GatewaySimulator::clearOverrides() {
+    std::lock_guard lock(overridesMutex_);
+    overrides_.clear();
+}
+
+bool GatewaySimulator::start(std::string& error) {
+    if (running()) {
+        error = "already running";
+        return false;
+    }
+    uint32_t addr = 0;
+    if (!ParseIpv4(options_.address, addr)) {
+        error = "'" + options_.address + "' is not a dotted-decimal IPv4 address";
+        return false;
+    }
+    if (!IsLoopback(addr)) {
+        error = "refusing to bind " + options_.address + ": only loopback addresses (127.0.0.0/8) are allowed";
+        return false;
+    }
+    if (options_.gateways < 1) {
+        error = "the number of gateways must be at least 1";
+        return false;
+    }
+    address_ = addr;
+    if (!options_.journalFile.empty() && !journal_.openFile(options_.journalFile)) {
+        error = "cannot open journal file " + options_.journalFile;
+        return false;
+    }
+
+    std::vector<uint32_t> addresses{addr};
+    if (SegmentBroadcast(addr) != addr)
+        addresses.push_back(SegmentBroadcast(addr));
+    for (uint16_t port : kPorts) {
+        int replyFd = -1;
+        for (uint32_t a : addresses) {
+            int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (fd < 0) {
+                error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
+                closeSockets();
+                return false;
+            }
+            int on = 1;
+            ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+            sockaddr_in sa = makeAddress(a, port);
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+                error = "cannot bind " + FormatIpv4(a) + ":" + std::to_string(port) + ": " + std::strerror(errno);
+                ::close(fd);
+                closeSockets();
+                return false;
+            }
+            if (replyFd < 0)
+                replyFd = fd;
+            sockets_.push_back(Socket{fd, port, a, replyFd});
+        }
+    }
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+        error = std::string("cannot create an event descriptor: ") + std::strerror(errno);
+        closeSockets();
+        return false;
+    }
+    worker_ = std::jthread([this](std::stop_token st) { serve(st); });
+    return true;
+}
+
+void GatewaySimulator::stop() {
+    if (worker_.joinable()) {
+        worker_.request_stop();
+        uint64_t one = 1;
+        [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+        worker_.join();
+    }
+    closeSockets();
+}
+
+void GatewaySimulator::closeSockets() {
+    for (auto& s : sockets_)
+        ::close(s.fd);
+    sockets_.clear();
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+    wakeFd_ = -1;
+}
+
+void GatewaySimulator::sendPending(const Pending& p) {
+    sockaddr_in to = makeAddress(p.address, p.port);
+    // A lost answer is what a real network does too; the peer's time-out handles it.
+    [[maybe_unused]] auto n =
+        ::sendto(p.fd, p.payload.data(), p.payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+void GatewaySimulator::serve(std::stop_token stop) {
+    std::vector<pollfd> fds;
+    for (const auto& s : sockets_)
+        fds.push_back(pollfd{s.fd, POLLIN, 0});
+    fds.push_back(pollfd{wakeFd_, POLLIN, 0});
+    std::vector<Pending> pending; // kept ordered by due time
+    std::string buffer(65536, '\0');
+
+    while (!stop.stop_requested()) {
+        int timeoutMs = -1;
+        if (!pending.empty()) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pending.front().due -
+                                                                              std::chrono::steady_clock::now());
+            timeoutMs = static_cast<int>(std::max<long long>(0, left.count() + 1));
+        }
+        int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        auto now = std::chrono::steady_clock::now();
+        while (!pending.empty() && pending.front().due <= now) {
+            sendPending(pending.front());
+            pending.erase(pending.begin());
+        }
+        if (ready <= 0)
+            continue;
+        for (size_t i = 0; i < sockets_.size(); ++i) {
+            if (!(fds[i].revents & POLLIN))
+                continue;
+            for (;;) {
+                sockaddr_in from{};
+                socklen_t fromLen = sizeof from;
+                ssize_t n = ::recvfrom(sockets_[i].fd, buffer.data(), buffer.size(), 0,
+                                       reinterpret_cast<sockaddr*>(&from), &fromLen);
+                if (n < 0)
+                    break;
+                handleDatagram(sockets_[i], buffer.substr(0, size_t(n)), ntohl(from.sin_addr.s_addr),
+                               ntohs(from.sin_port), pending);
+            }
+        }
+    }
+}
+
+void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes, uint32_t fromAddress,
+                                      uint16_t fromPort, std::vector<Pending>& pending) {
+    JournalEntry entry;
+    entry.time = localTimeText();
+    entry.port = s.port;
+    entry.source = FormatIpv4(fromAddress) + ":" + std::to_string(fromPort);
+    entry.destination = FormatIpv4(s.address);
+    entry.length = bytes.size();
+
+    std::string decoded;
+    bool isText = Base64Decode(bytes, decoded);
+    if (isText) {
+        // The sender builds commands in a zero-filled buffer; the text ends at the first zero byte.
+        auto zero = decoded.find('\0');
+        if (zero != std::string::npos)
+            decoded.resize(zero);
+    }
+    if (s.port == kImagePort && !(isText && printableAscii(decoded))) {
+        entry.kind = JournalEntry::Kind::Image;
+        entry.head = hexHead(bytes);
+        journal_.appendImage(entry.source, bytes);
+        journal_.add(std::move(entry));
+        return;
+    }
+    if (!isText) {
+        entry.kind = JournalEntry::Kind::Undecodable;
+        entry.head = hexHead(bytes);
+        journal_.add(std::move(entry));
+        return;
+    }
+    entry.command = decoded;
+    std::vector<Answer> answers;
+    {
+        std::lock_guard lock(overridesMutex_);
+        answers = AnswerCommand(s.port, decoded, options_, overrides_);
+    }
+    journal_.add(std::move(entry));
+
+    auto now = std::chrono::steady_clock::now();
+    for (auto& a : answers) {
+        Pending p{now + std::chrono::milliseconds(a.delayMs), s.replyFd, fromAddress, fromPort, std::move(a.payload)};
+        if (a.delayMs <= 0) {
+            sendPending(p);
+            continue;
+        }
+        auto at = std::upper_bound(pending.begin(), pending.end(), p.due,
+                                   [](auto due, const Pending& q) { return due < q.due; });
+        pending.insert(at, std::move(p));
+    }
+}
+
+} // namespace orva::sim

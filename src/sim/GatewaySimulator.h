@@ -1,0 +1,79 @@
+#pragma once
+// One process-local stand-in for the gateways of a LAN segment: binds the gateway address and the
+// segment broadcast address (loopback only) on the four maintenance ports and answers like a gateway.
+#include "Journal.h"
+#include "Options.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orva::sim {
+
+class GatewaySimulator {
+public:
+    explicit GatewaySimulator(Options options);
+    ~GatewaySimulator();
+    GatewaySimulator(const GatewaySimulator&) = delete;
+    GatewaySimulator& operator=(const GatewaySimulator&) = delete;
+
+    // Binds every socket (and the service endpoints when asked for) and starts serving. False with
+    // an error text when an address is refused or a socket cannot be bound; nothing stays open then.
+    bool start(std::string& error);
+    void stop();
+    bool running() const { return worker_.joinable(); }
+
+    const Options& options() const { return options_; }
+    std::string address() const;        // the gateway address
+    std::string segmentAddress() const; // its segment broadcast address
+    std::string listeningLine() const;  // "orva-gateway-sim listening on ..."
+
+    // Changes take effect with the next datagram.
+    void addOverride(const Override& o);
+    void setOverrides(std::vector<Override> overrides);
+    void clearOverrides();
+
+    std::vector<JournalEntry> journal() const { return journal_.entries(); }
+    std::vector<std::string> commands() const { return journal_.commands(); }
+    bool waitForJournal(size_t n, std::chrono::milliseconds timeout) const { return journal_.waitFor(n, timeout); }
+    void clearJournal() { journal_.clear(); }
+    // Image datagrams received on the image port, concatenated per sender ("a.b.c.d:port").
+    std::string imageBytes(const std::string& source) const { return journal_.imageBytes(source); }
+    std::map<std::string, std::string> images() const { return journal_.images(); }
+
+private:
+    struct Socket {
+        int fd = -1;
+        uint16_t port = 0;
+        uint32_t address = 0; // host order
+        int replyFd = -1;     // answers leave from the gateway address of the same port
+    };
+    struct Pending {
+        std::chrono::steady_clock::time_point due;
+        int fd;
+        uint32_t address;
+        uint16_t port;
+        std::string payload;
+    };
+
+    void closeSockets();
+    void serve(std::stop_token stop);
+    void handleDatagram(const Socket& s, const std::string& bytes, uint32_t fromAddress, uint16_t fromPort,
+                        std::vector<Pending>& pending);
+    static void sendPending(const Pending& p);
+
+    Options options_;
+    uint32_t address_ = 0;
+    mutable std::mutex overridesMutex_;
+    std::vector<Override> overrides_;
+    Journal journal_;
+    std::vector<Socket> sockets_;
+    int wakeFd_ = -1;
+    std::jthread worker_;
+};
+
+} // namespace orva::sim

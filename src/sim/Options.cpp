@@ -1,0 +1,267 @@
+#include "Options.h"
+
+#include <charconv>
+
+namespace orva::sim {
+namespace {
+
+bool parseInt(const std::string& text, int& out, int minimum) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < minimum)
+        return false;
+    out = v;
+    return true;
+}
+
+// "PREFIX=VALUE" split at the last '=', since command prefixes carry '=' themselves.
+bool splitLast(const std::string& text, std::string& prefix, std::string& value) {
+    auto pos = text.rfind('=');
+    if (pos == std::string::npos || pos == 0)
+        return false;
+    prefix = text.substr(0, pos);
+    value = text.substr(pos + 1);
+    return true;
+}
+
+bool parseReportMode(const std::string& text, ReportMode& mode) {
+    static const std::pair<const char*, ReportMode> kModes[] = {{"ok", ReportMode::Ok},
+                                                                {"code1", ReportMode::Code1},
+                                                                {"html500", ReportMode::Html500},
+                                                                {"silent", ReportMode::Silent},
+                                                                {"slow", ReportMode::Slow}};
+    for (const auto& [name, m] : kModes) {
+        if (text == name) {
+            mode = m;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& error) {
+    if (setting == "no-reply") {
+        o.noReply = true;
+        return true;
+    }
+    auto eq = setting.find('=');
+    if (eq == std::string::npos || eq == 0) {
+        error = "bad override setting '" + setting + "'";
+        return false;
+    }
+    std::string key = setting.substr(0, eq);
+    std::string value = setting.substr(eq + 1);
+    if (key == "delay") {
+        int ms = 0;
+        if (!parseInt(value, ms, 0)) {
+            error = "bad delay '" + value + "'";
+            return false;
+        }
+        o.delayMs = ms;
+    } else if (key == "gateway") {
+        int k = 0;
+        if (!parseInt(value, k, 1)) {
+            error = "bad gateway number '" + value + "'";
+            return false;
+        }
+        o.gateway = k;
+    } else if (key == "status") {
+        o.status = value;
+    } else if (key == "raw") {
+        o.raw = value;
+    } else if (key == "payload") {
+        o.payload = value;
+    } else if (key == "drop") {
+        o.drop.push_back(value);
+    } else {
+        o.fields.emplace_back(key, value);
+    }
+    return true;
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help, std::string& error) {
+    help = false;
+    size_t i = 0;
+    auto next = [&](const std::string& flag, std::string& value) {
+        if (i + 1 >= args.size()) {
+            error = flag + " needs a value";
+            return false;
+        }
+        value = args[++i];
+        return true;
+    };
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            help = true;
+            return true;
+        } else if (a == "--address") {
+            if (!next(a, options.address))
+                return false;
+        } else if (a == "--gateways") {
+            if (!next(a, v))
+                return false;
+            if (!parseInt(v, options.gateways, 1)) {
+                error = "bad --gateways '" + v + "'";
+                return false;
+            }
+        } else if (a == "--model") {
+            if (!next(a, options.model))
+                return false;
+        } else if (a == "--sn") {
+            if (!next(a, options.sn))
+                return false;
+        } else if (a == "--build-date") {
+            if (!next(a, options.buildDate))
+                return false;
+        } else if (a == "--journal") {
+            if (!next(a, options.journalFile))
+                return false;
+        } else if (a == "--no-reply") {
+            if (!next(a, v))
+                return false;
+            Override o;
+            o.prefix = v;
+            o.noReply = true;
+            options.overrides.push_back(o);
+        } else if (a == "--delay" || a == "--status") {
+            if (!next(a, v))
+                return false;
+            Override o;
+            std::string value;
+            if (!splitLast(v, o.prefix, value)) {
+                error = a + " needs PREFIX=VALUE";
+                return false;
+            }
+            if (!ParseOverrideSetting(a.substr(2) + "=" + value, o, error))
+                return false;
+            options.overrides.push_back(o);
+        } else if (a == "--override") {
+            Override o;
+            if (!next(a, o.prefix))
+                return false;
+            int settings = 0;
+            while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+                if (!ParseOverrideSetting(args[++i], o, error))
+                    return false;
+                ++settings;
+            }
+            if (settings == 0) {
+                error = "--override '" + o.prefix + "' needs at least one setting";
+                return false;
+            }
+            options.overrides.push_back(o);
+        } else if (a == "--http") {
+            if (!next(a, options.http))
+                return false;
+        } else if (a == "--https") {
+            if (!next(a, options.https))
+                return false;
+        } else if (a == "--cert") {
+            if (!next(a, options.certFile))
+                return false;
+        } else if (a == "--key") {
+            if (!next(a, options.keyFile))
+                return false;
+        } else if (a == "--user") {
+            if (!next(a, v))
+                return false;
+            auto colon = v.find(':');
+            if (colon == std::string::npos || colon == 0) {
+                error = "--user needs NAME:PASSWORD";
+                return false;
+            }
+            options.users.push_back({v.substr(0, colon), v.substr(colon + 1)});
+        } else if (a == "--update-version") {
+            if (!next(a, options.updateVersion))
+                return false;
+        } else if (a == "--reports") {
+            if (!next(a, options.reportsFile))
+                return false;
+        } else if (a == "--report-mode") {
+            if (!next(a, v))
+                return false;
+            if (!parseReportMode(v, options.reportMode)) {
+                error = "bad --report-mode '" + v + "' (ok, code1, html500, silent or slow)";
+                return false;
+            }
+        } else if (a == "--slow-ms") {
+            if (!next(a, v))
+                return false;
+            if (!parseInt(v, options.slowMs, 0)) {
+                error = "bad --slow-ms '" + v + "'";
+                return false;
+            }
+        } else {
+            error = "unknown option '" + a + "' (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UsageText() {
+    return R"usage(usage: orva-gateway-sim [options]
+
+Answers the gateway maintenance protocol (Base64 command lines over UDP) like one or several
+gateways, on a loopback address only.
+
+  --address A          gateway address, must lie in 127.0.0.0/8 (default 127.0.0.1). The segment
+                       broadcast address (last part 255) is bound too, on ports 7998, 7999, 50003
+                       and 54321.
+  --gateways N         answer broadcast restores and upgrade queries as N gateways (default 1);
+                       their serial numbers are SN, SN-2, SN-3, ...
+  --model M            PRODUCTCLASS reported by QUERY_SYSTEM_INFO (default KT540G)
+  --sn S               serial number: DEVTYPE and SN fields (default SIM0A1B2C3D4E)
+  --build-date D       BUILD_DATE of upgrade query answers (default 20240115)
+  --journal FILE       append one JSON line per received datagram
+                       {time, port, source, destination, command} (image datagrams: image,
+                       length, head)
+
+Overrides apply to every command that starts with PREFIX (the exact command text, blanks and
+'=' included; quote it) as whole words: 'HG_HARDWARE_DIAG STEP=2 METHOD=START' does not match
+METHOD=STARTCALLLOOP, while a prefix ending in '=' or a blank ('...FENUM=') covers every value.
+All matching overrides apply, shortest prefix first.
+
+  --override PREFIX SETTING [SETTING...]
+        SETTING is one of
+          no-reply        stay silent
+          delay=MS        answer MS milliseconds later
+          status=WORD     replace the status word
+          NAME=VALUE      set or add the field NAME (upper-case wire names)
+          drop=NAME       remove the field NAME
+          raw=TEXT        answer with the reply line TEXT (Base64-encoded as usual)
+          payload=TEXT    send TEXT as the datagram itself, not Base64-encoded
+          gateway=K       apply only to the K-th simulated gateway's answer
+  --no-reply PREFIX              same as --override PREFIX no-reply
+  --delay PREFIX=MS              same as --override PREFIX delay=MS (split at the last '=')
+  --status PREFIX=WORD           same as --override PREFIX status=WORD (split at the last '=')
+
+  Examples:
+    --override 'HG_HARDWARE_DIAG STEP=1 FENUM=2' FESTATUS=DOWN
+    --override 'HG_HARDWARE_DIAG STEP=4' FLASHUSEAGE=95 status=HG_HARDWARE_DIAG_FAIL
+    --status 'HG_SOFTWARE_DIAG STEP=7=UNRECOGNIZE_REQUEST'
+    --override QUERY_UPGRADE_MSG gateway=2 status=UPGRADE_FAIL drop=BUILD_DATE
+
+Service endpoints (login at /login, reports at /report, installer at /download/setup.exe):
+
+  --http 127.0.0.1:PORT          plain HTTP on a loopback address
+  --https 127.0.0.1:PORT         HTTPS, needs --cert FILE and --key FILE (PEM)
+  --user NAME:PASSWORD           an account of the login service (repeatable)
+  --update-version V             announce version V with a download address on this simulator
+  --reports FILE                 append every received report as a JSON line
+  --report-mode MODE             ok (Code 0), code1 (Code 1), html500 (an HTML error page with
+                                 status 500), silent (close without answering) or slow (answer
+                                 Code 0 after --slow-ms milliseconds, default 5000)
+
+  --help                         this text
+
+Prints "orva-gateway-sim listening on <address> (...)" once ready; runs until SIGINT or SIGTERM.
+Exit codes: 0 after a signal, 1 on a start failure, 2 on bad usage or a non-loopback address.
+)usage";
+}
+
+} // namespace orva::sim

@@ -1,0 +1,63 @@
+#pragma once
+// What the gateway simulator pretends to be and how it misbehaves on purpose.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orva::sim {
+
+// A change to the answer of every command that starts with `prefix` as whole words (the prefix is the
+// whole command, or is followed by a blank in it, or itself ends in a blank or '='). Several overrides may match one
+// command; they are applied from the shortest prefix to the longest (and in insertion order for equal
+// lengths), so a narrow override refines a broad one.
+struct Override {
+    std::string prefix;
+    int gateway = 0;                                         // 0: every simulated gateway, k: only the k-th
+    bool noReply = false;                                    // stay silent
+    std::optional<int> delayMs;                              // answer this much later
+    std::optional<std::string> status;                       // replace the status word
+    std::vector<std::pair<std::string, std::string>> fields; // set (or add) fields
+    std::vector<std::string> drop;                           // remove fields
+    std::optional<std::string> raw;                          // send this reply line instead (still Base64-encoded)
+    std::optional<std::string> payload;                      // send these bytes as the datagram, not encoded at all
+};
+
+enum class ReportMode { Ok, Code1, Html500, Silent, Slow };
+
+struct HttpUser {
+    std::string name;
+    std::string password;
+};
+
+struct Options {
+    std::string address = "127.0.0.1";
+    int gateways = 1;
+    std::string model = "KT540G";
+    std::string sn = "SIM0A1B2C3D4E";
+    std::string buildDate = "20240115";
+    std::vector<Override> overrides;
+    std::string journalFile; // empty: journal kept in memory only
+
+    // Service endpoints (HTTP/HTTPS on loopback).
+    std::string http;  // "127.0.0.1:PORT", empty: none
+    std::string https; // "127.0.0.1:PORT", empty: none
+    std::string certFile;
+    std::string keyFile;
+    std::vector<HttpUser> users;
+    std::string updateVersion; // empty: no update announced
+    std::string reportsFile;
+    ReportMode reportMode = ReportMode::Ok;
+    int slowMs = 5000;
+};
+
+// Parses one override setting ("no-reply", "delay=MS", "status=WORD", "raw=TEXT", "payload=TEXT",
+// "drop=NAME", "gateway=K" or a field "NAME=VALUE") into `o`.
+bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& error);
+
+// Command-line parsing. Returns false with an error text on bad usage; `help` is set for --help.
+bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help, std::string& error);
+
+std::string UsageText();
+
+} // namespace orva::sim

@@ -1,0 +1,48 @@
+// orva-gateway-sim: answers the gateway maintenance protocol on a loopback address until a signal.
+#include "GatewaySimulator.h"
+#include "LoopbackAddress.h"
+#include "Options.h"
+
+#include <csignal>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    using namespace orva::sim;
+    Options options;
+    bool help = false;
+    std::string error;
+    if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, help, error)) {
+        std::cerr << "orva-gateway-sim: " << error << "\n";
+        return 2;
+    }
+    if (help) {
+        std::cout << UsageText();
+        return 0;
+    }
+    uint32_t addr = 0;
+    if (!ParseIpv4(options.address, addr) || !IsLoopback(addr)) {
+        std::cerr << "orva-gateway-sim: refusing to bind '" << options.address
+                  << "': only loopback addresses (127.0.0.0/8) are allowed\n";
+        return 2;
+    }
+
+    // Block the stop signals before any thread starts, so that only sigwait below receives them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    GatewaySimulator sim(options);
+    if (!sim.start(error)) {
+        std::cerr << "orva-gateway-sim: " << error << "\n";
+        return 1;
+    }
+    std::cout << sim.listeningLine() << std::endl;
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    sim.stop();
+    std::cerr << "orva-gateway-sim: stopped (signal " << received << ")\n";
+    return 0;
+}
