@@ -1,0 +1,56 @@
+#include "app/AppSettings.h"
+
+#include "app/IniFile.h"
+
+#include <sys/stat.h>
+
+namespace orva {
+namespace {
+
+AppSettings g_settings;
+
+} // namespace
+
+bool LoadAppSettings(const std::string& iniPath, AppSettings& out) {
+    struct stat st {};
+    if (::stat(iniPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const auto file = IniFile::load(iniPath);
+    if (!file)
+        return false;
+
+    // Every value is read as text with its default as text and converted afterwards, so a key that is
+    // present but not a number gives 0, as it always has.
+    const AppSettings defaults;
+    const auto text = [&](const char* key, const std::string& def) { return file->get("Setting", key, def); };
+    const auto number = [&](const char* key, int def) { return LeadingInt(text(key, std::to_string(def))); };
+
+    AppSettings s;
+    s.Language = text("Language", defaults.Language);
+    s.Version = text("Version", defaults.Version);
+    s.LoginURL = text("LoginURL", defaults.LoginURL);
+    // Asked for with a trailing blank, which the trimming lookup ignores.
+    s.ReportURL = text("ReportURL ", defaults.ReportURL);
+    s.RunNet = number("RunNet", defaults.RunNet);
+    s.waittime = number("waittime", defaults.waittime);
+    s.updatelistentime = number("updatelistentime", defaults.updatelistentime);
+    s.resetlistentime = number("resetlistentime", defaults.resetlistentime);
+    s.upgradeinterval = LeadingFloat(text("upgradeinterval", "0.005"));
+    s.MaintenanceAddress = text("MaintenanceAddress", defaults.MaintenanceAddress);
+    s.UpgradeAddress = text("UpgradeAddress", defaults.UpgradeAddress);
+    s.HttpTimeout = number("HttpTimeout", defaults.HttpTimeout);
+    s.TlsVerify = number("TlsVerify", defaults.TlsVerify);
+    s.CaFile = text("CaFile", defaults.CaFile);
+    out = std::move(s);
+    return true;
+}
+
+const AppSettings& Settings() {
+    return g_settings;
+}
+
+void SetSettings(const AppSettings& settings) {
+    g_settings = settings;
+}
+
+} // namespace orva

@@ -1,0 +1,122 @@
+#include "app/LogFile.h"
+
+#include <cerrno>
+#include <ctime>
+#include <iconv.h>
+
+namespace orva {
+namespace {
+
+// Length of the UTF-8 sequence at `p` when it is well formed, else 1 (a stray byte counts as one character).
+std::size_t SequenceLength(const char* p, std::size_t left) {
+    const auto lead = static_cast<unsigned char>(p[0]);
+    std::size_t n = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+    if (n > left)
+        return 1;
+    for (std::size_t i = 1; i < n; ++i)
+        if ((static_cast<unsigned char>(p[i]) & 0xC0) != 0x80)
+            return 1;
+    return n;
+}
+
+// UTF-8 to code page 936. A character without a GBK form becomes one '?' (a broken sequence one per byte), so the
+// rest of the line still reaches the log. Uses its own converter, never the process locale.
+std::string ToGbk(const std::string& utf8) {
+    std::string out(utf8.size() + 16, '\0');
+    std::size_t used = 0;
+    const iconv_t cd = iconv_open("CP936", "UTF-8");
+    const bool haveConverter = cd != reinterpret_cast<iconv_t>(-1);
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    while (inLeft > 0) {
+        if (out.size() - used < 8)
+            out.resize(out.size() * 2);
+        if (haveConverter) {
+            char* o = out.data() + used;
+            std::size_t oLeft = out.size() - used;
+            const std::size_t rc = iconv(cd, &in, &inLeft, &o, &oLeft);
+            used = static_cast<std::size_t>(o - out.data());
+            if (rc != static_cast<std::size_t>(-1))
+                break;
+            if (errno == E2BIG)
+                continue;
+        } else if (static_cast<unsigned char>(*in) < 0x80) {
+            out[used++] = *in++;
+            --inLeft;
+            continue;
+        }
+        const std::size_t skip = SequenceLength(in, inLeft);
+        out[used++] = '?';
+        in += skip;
+        inLeft -= skip;
+    }
+    if (haveConverter)
+        iconv_close(cd);
+    out.resize(used);
+    return out;
+}
+
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return std::string(text, n);
+}
+
+} // namespace
+
+LogFile& LogFile::instance() {
+    // Never destroyed: threads may still write while static objects are being torn down.
+    static LogFile* log = new LogFile;
+    return *log;
+}
+
+bool LogFile::open(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    if (file_ && path == path_)
+        return true;
+    // The new file is opened before the old one is closed: when it cannot be opened, the log keeps writing
+    // where it did, and the path it reports is still the file it writes to.
+    std::FILE* f = std::fopen(path.c_str(), "wbe");
+    if (!f)
+        return false;
+    if (file_)
+        std::fclose(file_);
+    file_ = f;
+    path_ = path;
+    return true;
+}
+
+bool LogFile::write(const std::string& tag, const std::string& message) {
+    std::lock_guard lock(mutex_);
+    if (!file_)
+        return false;
+    const std::string line = "[" + tag + "](" + LocalTimeText() + "):" + message + "\n";
+    // Written as a text file is on the technicians' systems: every LF stands for CR LF (a CR already in
+    // the message is kept, giving CR CR LF).
+    std::string crlf;
+    crlf.reserve(line.size() + 8);
+    for (const char c : line) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    const std::string bytes = ToGbk(crlf);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    const bool flushed = std::fflush(file_) == 0;
+    if (!written || !flushed) {
+        // A full disk loses this line, not the log: later lines are tried again.
+        std::clearerr(file_);
+        return false;
+    }
+    return true;
+}
+
+std::string LogFile::path() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+} // namespace orva

@@ -1,0 +1,176 @@
+#include "app/LogFile.h"
+
+#include "TestSupport.h"
+
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <iomanip>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace orva {
+namespace {
+
+// "BOM and CRLF" -> "BOM_and_CRLF": readable, valid test names.
+std::string CaseName(const char* name) {
+    std::string out;
+    for (const char* p = name; *p; ++p)
+        out += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return out;
+}
+
+const std::regex kStamp("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}");
+
+std::time_t ParseStamp(const std::string& stamp) {
+    std::tm tm{};
+    std::istringstream in(stamp);
+    in >> std::get_time(&tm, "%Y-%m-%d %H:%M:%S");
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+struct LineCase {
+    const char* name;
+    std::string tag;
+    std::string message;
+    std::string tagBytes;  // GBK
+    std::string restBytes; // what follows "):" on disk
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LogFileLine : public ::testing::TestWithParam<LineCase> {
+protected:
+    test::TempProgramDir dir_{"orva-log"};
+};
+
+TEST_P(LogFileLine, StoredAsGbkWithCrLf) {
+    const LineCase& c = GetParam();
+    LogFile& log = LogFile::instance();
+    const std::string path = dir_.file("orva.log");
+    ASSERT_TRUE(log.open(path));
+    const std::time_t before = std::time(nullptr);
+    ASSERT_TRUE(log.write(c.tag, c.message));
+    const std::time_t after = std::time(nullptr);
+
+    const std::string bytes = test::readFile(path);
+    const std::string head = "[" + c.tagBytes + "](";
+    ASSERT_EQ(bytes.substr(0, head.size()), head) << c.name;
+    const std::string stamp = bytes.substr(head.size(), 19);
+    EXPECT_TRUE(std::regex_match(stamp, kStamp)) << stamp;
+    EXPECT_GE(ParseStamp(stamp), before);
+    EXPECT_LE(ParseStamp(stamp), after);
+    EXPECT_EQ(bytes.substr(head.size() + 19), "):" + c.restBytes) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogFileLine,
+    ::testing::Values(LineCase{"chinese message", "UPLOAD", "DB关闭", "UPLOAD", "DB\xB9\xD8\xB1\xD5\r\n"},
+                      LineCase{"chinese tag", "镜像传输取消", "ok", "\xBE\xB5\xCF\xF1\xB4\xAB\xCA\xE4\xC8\xA1\xCF\xFB",
+                               "ok\r\n"},
+                      LineCase{"empty message", "SAVE", "", "SAVE", "\r\n"},
+                      LineCase{"message with CR LF", "LOGIN", "<a>\r\n</a>", "LOGIN", "<a>\r\r\n</a>\r\n"},
+                      LineCase{"message with LF", "LOGIN", "a\nb", "LOGIN", "a\r\nb\r\n"},
+                      LineCase{"no GBK form", "X", "a😀é€", "X", "a?\xA8\xA6\x80\r\n"},
+                      LineCase{"broken UTF-8", "X", "a\xFF\xE4\xB8z", "X", "a???z\r\n"}),
+    [](const auto& info) { return CaseName(info.param.name); });
+
+TEST(LogFile, OpenKeepsTheSamePathAndEmptiesAnother) {
+    test::TempProgramDir dir("orva-log");
+    LogFile& log = LogFile::instance();
+    const std::string first = dir.file("orva.log");
+    const std::string second = dir.file("second.log");
+    test::writeFile(first, "previous run\r\n");
+    test::writeFile(second, "previous run\r\n");
+
+    ASSERT_TRUE(log.open(first));
+    EXPECT_EQ(test::readFile(first), "") << "a new run starts with an empty log";
+    ASSERT_TRUE(log.write("A", "one"));
+    ASSERT_TRUE(log.open(first));
+    ASSERT_TRUE(log.write("A", "two"));
+    const std::string firstBytes = test::readFile(first);
+    EXPECT_NE(firstBytes.find("):one\r\n["), std::string::npos);
+    EXPECT_NE(firstBytes.find("):two\r\n"), std::string::npos);
+
+    ASSERT_TRUE(log.open(second));
+    EXPECT_EQ(log.path(), second);
+    EXPECT_EQ(test::readFile(second), "");
+    ASSERT_TRUE(log.write("B", "three"));
+    EXPECT_EQ(test::readFile(first), firstBytes);
+    EXPECT_NE(test::readFile(second).find("):three\r\n"), std::string::npos);
+}
+
+TEST(LogFile, FailedOpenKeepsWritingToTheOpenFile) {
+    test::TempProgramDir dir("orva-log");
+    LogFile& log = LogFile::instance();
+    const std::string path = dir.file("orva.log");
+    ASSERT_TRUE(log.open(path));
+    EXPECT_FALSE(log.open(dir.file("no/such/dir/orva.log")));
+    EXPECT_EQ(log.path(), path);
+    ASSERT_TRUE(log.write("A", "still here"));
+    EXPECT_NE(test::readFile(path).find("):still here\r\n"), std::string::npos);
+}
+
+// Needs a process in which the log was never opened: the death-test child runs only this test.
+TEST(LogFileDeathTest, WriteBeforeOpenFailsAndCreatesNothing) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::TempProgramDir dir("orva-log");
+    EXPECT_EXIT(
+        {
+            const bool wrote = LogFile::instance().write("SAVE", "lost");
+            const bool empty = std::filesystem::is_empty(dir.path() + "res") &&
+                               std::distance(std::filesystem::directory_iterator(dir.path()),
+                                             std::filesystem::directory_iterator()) == 1;
+            std::filesystem::remove_all(dir.path()); // the child's own directory; it never runs destructors
+            _exit(!wrote && empty && LogFile::instance().path().empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(LogFile, ConcurrentWritersNeverShareALine) {
+    test::TempProgramDir dir("orva-log");
+    LogFile& log = LogFile::instance();
+    const std::string path = dir.file("orva.log");
+    ASSERT_TRUE(log.open(path));
+    constexpr int kThreads = 4;
+    constexpr int kLines = 300;
+    const std::string filler(120, 'x');
+    {
+        std::vector<std::jthread> writers;
+        for (int t = 0; t < kThreads; ++t)
+            writers.emplace_back([&, t] {
+                for (int n = 0; n < kLines; ++n)
+                    log.write("W" + std::to_string(t), std::to_string(n) + "-上报-" + filler);
+            });
+    }
+    const std::string bytes = test::readFile(path);
+    ASSERT_GE(bytes.size(), 2u);
+    ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    const std::regex line("\\[W(\\d)\\]\\(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\):(\\d+)-\xC9\xCF\xB1\xA8-" +
+                          filler);
+    std::vector<int> next(kThreads, 0);
+    std::size_t pos = 0;
+    int count = 0;
+    while (pos < bytes.size()) {
+        const std::size_t end = bytes.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos);
+        const std::string text = bytes.substr(pos, end - pos);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(text, m, line)) << text;
+        const int t = std::stoi(m[1]);
+        EXPECT_EQ(std::stoi(m[2]), next[t]++) << "each writer's lines stay in order";
+        ++count;
+        pos = end + 2;
+    }
+    EXPECT_EQ(count, kThreads * kLines);
+}
+
+} // namespace
+} // namespace orva
