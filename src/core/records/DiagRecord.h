@@ -1,0 +1,69 @@
+#pragma once
+// One finished diagnosis, and its form as a row of the tables logs and uploads.
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orva {
+
+// Check results.
+constexpr int CheckFailed = 0;
+constexpr int CheckPassed = 1;
+constexpr int CheckNotTested = 9;
+
+struct DiagRecord {
+    std::string Operator;
+    std::string Mac;
+    std::string sn;
+    std::string DeviceType;
+    int FE1Check = CheckNotTested;
+    int FE2Check = CheckNotTested;
+    int FE3Check = CheckNotTested;
+    int FE4Check = CheckNotTested;
+    int POS1Check = CheckNotTested;
+    int POS2Check = CheckNotTested;
+    int PONCheck = CheckNotTested;
+    int FlashCheck = CheckNotTested;
+    int LEDCheck = CheckNotTested;
+    int USBCheck = CheckNotTested;
+    int WifiCheck = CheckNotTested;
+    std::string SoftWareVersionCheck;
+    // Never filled by a check and never stored; only the spreadsheet export writes it (empty).
+    std::string LOIDCheck;
+    std::string PSCheck;
+    float CPULoadCheck = 0;
+    float MemCheck = 0;
+    int PreConfigCheck = CheckNotTested;
+    int DiskIntegrityCheck = CheckNotTested;
+
+    bool operator==(const DiagRecord&) const = default;
+};
+
+// The 23 columns of logs and uploads, in table order (note Mac before Operator).
+constexpr int RecordColumnCount = 23;
+const std::array<const char*, RecordColumnCount>& RecordColumnNames();
+
+// The texts stored in columns 1..21 (everything but id and datetime): results "%d", loads "%f".
+std::vector<std::string> RecordColumnTexts(const DiagRecord& record);
+// "%f" without depending on the process locale (a GUI may have set a decimal comma).
+std::string FormatFixed6(float value);
+
+// The texts of one stored row in column order; a NULL column has no text.
+using RowTexts = std::vector<std::optional<std::string>>;
+
+struct StoredRecord {
+    int id = 0;
+    DiagRecord record;
+    std::string datetime;
+};
+
+// Rebuilds a record from a stored row by column position: numbers are read from their leading
+// characters (0 when there are none); missing columns keep the record's initial values; any text
+// is accepted.
+StoredRecord RecordFromRow(const RowTexts& row);
+// A decimal number as C's atof reads it (leading blanks, optional sign), 0 when there is none,
+// brought into float range (beyond it gives an infinity).
+float LeadingFloat(const std::string& text);
+
+} // namespace orva

@@ -1,0 +1,78 @@
+#include "records/LogQuery.h"
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+
+namespace orva {
+
+LogDate TodayLogDate() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string LogDateText(const LogDate& date, bool endOfDay) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %s", date.year, date.month, date.day,
+                  endOfDay ? "23:59:59" : "00:00:00");
+    return buffer;
+}
+
+LogCondition BuildLogCondition(const LogFilter& filter) {
+    if (!filter.serial.empty())
+        return {"sn = ?", {filter.serial}};
+    if (!filter.deviceType.empty())
+        return {"DeviceType = ?", {filter.deviceType}};
+    if (!filter.operatorName.empty())
+        return {"Operator = ?", {filter.operatorName}};
+    // The stored time text sorts like the time it holds, so a text comparison is a time comparison.
+    return {"datetime >= ? AND datetime <= ?", {LogDateText(filter.from, false), LogDateText(filter.to, true)}};
+}
+
+std::string LogQuerySql(const LogCondition& condition) {
+    return "SELECT * FROM logs WHERE " + condition.where + " ORDER BY id DESC";
+}
+
+std::string LogColumnTitle(const std::string& column) {
+    static const std::map<std::string, std::string> titles = {
+        {"id", "ID"},
+        {"Mac", "Mac地址"},
+        {"Operator", "操作员"},
+        {"sn", "序列号"},
+        {"DeviceType", "设备类型"},
+        {"FE1Check", "FE1测试"},
+        {"FE2Check", "FE2测试"},
+        {"FE3Check", "FE3测试"},
+        {"FE4Check", "FE4测试"},
+        {"POS1Check", "POS1测试"},
+        {"POS2Check", "POS2测试"},
+        {"PONCheck", "上行链路测试"},
+        {"FlashCheck", "Flash测试"},
+        {"LEDCheck", "LED测试"},
+        {"USBCheck", "USB测试"},
+        {"WifiCheck", "Wifi测试"},
+        {"SoftWareVersionCheck", "软件版本号"},
+        {"PSCheck", "关键进程测试"},
+        {"CPULoadCheck", "CPU使用"},
+        {"MemCheck", "Mem使用"},
+        {"PreConfigCheck", "预配置检测"},
+        {"DiskIntegrityCheck", "磁盘一致性检查"},
+        {"datetime", "日期"},
+    };
+    const auto it = titles.find(column);
+    return it == titles.end() ? std::string() : it->second;
+}
+
+std::string LogCellText(const std::string& stored) {
+    if (stored == "0")
+        return "失败";
+    if (stored == "1")
+        return "成功";
+    if (stored == "9")
+        return "未检测";
+    return stored;
+}
+
+} // namespace orva

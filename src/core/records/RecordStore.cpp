@@ -1,0 +1,262 @@
+#include "records/RecordStore.h"
+
+#include "app/Notifier.h"
+#include "app/ProgramDirectory.h"
+#include "records/SqliteError.h"
+
+#include <ctime>
+#include <utility>
+
+namespace orva {
+
+namespace {
+
+constexpr const char* kCreateLogs =
+    "CREATE TABLE [logs] ([id] INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, [Mac] VARCHAR (64),[Operator] VARCHAR "
+    "(128), [sn] VARCHAR (128), [DeviceType] VARCHAR (128), [FE1Check] VARCHAR (64), [FE2Check] VARCHAR (64), "
+    "[FE3Check] VARCHAR (64), [FE4Check] VARCHAR (64), [POS1Check] VARCHAR (64), [POS2Check] VARCHAR (64), "
+    "[PONCheck] VARCHAR (64), [FlashCheck] VARCHAR (64), [LEDCheck] VARCHAR (64), [USBCheck] VARCHAR (64), "
+    "[WifiCheck] VARCHAR (64), [SoftWareVersionCheck] VARCHAR (64), [PSCheck] VARCHAR (64), [CPULoadCheck] "
+    "VARCHAR (64), [MemCheck] VARCHAR (64), [PreConfigCheck] VARCHAR (64), [DiskIntegrityCheck] VARCHAR (64), "
+    "[datetime] VARCHAR (64));";
+
+constexpr const char* kCreateUploads =
+    "CREATE TABLE [uploads] ([id] INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, [Mac] VARCHAR (64),[Operator] VARCHAR "
+    "(128), [sn] VARCHAR (128), [DeviceType] VARCHAR (128), [FE1Check] VARCHAR (64), [FE2Check] VARCHAR (64), "
+    "[FE3Check] VARCHAR (64), [FE4Check] VARCHAR (64), [POS1Check] VARCHAR (64), [POS2Check] VARCHAR (64), "
+    "[PONCheck] VARCHAR (64), [FlashCheck] VARCHAR (64), [LEDCheck] VARCHAR (64), [USBCheck] VARCHAR (64), "
+    "[WifiCheck] VARCHAR (64), [SoftWareVersionCheck] VARCHAR (64), [PSCheck] VARCHAR (64), [CPULoadCheck] "
+    "VARCHAR (64), [MemCheck] VARCHAR (64), [PreConfigCheck] VARCHAR (64), [DiskIntegrityCheck] VARCHAR (64), "
+    "[datetime] VARCHAR (64));";
+
+// The searches of the log page filter on these columns; without an index every search would read the
+// whole table, which grows by every diagnosis ever made.
+constexpr const char* kLogIndexes[] = {
+    "CREATE INDEX IF NOT EXISTS [logs_sn] ON [logs] ([sn]);",
+    "CREATE INDEX IF NOT EXISTS [logs_DeviceType] ON [logs] ([DeviceType]);",
+    "CREATE INDEX IF NOT EXISTS [logs_Operator] ON [logs] ([Operator]);",
+    "CREATE INDEX IF NOT EXISTS [logs_datetime] ON [logs] ([datetime]);",
+};
+
+bool KnownTable(const std::string& table) {
+    return table == "logs" || table == "uploads";
+}
+
+std::string InsertSql(const std::string& table) {
+    std::string sql = "INSERT INTO " + table + " VALUES(NULL";
+    for (int i = 1; i < RecordColumnCount; ++i)
+        sql += ", ?";
+    return sql + ");";
+}
+
+} // namespace
+
+RecordStore::RecordStore() : RecordStore(JoinPath(ProgramDirectory(), "orvalog.db")) {}
+
+RecordStore::RecordStore(std::string databasePath) : path_(std::move(databasePath)) {}
+
+RecordStore::~RecordStore() {
+    close();
+}
+
+std::string RecordStore::NowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
+}
+
+void RecordStore::fail(const std::string& message, bool show) {
+    lastError_ = message;
+    if (show)
+        notifier().messageBox(message);
+}
+
+bool RecordStore::open(const std::string& table) {
+    close();
+    try {
+        if (!KnownTable(table))
+            throw SqliteError(SqliteError::WrapperError, "Unknown table " + table);
+        db_.open(path_);
+        if (!db_.hasTable(table)) {
+            const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
+            if (rc != 0)
+                throw SqliteError(rc, db_.errorMessage());
+        }
+        if (table == "logs") {
+            // Only a speed-up: a table of another shape or a read-only file must still open.
+            for (const char* sql : kLogIndexes) {
+                try {
+                    db_.execute(sql);
+                } catch (const SqliteError&) {
+                }
+            }
+        }
+    } catch (const SqliteError& e) {
+        try {
+            db_.close();
+        } catch (const SqliteError&) {
+        }
+        fail(e.message(), true);
+        return false;
+    }
+    open_ = true;
+    return true;
+}
+
+void RecordStore::close() {
+    if (open_) {
+        try {
+            db_.close();
+        } catch (const SqliteError& e) {
+            lastError_ = e.message();
+        }
+    }
+    open_ = false;
+}
+
+int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>& records) {
+    return insert(table, records, NowText());
+}
+
+int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt) {
+    if (!open_ || records.empty())
+        return NothingToStore;
+    try {
+        if (!KnownTable(table))
+            throw SqliteError(SqliteError::WrapperError, "Unknown table " + table);
+        int rc = db_.execute("BEGIN TRANSACTION;");
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+        const std::string sql = InsertSql(table);
+        for (const DiagRecord& record : records) {
+            SqliteParams params;
+            params.reserve(RecordColumnCount - 1);
+            for (std::string& text : RecordColumnTexts(record))
+                params.emplace_back(std::move(text));
+            params.emplace_back(storedAt);
+            // A lock that outlasted the busy wait, a full disk or a constraint come back as codes:
+            // each of them means the row is not stored.
+            rc = db_.execute(sql, params);
+            if (rc != 0)
+                throw SqliteError(rc, db_.errorMessage());
+        }
+        rc = db_.execute("COMMIT TRANSACTION;");
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+    } catch (const SqliteError& e) {
+        try {
+            db_.execute("ROLLBACK TRANSACTION;");
+        } catch (const SqliteError&) {
+            // No transaction left to roll back (BEGIN failed, or SQLite already ended it).
+        }
+        fail(e.message(), true);
+        return StoreFailed;
+    }
+    return Stored;
+}
+
+bool RecordStore::readRows(const std::string& sql, const SqliteParams& params, const RowVisitor& visitor) {
+    if (!open_)
+        return false;
+    try {
+        SqliteQuery q = db_.query(sql, params);
+        const int count = q.columnCount();
+        std::vector<std::string> names;
+        names.reserve(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i)
+            names.push_back(q.columnName(i));
+        RowTexts texts(static_cast<std::size_t>(count));
+        for (; !q.atEnd(); q.nextRow()) {
+            for (int i = 0; i < count; ++i)
+                texts[static_cast<std::size_t>(i)] = q.columnValue(i);
+            if (visitor(names, texts) != 0)
+                break;
+        }
+    } catch (const SqliteError& e) {
+        fail(e.message(), false);
+        return false;
+    }
+    return true;
+}
+
+RecordRows RecordStore::readUploads() {
+    RecordRows out;
+    const bool ok = readRows("SELECT * FROM uploads ORDER BY id", {},
+                             [&](const std::vector<std::string>& names, const RowTexts& texts) {
+                                 if (out.columns.empty())
+                                     out.columns = names;
+                                 out.rows.push_back(texts);
+                                 return 0;
+                             });
+    return ok ? out : RecordRows{};
+}
+
+int RecordStore::forEachUpload(const RowVisitor& visitor) {
+    // The read has ended (its statement finalized) before the first row is handed out: the visitor
+    // sends over the network, and other connections must be able to write meanwhile.
+    const RecordRows rows = readUploads();
+    int visited = 0;
+    for (const RowTexts& row : rows.rows) {
+        ++visited;
+        if (visitor(rows.columns, row) != 0)
+            break;
+    }
+    return visited;
+}
+
+int RecordStore::deleteUpload(int id) {
+    if (!open_)
+        return 0;
+    try {
+        // Outside a transaction the statement commits by itself: a deletion is permanent at once.
+        const int rc = db_.execute("DELETE FROM uploads WHERE id = ?", {static_cast<std::int64_t>(id)});
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+    } catch (const SqliteError& e) {
+        fail(e.message(), false);
+        return -1;
+    }
+    return 1;
+}
+
+bool RecordStore::queryLogs(const LogFilter& filter, const RowVisitor& visitor) {
+    const LogCondition condition = BuildLogCondition(filter);
+    return readRows(LogQuerySql(condition), condition.params, visitor);
+}
+
+RecordRows RecordStore::queryLogs(const LogFilter& filter) {
+    RecordRows out;
+    const bool ok = queryLogs(filter, [&](const std::vector<std::string>& names, const RowTexts& texts) {
+        if (out.columns.empty())
+            out.columns = names;
+        out.rows.push_back(texts);
+        return 0;
+    });
+    return ok ? out : RecordRows{};
+}
+
+int RecordStore::highestLogId() {
+    if (!open_)
+        return 0;
+    try {
+        return db_.queryInt("SELECT COALESCE(MAX(id), 0) FROM logs");
+    } catch (const SqliteError& e) {
+        fail(e.message(), false);
+        return 0;
+    }
+}
+
+std::vector<StoredRecord> RecordStore::logsAfter(int id) {
+    std::vector<StoredRecord> out;
+    const bool ok = readRows("SELECT * FROM logs WHERE id > ? ORDER BY id", {static_cast<std::int64_t>(id)},
+                             [&](const std::vector<std::string>&, const RowTexts& texts) {
+                                 out.push_back(RecordFromRow(texts));
+                                 return 0;
+                             });
+    return ok ? out : std::vector<StoredRecord>{};
+}
+
+} // namespace orva

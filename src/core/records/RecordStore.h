@@ -1,0 +1,86 @@
+#pragma once
+// The local record store: orvalog.db with the tables logs (every stored diagnosis, never deleted
+// from) and uploads (diagnoses the reporting service has not taken yet). One RecordStore per client,
+// each with its own connection; a store is used by one thread at a time.
+#include "records/DiagRecord.h"
+#include "records/LogQuery.h"
+#include "records/SqliteDb.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace orva {
+
+// Called once per row with the column names and texts; returns 0 to go on, anything else to stop.
+using RowVisitor = std::function<int(const std::vector<std::string>& names, const RowTexts& texts)>;
+
+struct RecordRows {
+    std::vector<std::string> columns;
+    std::vector<RowTexts> rows;
+};
+
+class RecordStore {
+public:
+    // insert() results.
+    static constexpr int NothingToStore = 0; // not open, or an empty list
+    static constexpr int Stored = 1;
+    static constexpr int StoreFailed = -1; // rolled back; the technician has been shown why
+
+    // orvalog.db in the program directory.
+    RecordStore();
+    explicit RecordStore(std::string databasePath);
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // Opens the file (creating it when missing) and creates `table` ("logs" or "uploads") when it is
+    // missing; an existing table is left as it is. A failure is shown to the technician with the
+    // database's error text and leaves the store closed.
+    bool open(const std::string& table);
+    void close();
+    bool isOpen() const { return open_; }
+    const std::string& path() const { return path_; }
+    // The error text of the latest failed operation ("NAME[code]: detail").
+    const std::string& lastError() const { return lastError_; }
+
+    // Stores the records in one transaction, all with the same datetime (now, local time). When any
+    // row cannot be stored, none is: the batch is rolled back and the technician sees the error.
+    int insert(const std::string& table, const std::vector<DiagRecord>& records);
+    // The same with a given datetime text ("YYYY-MM-DD HH:MM:SS").
+    int insert(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
+
+    // Every row of uploads in ascending id order, read completely before returning so that no lock is
+    // held while the caller sends them. Empty when not open or the read failed.
+    RecordRows readUploads();
+    // readUploads(), then the visitor for each row, outside any transaction; the visitor may call
+    // deleteUpload. Returns the number of rows handed out.
+    int forEachUpload(const RowVisitor& visitor);
+    // Deletes one row of uploads, committed at once. 0 when not open, 1 when done, -1 on failure.
+    int deleteUpload(int id);
+
+    // The rows of logs the filter selects, newest id first. Empty when not open or on failure.
+    RecordRows queryLogs(const LogFilter& filter);
+    // The same, row by row to the visitor; false when not open or the statement failed.
+    bool queryLogs(const LogFilter& filter, const RowVisitor& visitor);
+
+    // For "the diagnoses finished since the tool started": remember highestLogId() at start, later ask
+    // logsAfter(it). highestLogId() is 0 for an empty table or a closed store.
+    int highestLogId();
+    // Rows of logs with an id above `id`, ascending.
+    std::vector<StoredRecord> logsAfter(int id);
+
+    // The local time now as "YYYY-MM-DD HH:MM:SS".
+    static std::string NowText();
+
+private:
+    bool readRows(const std::string& sql, const SqliteParams& params, const RowVisitor& visitor);
+    void fail(const std::string& message, bool show);
+
+    std::string path_;
+    SqliteDb db_;
+    bool open_ = false;
+    std::string lastError_;
+};
+
+} // namespace orva

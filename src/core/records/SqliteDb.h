@@ -1,0 +1,65 @@
+#pragma once
+// One connection to an SQLite file. Values always travel as bound parameters ("?" in the text), never
+// inside the statement text. Every failure is thrown as a SqliteError.
+#include "records/SqliteQuery.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace orva {
+
+using SqliteValue = std::variant<std::nullptr_t, std::int64_t, double, std::string>;
+using SqliteParams = std::vector<SqliteValue>;
+
+class SqliteDb {
+public:
+    static constexpr int DefaultBusyWait = 60000;
+
+    SqliteDb() = default;
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+    // Closes the connection; an error at that point is dropped.
+    virtual ~SqliteDb();
+
+    // Opens (creating when missing) the file through the UTF-16 open call, so a new file gets UTF-16
+    // text. A connection already open is closed first. Applies the busy wait.
+    void open(const std::string& path);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    void setBusyWait(int milliseconds);
+    int busyWait() const { return busyWait_; }
+
+    // Runs the first statement of `sql`, which returns no rows. SQLITE_ERROR throws; any other
+    // outcome is returned as its result code (0 on success, e.g. 5 for a lock that outlasted the busy
+    // wait, 19 for a constraint) so the caller decides.
+    int execute(const std::string& sql, const SqliteParams& params = {});
+    // Runs the first statement of `sql`; the query is on its first row or at its end.
+    SqliteQuery query(const std::string& sql, const SqliteParams& params = {});
+    // The first column of the first row as an integer (leading decimal digits, 0 when there are none).
+    int queryInt(const std::string& sql, const SqliteParams& params = {});
+    bool hasTable(const std::string& name);
+
+    // The connection's latest error text.
+    std::string errorMessage() const;
+    sqlite3* handle() const { return db_; }
+
+private:
+    void requireOpen() const;
+    sqlite3_stmt* prepare(const std::string& sql, const SqliteParams& params);
+
+    sqlite3* db_ = nullptr;
+    int busyWait_ = DefaultBusyWait;
+};
+
+// Leading decimal digits after optional blanks and sign, as C's atoi reads them, clamped to the int
+// range instead of overflowing; 0 when there are none.
+int LeadingInt(const std::string& text);
+
+} // namespace orva
