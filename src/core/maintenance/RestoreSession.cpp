@@ -1,0 +1,69 @@
+#include "maintenance/RestoreSession.h"
+
+#include "app/AppSettings.h"
+#include "maintenance/ResultLines.h"
+#include "protocol/CommandChannel.h"
+#include "protocol/DeviceCommands.h"
+#include "protocol/ReplyFields.h"
+
+#include <ctime>
+
+namespace orva {
+
+namespace {
+constexpr int kRestorePort = 7998;
+}
+
+RestoreSession::RestoreSession(RestoreView& view) : view_(view) {}
+
+RestoreSession::~RestoreSession() {
+    worker_.request_stop();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+bool RestoreSession::start(const std::string& gatewayAddress) {
+    std::lock_guard lock(mutex_);
+    if (running_)
+        return false;
+    running_ = true;
+    // A finished restore thread has made its last call already; joining it takes no time.
+    if (worker_.joinable())
+        worker_.join();
+    worker_ = std::jthread([this](std::stop_token stop, std::string address) { run(stop, std::move(address)); },
+                           SegmentBroadcastAddress(gatewayAddress));
+    return true;
+}
+
+void RestoreSession::wait() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return !running_; });
+}
+
+void RestoreSession::run(std::stop_token stop, std::string broadcastAddress) {
+    view_.restoreStarted();
+    auto& channel = CommandChannel::Instance();
+    channel.SetAddress(broadcastAddress);
+    channel.SetPort(kRestorePort);
+    channel.SetListenTime(Settings().resetlistentime);
+
+    DeviceCommands::RestorePreconfig(
+        [this](const std::string& reply) {
+            ReplyFields fields;
+            fields.ParseReplyFields(reply, " ");
+            if (auto line = RestoreResultLine(fields.Fields(), std::time(nullptr)))
+                view_.restoreResult(*line);
+        },
+        stop);
+
+    // An abandoned restore reports nothing more.
+    if (!stop.stop_requested())
+        view_.restoreFinished();
+    {
+        std::lock_guard lock(mutex_);
+        running_ = false;
+    }
+    idle_.notify_all();
+}
+
+} // namespace orva

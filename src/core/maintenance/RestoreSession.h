@@ -1,0 +1,54 @@
+#pragma once
+// Restores every gateway on a LAN segment to its factory configuration at once: "HG_REVOCERY_PRECONFIG"
+// goes to the segment's broadcast address, and each gateway that answers within `resetlistentime`
+// seconds gets one result line. One restore runs at a time.
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace orva {
+
+// The front end of a restore (the restore page, the CLI). Every call comes from the restore thread,
+// which waits until it returns; a GUI forwards each call to its UI thread.
+class RestoreView {
+public:
+    virtual ~RestoreView() = default;
+    // The restore has begun: the start button is disabled.
+    virtual void restoreStarted() {}
+    // One gateway answered; lines come in arrival order.
+    virtual void restoreResult(const std::string& line) = 0;
+    // The listen time has passed: the start button is enabled again. running() turns false right after
+    // this call returns.
+    virtual void restoreFinished() {}
+};
+
+class RestoreSession {
+public:
+    explicit RestoreSession(RestoreView& view);
+    // Abandons a running restore (no further view calls) and waits for its thread.
+    ~RestoreSession();
+    RestoreSession(const RestoreSession&) = delete;
+    RestoreSession& operator=(const RestoreSession&) = delete;
+
+    // Starts a restore of the segment of `gatewayAddress` (its last dotted part replaced by 255), on
+    // port 7998 with the listen time `resetlistentime`; the channel's reply time-out stays as set.
+    // False, and nothing started, while a restore runs.
+    bool start(const std::string& gatewayAddress);
+    // True from start() until the restore has ended; the main window reads it to keep the page.
+    bool running() const { return running_.load(); }
+    // Blocks until no restore runs.
+    void wait();
+
+private:
+    void run(std::stop_token stop, std::string broadcastAddress);
+
+    RestoreView& view_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    std::atomic<bool> running_{false};
+    std::jthread worker_;
+};
+
+} // namespace orva

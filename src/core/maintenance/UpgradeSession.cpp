@@ -1,0 +1,274 @@
+#include "maintenance/UpgradeSession.h"
+
+#include "app/AppSettings.h"
+#include "app/LogFile.h"
+#include "app/Notifier.h"
+#include "maintenance/MaintenanceTexts.h"
+#include "maintenance/ResultLines.h"
+#include "maintenance/SavedChannelSettings.h"
+#include "protocol/CommandChannel.h"
+#include "protocol/DeviceCommands.h"
+#include "protocol/ReplyFields.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace orva {
+
+namespace text = maintenance_text;
+
+namespace {
+
+constexpr uint16_t kImagePort = 54321;
+constexpr int kStatusQueryPort = 50003;
+constexpr int kUpgradeReplyTimeout = 30;
+
+void Log(const char* tag, const std::string& message) {
+    LogFile::instance().write(tag, message);
+}
+
+void LogChannel(const char* tag) {
+    const auto& channel = CommandChannel::Instance();
+    Log(tag, FormatText(text::kLogChannel, channel.Address().c_str(), channel.Port(), channel.ReplyTimeout()));
+}
+
+std::string WithoutLineEnd(std::string line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return line;
+}
+
+// Sleeps for `seconds`, ending early on a stop request; false when stopped.
+bool SleepSeconds(int seconds, const std::stop_token& stop) {
+    std::mutex mutex;
+    std::condition_variable_any cv;
+    std::unique_lock lock(mutex);
+    cv.wait_for(lock, stop, std::chrono::seconds(seconds > 0 ? seconds : 0), [] { return false; });
+    return !stop.stop_requested();
+}
+
+} // namespace
+
+UpgradeSession::UpgradeSession(UpgradeView& view) : view_(view) {}
+
+UpgradeSession::~UpgradeSession() {
+    std::lock_guard control(controlMutex_);
+    stop_.request_stop();
+    if (gate_)
+        gate_->close();
+    if (worker_.joinable())
+        worker_.join();
+}
+
+void UpgradeSession::setImagePath(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    imagePath_ = path;
+}
+
+std::string UpgradeSession::imagePath() const {
+    std::lock_guard lock(mutex_);
+    return imagePath_;
+}
+
+bool UpgradeSession::transferring() const {
+    std::lock_guard lock(mutex_);
+    return phase_ == Phase::Transferring;
+}
+
+void UpgradeSession::wait() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return phase_ == Phase::Idle; });
+}
+
+bool UpgradeSession::beginSession(Phase phase) {
+    {
+        std::lock_guard lock(mutex_);
+        if (phase_ != Phase::Idle)
+            return false;
+        phase_ = phase;
+        running_ = true;
+    }
+    // The previous worker has made its last view call (or was cancelled and sends nothing more).
+    if (worker_.joinable())
+        worker_.join();
+    stop_ = std::stop_source();
+    gate_ = std::make_shared<SendGate>();
+    return true;
+}
+
+bool UpgradeSession::startTransfer() {
+    std::lock_guard control(controlMutex_);
+    const std::string path = imagePath();
+    if (path.empty()) {
+        notifier().messageBox(text::kNoImageChosen);
+        return false;
+    }
+    if (!beginSession(Phase::Transferring))
+        return false;
+    view_.statusChanged(text::kStatusTransferring);
+    view_.transferEnabled(false);
+    worker_ = std::thread([this, token = stop_.get_token(), gate = gate_, path] { transferThread(token, gate, path); });
+    return true;
+}
+
+bool UpgradeSession::startCheck() {
+    std::lock_guard control(controlMutex_);
+    if (!beginSession(Phase::Checking))
+        return false;
+    view_.transferEnabled(false);
+    worker_ = std::thread([this, token = stop_.get_token()] { checkPhase(token); });
+    return true;
+}
+
+bool UpgradeSession::cancel() {
+    std::lock_guard control(controlMutex_);
+    bool transferRunning = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (phase_ == Phase::Transferring) {
+            // Under the lock, so the worker either sees the stop or has already left the transfer.
+            phase_ = Phase::Finishing;
+            stop_.request_stop();
+            transferRunning = true;
+        }
+    }
+    if (!transferRunning) {
+        notifier().messageBox(text::kNoTransferRunning);
+        return false;
+    }
+    // Waits for a send under way; after this no image datagram leaves.
+    gate_->close();
+
+    view_.transferEnabled(true);
+    view_.progressChanged(0);
+    notifier().messageBox(text::kTransferCancelled);
+
+    Log(text::kTagCancel, text::kLogCancel);
+    view_.statusChanged(text::kStatusCancelled);
+    {
+        SavedChannelSettings saved;
+        auto& channel = CommandChannel::Instance();
+        channel.SetAddress(Settings().UpgradeAddress);
+        channel.SetPort(kImagePort);
+        channel.SetReplyTimeout(kUpgradeReplyTimeout);
+        LogChannel(text::kTagCancel);
+        DeviceCommands::CancelUpgrade();
+    }
+    view_.statusHidden();
+    setIdle();
+    return true;
+}
+
+void UpgradeSession::transferThread(std::stop_token stop, std::shared_ptr<SendGate> gate, std::string path) {
+    TransferResult result;
+    {
+        std::string image;
+        std::string failure;
+        if (!LoadImageFile(path, image, failure))
+            return failTransfer(stop, failure);
+        std::printf("file total length = %u\n", static_cast<unsigned>(image.size()));
+        std::fflush(stdout);
+
+        ImageTransferOptions options;
+        options.address = Settings().UpgradeAddress;
+        options.port = kImagePort;
+        options.interval = PacingInterval(Settings().upgradeinterval);
+        result = SendImage(
+            image, options,
+            [&](int percent) {
+                if (!stop.stop_requested())
+                    view_.progressChanged(percent);
+            },
+            stop, gate.get());
+        // The image leaves memory here, before the long wait for the gateways.
+    }
+    switch (result.outcome) {
+    case TransferOutcome::Stopped:
+        return; // the cancel (or the session's end) does the rest
+    case TransferOutcome::Failed:
+        return failTransfer(stop, result.failureLine);
+    case TransferOutcome::Completed:
+        break;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (stop.stop_requested())
+            return;
+        phase_ = Phase::Checking;
+    }
+    view_.statusChanged(text::kStatusRebooting);
+    Log(text::kTagCheck, text::kLogCheckStarting);
+    checkPhase(stop);
+}
+
+void UpgradeSession::failTransfer(std::stop_token stop, std::string line) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stop.stop_requested())
+            return;
+        phase_ = Phase::Finishing;
+    }
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    const std::string message = WithoutLineEnd(std::move(line));
+    Log(text::kTagTransferFailed, message);
+    notifier().messageBox(message);
+    view_.transferFailed(message);
+    returnToIdle();
+}
+
+void UpgradeSession::checkPhase(std::stop_token stop) {
+    // The gateways reboot into the new image before they can answer.
+    if (!SleepSeconds(Settings().waittime, stop))
+        return;
+    Log(text::kTagCheck, text::kLogCheckEntered);
+    view_.statusChanged(text::kStatusChecking);
+    {
+        SavedChannelSettings saved;
+        auto& channel = CommandChannel::Instance();
+        channel.SetAddress(Settings().UpgradeAddress);
+        channel.SetPort(kStatusQueryPort);
+        channel.SetReplyTimeout(kUpgradeReplyTimeout);
+        channel.SetListenTime(Settings().updatelistentime);
+        LogChannel(text::kTagCheck);
+        DeviceCommands::QueryUpgradeStatus([this](const std::string& reply) { handleStatusReply(reply); }, stop);
+    }
+    if (stop.stop_requested())
+        return;
+    Log(text::kTagCheck, text::kLogCheckEnded);
+    returnToIdle();
+}
+
+void UpgradeSession::handleStatusReply(const std::string& reply) {
+    ReplyFields fields;
+    fields.ParseReplyFields(reply, " ");
+    std::string status;
+    std::string sn;
+    if (!fields.Field("STATUS", status) || !fields.Field("SN", sn))
+        return;
+    const std::time_t now = std::time(nullptr);
+    // Every reply that gets this far was delivered by the exchange, hence "SUCC".
+    Log(text::kTagCheck, FormatText(text::kLogReplyState, "SUCC"));
+    Log(text::kTagReply, status + "  " + sn);
+    if (auto line = UpgradeResultLine(fields.Fields(), now))
+        view_.resultLine(*line);
+}
+
+void UpgradeSession::returnToIdle() {
+    view_.transferEnabled(true);
+    view_.progressChanged(0);
+    view_.statusHidden();
+    setIdle();
+}
+
+void UpgradeSession::setIdle() {
+    {
+        std::lock_guard lock(mutex_);
+        phase_ = Phase::Idle;
+        running_ = false;
+    }
+    idle_.notify_all();
+}
+
+} // namespace orva
