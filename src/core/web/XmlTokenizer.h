@@ -189,6 +189,13 @@ inline XmlNode XmlTokenizer::scanStartTag(std::size_t pos) const {
         ++i;
     }
     std::size_t nameLength = i - pos - 1;
+    // The common forms "<name>" and "<name/>" need no attribute scan.
+    if (!equalsInName && i < n_) {
+        if (s_[i] == '>')
+            return XmlNode{XmlNodeKind::StartTag, XmlSyntax::None, false, nullptr, pos, i + 1 - pos, nameLength, 0};
+        if (s_[i] == '/' && i + 1 < n_ && s_[i + 1] == '>')
+            return XmlNode{XmlNodeKind::StartTag, XmlSyntax::None, true, nullptr, pos, i + 2 - pos, nameLength, 0};
+    }
     if (equalsInName)
         i = pos + 1; // an "=" inside the name may open a quoted value: scan the name's characters too
     // The tag ends at the first ">" outside a quoted attribute value. A quote opens a value only
