@@ -158,7 +158,7 @@ int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>&
     return Stored;
 }
 
-bool RecordStore::readRows(const std::string& sql, const SqliteParams& params, const RowVisitor& visitor) {
+bool RecordStore::readRows(const std::string& sql, const SqliteParams& params, const RowTaker& take) {
     if (!open_)
         return false;
     try {
@@ -168,11 +168,12 @@ bool RecordStore::readRows(const std::string& sql, const SqliteParams& params, c
         names.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i)
             names.push_back(q.columnName(i));
-        RowTexts texts(static_cast<std::size_t>(count));
+        RowTexts texts;
         for (; !q.atEnd(); q.nextRow()) {
+            texts.resize(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i)
                 texts[static_cast<std::size_t>(i)] = q.columnValue(i);
-            if (visitor(names, texts) != 0)
+            if (take(names, texts) != 0)
                 break;
         }
     } catch (const SqliteError& e) {
@@ -182,16 +183,22 @@ bool RecordStore::readRows(const std::string& sql, const SqliteParams& params, c
     return true;
 }
 
-RecordRows RecordStore::readUploads() {
+RecordRows RecordStore::collectRows(const std::string& sql, const SqliteParams& params) {
     RecordRows out;
-    const bool ok = readRows("SELECT * FROM uploads ORDER BY id", {},
-                             [&](const std::vector<std::string>& names, const RowTexts& texts) {
-                                 if (out.columns.empty())
-                                     out.columns = names;
-                                 out.rows.push_back(texts);
-                                 return 0;
-                             });
-    return ok ? out : RecordRows{};
+    const bool ok = readRows(sql, params, [&](const std::vector<std::string>& names, RowTexts& texts) {
+        if (out.columns.empty())
+            out.columns = names;
+        out.rows.push_back(std::move(texts));
+        texts = RowTexts();
+        return 0;
+    });
+    if (!ok)
+        return {};
+    return out;
+}
+
+RecordRows RecordStore::readUploads() {
+    return collectRows("SELECT * FROM uploads ORDER BY id", {});
 }
 
 int RecordStore::forEachUpload(const RowVisitor& visitor) {
@@ -224,18 +231,13 @@ int RecordStore::deleteUpload(int id) {
 
 bool RecordStore::queryLogs(const LogFilter& filter, const RowVisitor& visitor) {
     const LogCondition condition = BuildLogCondition(filter);
-    return readRows(LogQuerySql(condition), condition.params, visitor);
+    return readRows(LogQuerySql(condition), condition.params,
+                    [&](const std::vector<std::string>& names, RowTexts& texts) { return visitor(names, texts); });
 }
 
 RecordRows RecordStore::queryLogs(const LogFilter& filter) {
-    RecordRows out;
-    const bool ok = queryLogs(filter, [&](const std::vector<std::string>& names, const RowTexts& texts) {
-        if (out.columns.empty())
-            out.columns = names;
-        out.rows.push_back(texts);
-        return 0;
-    });
-    return ok ? out : RecordRows{};
+    const LogCondition condition = BuildLogCondition(filter);
+    return collectRows(LogQuerySql(condition), condition.params);
 }
 
 int RecordStore::highestLogId() {
@@ -252,11 +254,13 @@ int RecordStore::highestLogId() {
 std::vector<StoredRecord> RecordStore::logsAfter(int id) {
     std::vector<StoredRecord> out;
     const bool ok = readRows("SELECT * FROM logs WHERE id > ? ORDER BY id", {static_cast<std::int64_t>(id)},
-                             [&](const std::vector<std::string>&, const RowTexts& texts) {
+                             [&](const std::vector<std::string>&, RowTexts& texts) {
                                  out.push_back(RecordFromRow(texts));
                                  return 0;
                              });
-    return ok ? out : std::vector<StoredRecord>{};
+    if (!ok)
+        return {};
+    return out;
 }
 
 } // namespace orva

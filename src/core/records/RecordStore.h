@@ -74,7 +74,10 @@ public:
     static std::string NowText();
 
 private:
-    bool readRows(const std::string& sql, const SqliteParams& params, const RowVisitor& visitor);
+    // Hands each row to `take`, which may move the texts away; a non-zero result stops the read.
+    using RowTaker = std::function<int(const std::vector<std::string>& names, RowTexts& texts)>;
+    bool readRows(const std::string& sql, const SqliteParams& params, const RowTaker& take);
+    RecordRows collectRows(const std::string& sql, const SqliteParams& params);
     void fail(const std::string& message, bool show);
 
     std::string path_;
