@@ -29,6 +29,10 @@ struct SizeCase {
     std::vector<uint16_t> counts; // bytes per data datagram, in order
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) {
+    *os << c.length << " bytes";
+}
+
 class ImageSizes : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ImageSizes, InfoAndDataDatagramsFollowTheLength) {
@@ -61,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ImageSizes,
                                            SizeCase{500, 0, {500}},              // 0, yet one datagram follows
                                            SizeCase{0, 0, {}},                   // the info datagram alone
                                            SizeCase{999, 0, {999}}, SizeCase{1000, 2, {1000}},
-                                           SizeCase{1001, 2, {1000, 1}}));
+                                           SizeCase{1001, 2, {1000, 1}}),
+                         [](const auto& info) { return "bytes" + std::to_string(info.param.length); });
 
 TEST(ImageDatagrams, InfoDatagramIsBigEndian) {
     const ImageInfoDatagram info = BuildImageInfoDatagram(2500);

@@ -78,6 +78,10 @@ struct TransferCase {
     std::vector<std::string> progress; // before each datagram, then 0 on the way back to idle
 };
 
+void PrintTo(const TransferCase& c, std::ostream* os) {
+    *os << c.length << " bytes";
+}
+
 class ImageTransfer : public ::testing::TestWithParam<TransferCase> {};
 
 TEST_P(ImageTransfer, DatagramsArePacedAndTheCheckFollows) {
@@ -143,7 +147,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ImageTransfer,
                          ::testing::Values(TransferCase{130, 2500, 3, {1000, 1000, 500}, {"0", "40", "80", "0"}},
                                            TransferCase{131, 2000, 3, {1000, 1000}, {"0", "50", "0"}},
                                            TransferCase{132, 500, 0, {500}, {"0", "0"}},
-                                           TransferCase{133, 0, 0, {}, {"0"}}));
+                                           TransferCase{133, 0, 0, {}, {"0"}}),
+                         [](const auto& info) { return "bytes" + std::to_string(info.param.length); });
 
 TEST(UpgradeSession, CancelStopsTheDatagramsAndTellsTheGateways) {
     constexpr int kSubnet = 134;
@@ -273,6 +278,10 @@ struct BadImageCase {
     std::string (*path)(const TempProgramDir&);
     std::string (*message)(const std::string& path);
 };
+
+void PrintTo(const BadImageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadImage : public ::testing::TestWithParam<BadImageCase> {};
 
