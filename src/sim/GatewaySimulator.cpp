@@ -2,13 +2,14 @@
 
 #include "GatewayModel.h"
 #include "LoopbackAddress.h"
+#include "ServiceEndpoints.h"
+#include "TimeText.h"
 #include "protocol/Base64.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -17,19 +18,6 @@
 
 namespace orva::sim {
 namespace {
-
-std::string localTimeText() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t t = std::chrono::system_clock::to_time_t(now);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    char buf[40];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
-    char out[48];
-    std::snprintf(out, sizeof out, "%s.%03d", buf, static_cast<int>(ms));
-    return out;
-}
 
 std::string hexHead(const std::string& bytes, size_t n = 16) {
     static const char* kDigits = "0123456789abcdef";
@@ -71,12 +59,17 @@ std::string GatewaySimulator::segmentAddress() const {
 }
 
 std::string GatewaySimulator::listeningLine() const {
+    std::string web = services_ ? services_->describe() : std::string();
+    if (!options_.udp)
+        return "orva-gateway-sim listening on " + web.substr(web.find(' ') + 1) + " (" + web + ")";
     std::string line = "orva-gateway-sim listening on " + address() + " (segment " + segmentAddress() + ", ports";
     for (auto p : kPorts)
         line += " " + std::to_string(p);
     line += ", " + std::to_string(options_.gateways) + (options_.gateways == 1 ? " gateway" : " gateways");
-    line += ", model " + options_.model + ", sn " + options_.sn + ")";
-    return line;
+    line += ", model " + options_.model + ", sn " + options_.sn;
+    if (!web.empty())
+        line += ", " + web;
+    return line + ")";
 }
 
 void GatewaySimulator::addOverride(const Override& o) {
@@ -100,23 +93,31 @@ bool GatewaySimulator::start(std::string& error) {
         return false;
     }
     uint32_t addr = 0;
-    if (!ParseIpv4(options_.address, addr)) {
-        error = "'" + options_.address + "' is not a dotted-decimal IPv4 address";
+    if (!CheckLoopbackOnly(options_.address, options_.http, options_.https, error) ||
+        !ParseIpv4(options_.address, addr))
         return false;
-    }
-    if (!IsLoopback(addr)) {
-        error = "refusing to bind " + options_.address + ": only loopback addresses (127.0.0.0/8) are allowed";
-        return false;
-    }
     if (options_.gateways < 1) {
         error = "the number of gateways must be at least 1";
         return false;
     }
     address_ = addr;
+    if (!options_.udp && options_.http.empty() && options_.https.empty()) {
+        error = "nothing to serve: no gateway sockets and no web endpoint";
+        return false;
+    }
     if (!options_.journalFile.empty() && !journal_.openFile(options_.journalFile)) {
         error = "cannot open journal file " + options_.journalFile;
         return false;
     }
+    if (!options_.http.empty() || !options_.https.empty()) {
+        services_ = std::make_unique<ServiceEndpoints>(options_);
+        if (!services_->start(error)) {
+            services_.reset();
+            return false;
+        }
+    }
+    if (!options_.udp)
+        return true;
 
     std::vector<uint32_t> addresses{addr};
     if (SegmentBroadcast(addr) != addr)
@@ -127,7 +128,7 @@ bool GatewaySimulator::start(std::string& error) {
             int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             if (fd < 0) {
                 error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
-                closeSockets();
+                stop();
                 return false;
             }
             int on = 1;
@@ -136,7 +137,7 @@ bool GatewaySimulator::start(std::string& error) {
             if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
                 error = "cannot bind " + FormatIpv4(a) + ":" + std::to_string(port) + ": " + std::strerror(errno);
                 ::close(fd);
-                closeSockets();
+                stop();
                 return false;
             }
             if (replyFd < 0)
@@ -147,7 +148,7 @@ bool GatewaySimulator::start(std::string& error) {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) {
         error = std::string("cannot create an event descriptor: ") + std::strerror(errno);
-        closeSockets();
+        stop();
         return false;
     }
     worker_ = std::jthread([this](std::stop_token st) { serve(st); });
@@ -162,6 +163,10 @@ void GatewaySimulator::stop() {
         worker_.join();
     }
     closeSockets();
+    if (services_) {
+        services_->stop();
+        services_.reset();
+    }
 }
 
 void GatewaySimulator::closeSockets() {
@@ -225,7 +230,7 @@ void GatewaySimulator::serve(std::stop_token stop) {
 void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes, uint32_t fromAddress,
                                       uint16_t fromPort, std::vector<Pending>& pending) {
     JournalEntry entry;
-    entry.time = localTimeText();
+    entry.time = LocalTimeText();
     entry.port = s.port;
     entry.source = FormatIpv4(fromAddress) + ":" + std::to_string(fromPort);
     entry.destination = FormatIpv4(s.address);

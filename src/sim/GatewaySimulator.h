@@ -14,6 +14,8 @@
 
 namespace orva::sim {
 
+class ServiceEndpoints;
+
 class GatewaySimulator {
 public:
     explicit GatewaySimulator(Options options);
@@ -21,11 +23,11 @@ public:
     GatewaySimulator(const GatewaySimulator&) = delete;
     GatewaySimulator& operator=(const GatewaySimulator&) = delete;
 
-    // Binds every socket (and the service endpoints when asked for) and starts serving. False with
+    // Binds every socket (and the web endpoints when asked for) and starts serving. False with
     // an error text when an address is refused or a socket cannot be bound; nothing stays open then.
     bool start(std::string& error);
     void stop();
-    bool running() const { return worker_.joinable(); }
+    bool running() const { return worker_.joinable() || services_ != nullptr; }
 
     const Options& options() const { return options_; }
     std::string address() const;        // the gateway address
@@ -44,6 +46,9 @@ public:
     // Image datagrams received on the image port, concatenated per sender ("a.b.c.d:port").
     std::string imageBytes(const std::string& source) const { return journal_.imageBytes(source); }
     std::map<std::string, std::string> images() const { return journal_.images(); }
+
+    // The web endpoints; null when none was asked for.
+    ServiceEndpoints* services() { return services_.get(); }
 
 private:
     struct Socket {
@@ -74,6 +79,7 @@ private:
     std::vector<Socket> sockets_;
     int wakeFd_ = -1;
     std::jthread worker_;
+    std::unique_ptr<ServiceEndpoints> services_;
 };
 
 } // namespace orva::sim

@@ -154,6 +154,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
                 return false;
             }
             options.overrides.push_back(o);
+        } else if (a == "--no-udp") {
+            options.udp = false;
         } else if (a == "--http") {
             if (!next(a, options.http))
                 return false;
@@ -257,6 +259,7 @@ Service endpoints (login at /login, reports at /report, installer at /download/s
                                  status 500), silent (close without answering) or slow (answer
                                  Code 0 after --slow-ms milliseconds, default 5000)
 
+  --no-udp                       serve only the web endpoints (no gateway sockets)
   --help                         this text
 
 Prints "orva-gateway-sim listening on <address> (...)" once ready; runs until SIGINT or SIGTERM.

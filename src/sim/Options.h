@@ -38,6 +38,7 @@ struct Options {
     std::string buildDate = "20240115";
     std::vector<Override> overrides;
     std::string journalFile; // empty: journal kept in memory only
+    bool udp = true;         // false: serve only the web endpoints
 
     // Service endpoints (HTTP/HTTPS on loopback).
     std::string http;  // "127.0.0.1:PORT", empty: none

@@ -19,10 +19,8 @@ int main(int argc, char** argv) {
         std::cout << UsageText();
         return 0;
     }
-    uint32_t addr = 0;
-    if (!ParseIpv4(options.address, addr) || !IsLoopback(addr)) {
-        std::cerr << "orva-gateway-sim: refusing to bind '" << options.address
-                  << "': only loopback addresses (127.0.0.0/8) are allowed\n";
+    if (!CheckLoopbackOnly(options.address, options.http, options.https, error)) {
+        std::cerr << "orva-gateway-sim: " << error << "\n";
         return 2;
     }
 

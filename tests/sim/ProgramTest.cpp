@@ -3,6 +3,7 @@
 #include "UdpTestClient.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <csignal>
 #include <cstdio>
@@ -97,6 +98,28 @@ TEST(GatewaySimProgram, AnswersUntilSigterm) {
     EXPECT_EQ(p.wait(), 0);
 }
 
+TEST(GatewaySimProgram, ServesTheWebEndpointsOnAPortItPicks) {
+    Program p({"--no-udp", "--http", "127.0.0.1:0", "--user", "tech:pw", "--update-version", "99"});
+    std::string ready = p.readLine();
+    const std::string prefix = "orva-gateway-sim listening on 127.0.0.1:";
+    ASSERT_TRUE(ready.starts_with(prefix)) << ready;
+    int port = std::atoi(ready.c_str() + prefix.size());
+    ASSERT_GT(port, 0) << ready;
+
+    httplib::Client client("127.0.0.1", port);
+    auto res = client.Post("/login",
+                           "<SoftWareLogin><CurrentSoftWareVersion>11-2.2-33333333</CurrentSoftWareVersion>"
+                           "<UserName>tech</UserName><UserPassWD>pw</UserPassWD></SoftWareLogin>",
+                           "text/xml");
+    ASSERT_TRUE(res);
+    EXPECT_NE(res->body.find("<LoginResult>success</LoginResult><UpdateSoftWareVersion>99</UpdateSoftWareVersion>"),
+              std::string::npos)
+        << res->body;
+
+    p.signal(SIGTERM);
+    EXPECT_EQ(p.wait(), 0);
+}
+
 TEST(GatewaySimProgram, HelpAndRefusals) {
     struct Case {
         std::vector<std::string> args;
@@ -108,6 +131,7 @@ TEST(GatewaySimProgram, HelpAndRefusals) {
         {{"--address", "0.0.0.0"}, 2, ""},  // refused before anything is bound
         {{"--address", "10.9.8.7"}, 2, ""}, // refused: non-loopback
         {{"--gateways", "none"}, 2, ""},
+        {{"--no-udp", "--http", "0.0.0.0:0"}, 2, ""}, // refused: every interface
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());

@@ -1,0 +1,280 @@
+// The login and reporting services of the simulator, talked to with an HTTP(S) client on 127.0.0.1.
+#include "ServiceEndpoints.h"
+#include "GatewaySimulator.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+namespace orva::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string loginRequest(const std::string& user, const std::string& password) {
+    return "<SoftWareLogin>\r\n<CurrentSoftWareVersion>11-2.2-33333333</CurrentSoftWareVersion>\r\n<UserName>" + user +
+           "</UserName>\r\n<UserPassWD>" + password + "</UserPassWD>\r\n</SoftWareLogin>\r\n";
+}
+
+std::string reportDocument(const std::string& sn) {
+    return "<DeviceList>\r\n<DeviceDiag>\r\n<Operator>O&apos;Neil 张</Operator>\r\n<SN>" + sn +
+           "</SN>\r\n<DeviceType>KT540G</DeviceType>\r\n</DeviceDiag>\r\n</DeviceList>\r\n";
+}
+
+Options webOptions() {
+    Options o;
+    o.udp = false;
+    o.http = "127.0.0.1:0";
+    o.users = {{"alice", "secret"}, {"o<n>", "p&w"}};
+    return o;
+}
+
+struct Started {
+    explicit Started(Options o) : services(std::move(o)) {
+        std::string error;
+        ok = services.start(error);
+        EXPECT_TRUE(ok) << error;
+    }
+    ServiceEndpoints services;
+    bool ok = false;
+};
+
+TEST(SimServices, LoginChecksTheConfiguredAccounts) {
+    Started s(webOptions());
+    ASSERT_TRUE(s.ok);
+    httplib::Client client("127.0.0.1", s.services.httpPort());
+    struct Case {
+        std::string name;
+        std::string body;
+        int status;
+        std::string reply;
+    };
+    const std::vector<Case> cases = {
+        {"right password", loginRequest("alice", "secret"), 200,
+         "<SoftWareLogin><LoginResult>success</LoginResult></SoftWareLogin>"},
+        {"wrong password", loginRequest("alice", "Secret"), 200,
+         "<SoftWareLogin><LoginResult>fail</LoginResult></SoftWareLogin>"},
+        {"user in other letter case", loginRequest("Alice", "secret"), 200,
+         "<SoftWareLogin><LoginResult>fail</LoginResult></SoftWareLogin>"},
+        {"escaped user name and password", loginRequest("o&lt;n&gt;", "p&amp;w"), 200,
+         "<SoftWareLogin><LoginResult>success</LoginResult></SoftWareLogin>"},
+        {"empty password element", "<SoftWareLogin><UserName>alice</UserName><UserPassWD/></SoftWareLogin>", 200,
+         "<SoftWareLogin><LoginResult>fail</LoginResult></SoftWareLogin>"},
+        {"not a login request", "<DeviceList></DeviceList>", 400, "not a login request\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto res = client.Post(ServiceEndpoints::kLoginPath, c.body, "text/xml");
+        ASSERT_TRUE(res) << httplib::to_string(res.error());
+        EXPECT_EQ(res->status, c.status);
+        EXPECT_EQ(res->body, c.reply);
+    }
+    auto logins = s.services.logins();
+    ASSERT_EQ(logins.size(), 5u);
+    EXPECT_EQ(logins[3].user, "o<n>");
+    EXPECT_EQ(logins[3].password, "p&w");
+    EXPECT_TRUE(logins[3].accepted);
+    EXPECT_EQ(logins[4].password, "");
+    EXPECT_FALSE(logins[4].accepted);
+}
+
+TEST(SimServices, SuccessfulLoginAnnouncesAnUpdateServedByTheSimulator) {
+    Options o = webOptions();
+    o.updateVersion = "11-2.2-40000000";
+    Started s(o);
+    ASSERT_TRUE(s.ok);
+    httplib::Client client("127.0.0.1", s.services.httpPort());
+
+    auto refused = client.Post(ServiceEndpoints::kLoginPath, loginRequest("alice", "nope"), "text/xml");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->body.find("UpdateSoftWareVersion"), std::string::npos);
+
+    auto res = client.Post(ServiceEndpoints::kLoginPath, loginRequest("alice", "secret"), "text/xml");
+    ASSERT_TRUE(res);
+    const std::string url = s.services.httpUrl() + ServiceEndpoints::kInstallerPath;
+    EXPECT_EQ(res->body, "<SoftWareLogin><LoginResult>success</LoginResult>"
+                         "<UpdateSoftWareVersion>11-2.2-40000000</UpdateSoftWareVersion>"
+                         "<DownLoadURL>" +
+                             url + "</DownLoadURL></SoftWareLogin>");
+
+    auto download = client.Get(ServiceEndpoints::kInstallerPath);
+    ASSERT_TRUE(download);
+    EXPECT_EQ(download->status, 200);
+    EXPECT_EQ(download->get_header_value("Content-Length"), std::to_string(s.services.installer().size()));
+    EXPECT_EQ(download->body, s.services.installer());
+    EXPECT_NE(download->body.find("11-2.2-40000000"), std::string::npos);
+    EXPECT_EQ(s.services.downloads(), 1);
+
+    // The announcement can be withdrawn while running.
+    s.services.setUpdateVersion("");
+    res = client.Post(ServiceEndpoints::kLoginPath, loginRequest("alice", "secret"), "text/xml");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->body, "<SoftWareLogin><LoginResult>success</LoginResult></SoftWareLogin>");
+}
+
+TEST(SimServices, ReportingServiceAnswersInEveryModeAndKeepsEveryDocument) {
+    orva::test::TempProgramDir dir("orva-sim");
+    Options o = webOptions();
+    o.reportsFile = dir.file("reports.jsonl");
+    o.slowMs = 200;
+    Started s(o);
+    ASSERT_TRUE(s.ok);
+    struct Case {
+        ReportMode mode;
+        bool answered;
+        int status;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {ReportMode::Ok, true, 200, "<Response><Code>0</Code></Response>"},
+        {ReportMode::Code1, true, 200, "<Response><Code>1</Code></Response>"},
+        {ReportMode::Html500, true, 500, "<html><head><title>500 Internal Server Error</title></head>"},
+        {ReportMode::Silent, false, 0, ""},
+        {ReportMode::Slow, true, 200, "<Response><Code>0</Code></Response>"},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(i);
+        s.services.setReportMode(c.mode);
+        httplib::Client client("127.0.0.1", s.services.httpPort());
+        auto res = client.Post(ServiceEndpoints::kReportPath, reportDocument("SN" + std::to_string(i)), "text/xml");
+        ASSERT_EQ(bool(res), c.answered) << httplib::to_string(res.error());
+        if (res) {
+            EXPECT_EQ(res->status, c.status);
+            EXPECT_TRUE(res->body.starts_with(c.body)) << res->body;
+        }
+    }
+    auto reports = s.services.reports();
+    ASSERT_EQ(reports.size(), cases.size());
+    std::istringstream file(orva::test::readFile(o.reportsFile));
+    std::string line;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(reports[i].sn, "SN" + std::to_string(i));
+        EXPECT_EQ(reports[i].body, reportDocument("SN" + std::to_string(i)));
+        EXPECT_EQ(reports[i].path, ServiceEndpoints::kReportPath);
+        ASSERT_TRUE(std::getline(file, line));
+        auto j = nlohmann::json::parse(line);
+        EXPECT_EQ(j["body"], reports[i].body);
+        EXPECT_EQ(j["sn"], reports[i].sn);
+    }
+    EXPECT_FALSE(std::getline(file, line));
+}
+
+TEST(SimServices, StopEndsASlowAnswerEarly) {
+    Options o = webOptions();
+    o.reportMode = ReportMode::Slow;
+    o.slowMs = 600000; // far beyond the test's time-out: stop() must cut it short
+    Started s(o);
+    ASSERT_TRUE(s.ok);
+    const int port = s.services.httpPort();
+    std::jthread poster([port] {
+        httplib::Client client("127.0.0.1", port);
+        client.Post(ServiceEndpoints::kReportPath, reportDocument("SLOW"), "text/xml");
+    });
+    ASSERT_TRUE(s.services.waitForReports(1, 10s));
+    s.services.stop();
+    EXPECT_EQ(s.services.httpPort(), 0);
+}
+
+// A certificate for 127.0.0.1 made with the openssl tool, valid for a day.
+struct Certificate {
+    orva::test::TempProgramDir dir{"orva-sim-tls"};
+    std::string cert = dir.file("cert.pem");
+    std::string key = dir.file("key.pem");
+    bool made = false;
+    Certificate() {
+        std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+                          "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                          key + "' -out '" + cert + "' >/dev/null 2>&1";
+        made = std::system(cmd.c_str()) == 0;
+    }
+};
+
+TEST(SimServices, HttpsServesTheSameServicesWithAVerifiableCertificate) {
+    Certificate tls;
+    ASSERT_TRUE(tls.made);
+    Options o = webOptions();
+    o.http.clear();
+    o.https = "127.0.0.1:0";
+    o.certFile = tls.cert;
+    o.keyFile = tls.key;
+    o.updateVersion = "12";
+    Started s(o);
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.services.httpPort(), 0);
+
+    httplib::SSLClient client("127.0.0.1", s.services.httpsPort());
+    client.set_ca_cert_path(tls.cert.c_str());
+    client.enable_server_certificate_verification(true);
+    auto res = client.Post(ServiceEndpoints::kLoginPath, loginRequest("alice", "secret"), "text/xml");
+    ASSERT_TRUE(res) << httplib::to_string(res.error());
+    EXPECT_NE(res->body.find("<DownLoadURL>https://127.0.0.1:" + std::to_string(s.services.httpsPort()) +
+                             ServiceEndpoints::kInstallerPath + "</DownLoadURL>"),
+              std::string::npos)
+        << res->body;
+    auto download = client.Get(ServiceEndpoints::kInstallerPath);
+    ASSERT_TRUE(download);
+    EXPECT_EQ(download->status, 200);
+
+    s.services.setReportMode(ReportMode::Silent);
+    EXPECT_FALSE(client.Post(ServiceEndpoints::kReportPath, reportDocument("TLS"), "text/xml"));
+    EXPECT_EQ(s.services.reports().size(), 1u);
+}
+
+TEST(SimServices, BadEndpointsAreRefused) {
+    struct Case {
+        std::string http, https, cert;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"0.0.0.0:0", "", "", "only loopback"}, // refused: every interface
+        {"localhost:80", "", "", "not IPV4:PORT"},
+        {"127.0.0.1", "", "", "not IPV4:PORT"},
+        {"127.0.0.1:70000", "", "", "bad port"},
+        {"", "127.0.0.1:0", "", "certificate and a key"},
+        {"", "127.0.0.1:0", "/nonexistent.pem", "cannot load"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.http + c.https + c.cert);
+        Options o;
+        o.http = c.http;
+        o.https = c.https;
+        o.certFile = c.cert;
+        o.keyFile = c.cert;
+        ServiceEndpoints services(o);
+        std::string error;
+        EXPECT_FALSE(services.start(error));
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        EXPECT_EQ(services.httpPort(), 0);
+    }
+}
+
+TEST(SimServices, SimulatorCanServeTheWebEndpointsAlone) {
+    GatewaySimulator sim(webOptions());
+    std::string error;
+    ASSERT_TRUE(sim.start(error)) << error;
+    ASSERT_NE(sim.services(), nullptr);
+    const std::string endpoint = "127.0.0.1:" + std::to_string(sim.services()->httpPort());
+    EXPECT_EQ(sim.listeningLine(), "orva-gateway-sim listening on " + endpoint + " (http " + endpoint + ")");
+    httplib::Client client("127.0.0.1", sim.services()->httpPort());
+    auto res = client.Post(ServiceEndpoints::kReportPath, reportDocument("X"), "text/xml");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->body, "<Response><Code>0</Code></Response>");
+    sim.stop();
+    EXPECT_FALSE(sim.running());
+
+    Options nothing;
+    nothing.udp = false;
+    GatewaySimulator idle(nothing);
+    EXPECT_FALSE(idle.start(error));
+    EXPECT_NE(error.find("nothing to serve"), std::string::npos);
+}
+
+} // namespace
+} // namespace orva::sim
