@@ -134,7 +134,7 @@ TEST_F(RecordStoreTest, RecordRoundTripsWithEveryField) {
 TEST_F(RecordStoreTest, TextsWithQuotesAndChineseAreStoredAndFound) {
     ASSERT_TRUE(store.open("logs"));
     DiagRecord quoted = Record("SN'1", "O'Neil", "HG'8");
-    DiagRecord chinese = Record("序列号一", "张三", "光猫");
+    DiagRecord chinese = Record("序列号一", "张三😀", "光猫"); // a character beyond the BMP too
     chinese.PSCheck = "关键进程正常";
     chinese.SoftWareVersionCheck = "版本 V1";
     ASSERT_EQ(store.insert("logs", {quoted, chinese}), RecordStore::Stored);
@@ -145,14 +145,14 @@ TEST_F(RecordStoreTest, TextsWithQuotesAndChineseAreStoredAndFound) {
     };
     const std::vector<Case> cases = {
         {{.operatorName = "O'Neil"}, "SN'1"},   {{.serial = "SN'1"}, "SN'1"},         {{.deviceType = "HG'8"}, "SN'1"},
-        {{.operatorName = "张三"}, "序列号一"}, {{.serial = "序列号一"}, "序列号一"},
+        {{.operatorName = "张三😀"}, "序列号一"}, {{.serial = "序列号一"}, "序列号一"},
     };
     for (const auto& c : cases) {
         const RecordRows rows = store.queryLogs(c.filter);
         ASSERT_EQ(rows.rows.size(), 1u) << c.expectSn;
         EXPECT_EQ(RecordFromRow(rows.rows[0]).record.sn, c.expectSn);
     }
-    const StoredRecord back = RecordFromRow(store.queryLogs(LogFilter{.operatorName = "张三"}).rows.at(0));
+    const StoredRecord back = RecordFromRow(store.queryLogs(LogFilter{.operatorName = "张三😀"}).rows.at(0));
     EXPECT_EQ(back.record, chinese);
     // A quote that only looks like an escape must not widen the search.
     EXPECT_TRUE(store.queryLogs(LogFilter{.serial = "x' OR '1'='1"}).rows.empty());
@@ -253,6 +253,15 @@ TEST(RecordStoreDefault, LivesInTheProgramDirectory) {
     EXPECT_EQ(store.path(), dir.file("orvalog.db"));
     ASSERT_TRUE(store.open("uploads"));
     EXPECT_TRUE(test::fileExists(dir.file("orvalog.db")));
+}
+
+TEST(RecordStorePath, NonAsciiDirectoryIsUsedAsNamed) {
+    test::TempProgramDir dir{"records"};
+    test::RecordingNotifier notes;
+    std::filesystem::create_directories(dir.file("记录 😀"));
+    RecordStore store(dir.file("记录 😀/orvalog.db"));
+    ASSERT_TRUE(store.open("logs")) << store.lastError();
+    EXPECT_TRUE(test::fileExists(dir.file("记录 😀/orvalog.db")));
 }
 
 struct OpenFailureCase {
