@@ -1,0 +1,40 @@
+#pragma once
+// Shared pieces of the orva-cli commands: exit codes, option lookup, start-up.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orva::cli {
+
+// Exit codes. Those of a diagnosis: 0 all passed, 1 finished with faults, 2 did not finish.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFaults = 1;
+inline constexpr int kExitNotFinished = 2;
+inline constexpr int kExitUsage = 64;         // bad command line, or prompts without a terminal
+inline constexpr int kExitOtherInstance = 75; // another copy holds the program directory
+inline constexpr int kExitLoginFailed = 77;
+
+// The words after the command name, with "--name value" and "--name=value" options.
+class Args {
+public:
+    explicit Args(std::vector<std::string> words) : words_(std::move(words)) {}
+    // Takes the option's value out of the list; nullopt when absent. `missingValue` is set when the
+    // option was given without a value.
+    std::optional<std::string> take(const std::string& name, bool& missingValue);
+    bool takeFlag(const std::string& name);
+    // Words left over (unknown options or stray arguments).
+    const std::vector<std::string>& rest() const { return words_; }
+
+private:
+    std::vector<std::string> words_;
+};
+
+// Reads res/setting.ini into the process-wide settings and selects the language. False (after the
+// message) when the file is missing: the caller then ends with exit code 0, as the GUI does.
+bool LoadSettingsOrExplain();
+
+int RunIdentify(Args& args);
+int RunDiagnose(Args& args);
+int RunUpload(Args& args);
+
+} // namespace orva::cli

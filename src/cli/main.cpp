@@ -1,0 +1,60 @@
+// orva-cli: the diagnosis tool without windows, for test lines and scripts.
+//   orva-cli [--dir DIR] [--user U --password P] identify|diagnose|upload [options]
+#include "CliCommon.h"
+
+#include "app/ProgramDirectory.h"
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to, "usage: orva-cli [--dir DIR] [--user U --password P] COMMAND [options]\n"
+                     "commands:\n"
+                     "  identify [--address A]      connect and read the gateway's identity\n"
+                     "  diagnose [--address A] [--model M] [--answers yes|no|NAME=yes|no,...] [--json]\n"
+                     "                              run a diagnosis (questions: uplink, led, ring1, dtmf1,\n"
+                     "                              cng1, ring2, dtmf2, cng2, loop)\n"
+                     "  upload                      send the stored records again\n"
+                     "user and password also come from ORVA_USER and ORVA_PASSWORD.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace orva::cli;
+    orva::InitProgramDirectory(argc, argv);
+    // The command is the first word that is neither an option nor an option's value.
+    static const std::set<std::string> kValueOptions = {"--user", "--password", "--address", "--model", "--answers"};
+    std::vector<std::string> rest;
+    std::string command;
+    for (int i = 1; i < argc; ++i) {
+        std::string w = argv[i];
+        if (command.empty() && !w.empty() && w[0] != '-') {
+            command = w;
+            continue;
+        }
+        rest.push_back(w);
+        if (kValueOptions.count(w) && i + 1 < argc)
+            rest.push_back(argv[++i]);
+    }
+    if (command.empty() || command == "help") {
+        PrintUsage(command.empty() ? stderr : stdout);
+        return command.empty() ? kExitUsage : kExitOk;
+    }
+    if (!LoadSettingsOrExplain())
+        return 0;
+    Args args(rest);
+    if (command == "identify")
+        return RunIdentify(args);
+    if (command == "diagnose")
+        return RunDiagnose(args);
+    if (command == "upload")
+        return RunUpload(args);
+    std::fprintf(stderr, "orva-cli: unknown command '%s'\n", command.c_str());
+    PrintUsage(stderr);
+    return kExitUsage;
+}
