@@ -2,6 +2,11 @@
 // The element index of an XmlDocument: one 32-byte record per element, addressed by a 32-bit index.
 // Entries live in segments of 65,536 so that a large index grows without moving what it holds; only
 // the last, partly used segment is ever reallocated.
+//
+// The nesting level is not stored: it follows from the parent links, and keeping it would mean
+// rewriting whole subtrees when the children of an element without end tag move out. That frees
+// the flag word to hold a 27-bit end tag length; the start tag length has a word of its own, so no
+// tag is ever too long for its field (an end tag past 27 bits is measured again from the text).
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -219,3 +219,57 @@ TEST(XmlParse, ParseReplacesEverything) {
 
 } // namespace
 } // namespace orva
+
+namespace orva {
+namespace {
+
+// Random fragments of markup: whatever the parser makes of them, the index must hold together,
+// every element's text must be readable, and building on top must keep it together.
+TEST(XmlParse, RandomMarkupKeepsIndexConsistent) {
+    const std::string alphabet = "<<<>>//!-[]CD?=\"' ab\r\n&;x";
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int len = static_cast<int>(next() % 48);
+        for (int i = 0; i < len; ++i)
+            text += alphabet[next() % alphabet.size()];
+        XmlDocument doc;
+        doc.Parse(text);
+        test::ExpectConsistentLinks(doc);
+        for (std::uint32_t i = 1; i < doc.EntryCount(); ++i) {
+            const ElementEntry& e = doc.Entry(i);
+            ASSERT_LE(e.startTagLength, e.length) << text;
+        }
+        // Visit every element, read it, and add a child to the first one found.
+        bool added = false;
+        std::vector<int> depthStack{0};
+        doc.ResetPosition();
+        for (int steps = 0; steps < 200; ++steps) {
+            if (doc.FindElement()) {
+                doc.GetElementText();
+                doc.GetAttribute("a");
+                if (!added) {
+                    added = doc.AddChildElement("n", "v&<");
+                    ASSERT_TRUE(added) << text;
+                    test::ExpectConsistentLinks(doc);
+                    ASSERT_TRUE(doc.SetAttribute("k", "1")) << text;
+                    test::ExpectConsistentLinks(doc);
+                }
+                doc.EnterElement();
+            } else if (!doc.LeaveElement()) {
+                break;
+            }
+        }
+        if (::testing::Test::HasFailure()) {
+            ADD_FAILURE() << "text: " << text;
+            break;
+        }
+    }
+}
+
+} // namespace
+} // namespace orva
