@@ -2,8 +2,6 @@
 
 #include "app/IniFile.h"
 
-#include <sys/stat.h>
-
 namespace orva {
 namespace {
 
@@ -12,9 +10,6 @@ AppSettings g_settings;
 } // namespace
 
 bool LoadAppSettings(const std::string& iniPath, AppSettings& out) {
-    struct stat st {};
-    if (::stat(iniPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
     const auto file = IniFile::load(iniPath);
     if (!file)
         return false;

@@ -101,6 +101,9 @@ locale_t CLocale() {
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
 std::optional<IniFile> IniFile::load(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;

@@ -3,9 +3,9 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <regex>
 #include <set>
 
 namespace orva {
@@ -37,7 +37,12 @@ TEST(HostMacAddress, FormatsARealAdapter) {
         GTEST_SKIP() << "no network adapter besides loopback";
     std::string mac = "unchanged";
     ASSERT_TRUE(HostMacAddress(mac));
-    EXPECT_TRUE(std::regex_match(mac, std::regex("[0-9A-F]{2}(-[0-9A-F]{2}){5}"))) << mac;
+    ASSERT_EQ(mac.size(), 17u) << mac;
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        const bool dash = i % 3 == 2;
+        const char c = mac[i];
+        EXPECT_TRUE(dash ? c == '-' : (std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'))) << mac;
+    }
     EXPECT_NE(mac, "00-00-00-00-00-00");
     EXPECT_EQ(adapters.count(mac), 1u) << mac;
 }

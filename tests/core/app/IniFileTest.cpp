@@ -156,6 +156,7 @@ TEST(IniFile, ProfileFunctionsReadAndWriteFiles) {
     const std::string path = dir.file("res/device.ini");
     EXPECT_EQ(ReadProfileString(path, "S", "k", "def"), "def");
     EXPECT_FALSE(IniFile::load(path).has_value());
+    EXPECT_FALSE(IniFile::load(dir.path()).has_value()) << "a directory is no settings file";
 
     ASSERT_TRUE(WriteProfileString(path, "S", "k", "v"));
     ASSERT_TRUE(WriteProfileString(path, "S", "k2", "\"quoted\""));
