@@ -108,11 +108,12 @@ TransferResult SendImage(std::string_view image, const ImageTransferOptions& opt
     const size_t total = ImageDataDatagramCount(length);
     uint64_t bytesSent = 0;
     for (size_t index = 0; index < total; ++index) {
-        if (!wait(lastSend + options.interval))
-            return stopped();
+        // Everything but the send itself is done before the wait, so it does not stretch the gap.
         if (progress)
             progress(ImageProgressPercent(bytesSent, length));
         const ImageDataDatagram datagram = BuildImageDataDatagram(image, index);
+        if (!wait(lastSend + options.interval))
+            return stopped();
         if (stop.stop_requested() || !sendGate.pass([&] { sent = socket.send(datagram.data(), datagram.size()); }))
             return stopped();
         lastSend = Pacer::Clock::now();
