@@ -1,0 +1,411 @@
+// The diagnosis worker: connect, identify, then every item the template selects, in item order.
+#include "app/HostMacAddress.h"
+#include "app/IniFile.h"
+#include "app/TextTable.h"
+#include "diagnosis/DiagnosisMessages.h"
+#include "diagnosis/DiagnosisSession.h"
+#include "diagnosis/Prompts.h"
+#include "diagnosis/SessionRun.h"
+#include "protocol/CommandChannel.h"
+#include "protocol/DeviceCommands.h"
+
+#include <ctime>
+
+namespace orva {
+namespace {
+
+constexpr int kIdentityPort = 7998;
+constexpr int kHardwarePort = 7999;
+constexpr const char* kHardwareSucc = "HG_HARDWARE_DIAG_SUCC";
+constexpr const char* kHardwareFail = "HG_HARDWARE_DIAG_FAIL";
+constexpr const char* kSoftwareSucc = "HG_SOFTWARE_DIAG_SUCC";
+constexpr const char* kSeparator = "------------------------------------------------";
+
+std::string NowText() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+const int kLanPrompts[] = {WM_DIAG_LAN1_PROMPT, WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT, WM_DIAG_LAN4_PROMPT};
+
+int* LanField(DiagRecord& r, int port) {
+    switch (port) {
+    case 1:
+        return &r.FE1Check;
+    case 2:
+        return &r.FE2Check;
+    case 3:
+        return &r.FE3Check;
+    default:
+        return &r.FE4Check;
+    }
+}
+
+} // namespace
+
+void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token stop) {
+    Run& run = *runPtr;
+    CommandChannel& channel = CommandChannel::Instance();
+
+    // 2. Connect on the identity port, watched by the watchdog.
+    channel.SetPort(kIdentityPort);
+    run.reply.Clear();
+    armWatchdog(runPtr);
+    DeviceCommands::Connect(run.reply, stop);
+    if (stop.stop_requested())
+        return; // stopped, timed out or superseded: the run was ended by whoever asked
+    if (run.reply.Get("RET") == "ERROR") {
+        onConnectError(run);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        if (run.endClaimed)
+            return;
+        run.connected = true;
+    }
+    disarmWatchdog(run);
+    onConnected(run);
+
+    // 4. A fresh record for this run.
+    run.potsAnswers.fill(true);
+    run.record = DiagRecord{};
+    run.record.Operator = run.operatorName;
+    std::string mac;
+    if (HostMacAddress(mac))
+        run.record.Mac = mac;
+    {
+        std::lock_guard lock(run.dataMutex);
+        run.faults.clear();
+    }
+
+    // 5. Identity.
+    std::string serial = DeviceCommands::QueryDeviceType(stop);
+    std::string productClass = DeviceCommands::QueryProductClass(stop);
+    if (stop.stop_requested())
+        return;
+    {
+        std::lock_guard lock(run.dataMutex);
+        run.serial = serial;
+        run.productClass = productClass;
+    }
+    run.record.sn = serial;
+    run.record.DeviceType = productClass;
+    if (!onIdentity(run))
+        return;
+
+    // 6. Heading rows of this diagnosis on the all-logs tab.
+    appendRow(run, LogTab::All, kSeparator, kSeparator);
+    appendRow(run, LogTab::All, "检测设备：" + productClass, "SN:" + serial + ",诊断时间：" + NowText());
+
+    // 7, 8. Hardware items on their port, then the software items.
+    channel.SetPort(kHardwarePort);
+    if (!runHardwareItems(run, stop))
+        return;
+    channel.SetPort(kIdentityPort);
+    if (!runSoftwareItems(run, stop))
+        return;
+
+    // 9. Finish: no checkpoint any more.
+    finishRun(run);
+}
+
+bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int port) {
+    const Prompt prompt = PromptFor(questionId, port, CurrentDeviceType());
+    {
+        std::lock_guard lock(mutex_);
+        if (!live(run))
+            return false;
+        open_ = prompt;
+    }
+    show(run, [&](DiagnosisView& v) { v.showPrompt(prompt); });
+    if (questionId == WM_DIAG_LED_JUDGE)
+        show(run, [](DiagnosisView& v) { v.scrollToItem(14); });
+    if (questionId == WM_DIAG_UPLINK_RESULT)
+        show(run, [](DiagnosisView& v) { v.scrollToItem(12); });
+    const bool answered = run.events.at(questionId)->wait(stop);
+    {
+        std::lock_guard lock(mutex_);
+        if (open_ && open_->questionId == questionId && current_.get() == &run)
+            open_.reset();
+    }
+    if (!answered || stop.stop_requested())
+        return false;
+    std::pair<AnswerKind, int> given{AnswerKind::Ack, 0};
+    {
+        std::lock_guard lock(run.answerMutex);
+        auto it = run.answers.find(questionId);
+        if (it != run.answers.end()) {
+            given = it->second;
+            run.answers.erase(it);
+        }
+    }
+    if (given.first != AnswerKind::Ack)
+        applyAnswer(run, questionId, given.first, given.second);
+    return !stop.stop_requested();
+}
+
+bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
+    const DeviceTemplate& t = run.tmpl;
+    DeviceReply& reply = run.reply;
+    DiagRecord& rec = run.record;
+    auto checkpoint = [&] { return !stop.stop_requested(); };
+    auto succ = [&] { return reply.Get("STATUS") == kHardwareSucc; };
+
+    for (int port = 1; port <= 4; ++port) {
+        if (!t.selects(port))
+            continue;
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        if (!ask(run, stop, kLanPrompts[port - 1]))
+            return false;
+        const bool ok = DeviceCommands::DiagLanPort(reply, port, stop);
+        if (stop.stop_requested())
+            return false;
+        if (ok && succ())
+            *LanField(rec, port) = reply.Get("FESTATUS") == "OK" ? CheckPassed : CheckFailed;
+        onLanResult(run, port);
+    }
+
+    const bool potsStartStop = !SkipsPotsStartStop(CurrentDeviceType());
+    if (potsStartStop) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        DeviceCommands::DiagPotsStart(reply, stop);
+        if (stop.stop_requested())
+            return false;
+        if (reply.Get("STATUS") == kHardwareFail) {
+            onPotsStartFailed(run);
+            return false;
+        }
+    }
+
+    struct PotsStep {
+        int item;
+        int promptId;
+        int judgeId;
+        bool (*command)(DeviceReply&, int, std::stop_token);
+    };
+    const PotsStep steps[] = {
+        {5, WM_DIAG_RING_PROMPT, WM_DIAG_RING_JUDGE, &DeviceCommands::DiagPotsRingOn},
+        {6, WM_DIAG_DTMF_PROMPT, WM_DIAG_DTMF_JUDGE, &DeviceCommands::DiagPotsPlayDtmf},
+        {7, WM_DIAG_CNG_PROMPT, WM_DIAG_CNG_JUDGE, &DeviceCommands::DiagPotsCngTone},
+    };
+    for (int port = 1; port <= 2; ++port) {
+        for (const PotsStep& step : steps) {
+            const int item = step.item + (port - 1) * 3;
+            if (!t.selects(item))
+                continue;
+            if (!checkpoint())
+                return false;
+            reply.Clear();
+            if (!ask(run, stop, step.promptId, port))
+                return false;
+            step.command(reply, port - 1, stop);
+            if (stop.stop_requested())
+                return false;
+            if (!ask(run, stop, step.judgeId, port))
+                return false;
+            if (step.promptId == WM_DIAG_CNG_PROMPT) {
+                const size_t base = static_cast<size_t>(port - 1) * 3;
+                if (run.potsAnswers[base] && run.potsAnswers[base + 1] && run.potsAnswers[base + 2])
+                    (port == 1 ? rec.POS1Check : rec.POS2Check) = CheckPassed;
+            }
+        }
+    }
+
+    if (t.selects(11)) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        if (!ask(run, stop, WM_DIAG_LOOP_PROMPT))
+            return false;
+        DeviceCommands::DiagPotsCallLoop(reply, stop);
+        if (stop.stop_requested())
+            return false;
+        if (!ask(run, stop, WM_DIAG_LOOP_JUDGE))
+            return false;
+    }
+
+    if (potsStartStop) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        DeviceCommands::DiagPotsStop(reply, stop);
+        if (stop.stop_requested())
+            return false;
+    }
+
+    if (t.selects(12)) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        if (!ask(run, stop, WM_DIAG_UPLINK_PROMPT))
+            return false;
+        if (IsDslModel(CurrentDeviceType())) {
+            const bool ok = DeviceCommands::DiagUplink(reply, "START", stop);
+            if (stop.stop_requested())
+                return false;
+            if (ok && succ())
+                rec.PONCheck = CheckPassed;
+            onDslUplinkResult(run);
+        } else {
+            DeviceCommands::DiagUplink(reply, "START", stop);
+            if (stop.stop_requested())
+                return false;
+            if (!ask(run, stop, WM_DIAG_UPLINK_RESULT))
+                return false;
+            reply.Clear();
+            DeviceCommands::DiagUplink(reply, "STOP", stop);
+            if (stop.stop_requested())
+                return false;
+        }
+    }
+
+    if (t.selects(13)) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        const bool ok = DeviceCommands::DiagFlash(reply, stop);
+        if (stop.stop_requested())
+            return false;
+        if (ok && succ())
+            rec.FlashCheck = CheckPassed;
+        onFlashResult(run);
+    }
+
+    if (t.selects(14)) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        if (!ask(run, stop, WM_DIAG_LED_PROMPT))
+            return false;
+        DeviceCommands::DiagLed(reply, "ON", stop);
+        if (stop.stop_requested())
+            return false;
+        if (!ask(run, stop, WM_DIAG_LED_JUDGE))
+            return false;
+        reply.Clear();
+        DeviceCommands::DiagLed(reply, "OFF", stop);
+        if (stop.stop_requested())
+            return false;
+    }
+
+    if (t.selects(15)) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        const bool ok = DeviceCommands::DiagUsb(reply, stop);
+        if (stop.stop_requested())
+            return false;
+        rec.USBCheck = ok && succ() ? CheckPassed : CheckFailed;
+        onUsbResult(run);
+    }
+
+    if (t.selects(16)) {
+        if (!checkpoint())
+            return false;
+        reply.Clear();
+        const bool ok = DeviceCommands::DiagWifi(reply, stop);
+        if (stop.stop_requested())
+            return false;
+        rec.WifiCheck = ok && succ() ? CheckPassed : CheckFailed;
+        onWifiResult(run);
+    }
+    return !stop.stop_requested();
+}
+
+bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
+    const DeviceTemplate& t = run.tmpl;
+    DeviceReply& reply = run.reply;
+    DiagRecord& rec = run.record;
+    auto succ = [&] { return reply.Get("STATUS") == kSoftwareSucc; };
+    // Each software item: checkpoint, clear, one command, the record, the result handler.
+    auto item = [&](int number, bool (*command)(DeviceReply&, std::stop_token), auto&& record,
+                    void (DiagnosisSession::*handler)(Run&)) {
+        if (!t.selects(number))
+            return true;
+        if (stop.stop_requested())
+            return false;
+        reply.Clear();
+        const bool ok = command(reply, stop);
+        if (stop.stop_requested())
+            return false;
+        record(ok && succ());
+        (this->*handler)(run);
+        return !stop.stop_requested();
+    };
+    return item(
+               17, &DeviceCommands::DiagSoftwareVersion,
+               [&](bool good) {
+                   if (good)
+                       rec.SoftWareVersionCheck = reply.Get("SOFTWAREVERSION");
+               },
+               &DiagnosisSession::onSoftwareVersionResult) &&
+           item(
+               18, &DeviceCommands::DiagKeyProcess,
+               [&](bool good) {
+                   if (good)
+                       rec.PSCheck = reply.Get("KEYPROCESSCHECK");
+               },
+               &DiagnosisSession::onKeyProcessResult) &&
+           item(
+               19, &DeviceCommands::DiagSystemResource,
+               [&](bool good) {
+                   if (good) {
+                       rec.CPULoadCheck = LeadingFloat(reply.Get("CPULOAD"));
+                       rec.MemCheck = LeadingFloat(reply.Get("MEMLOAD"));
+                   }
+               },
+               &DiagnosisSession::onSystemResourceResult) &&
+           item(
+               20, &DeviceCommands::DiagSoftwareArea, [](bool) {}, &DiagnosisSession::onAreaResult) &&
+           item(
+               21, &DeviceCommands::DiagConfigIntegrity,
+               [&](bool good) {
+                   if (good)
+                       rec.PreConfigCheck = CheckPassed;
+               },
+               &DiagnosisSession::onIntegrityResult) &&
+           item(
+               22, &DeviceCommands::DiagDiskIntegrity,
+               [&](bool good) {
+                   if (good)
+                       rec.DiskIntegrityCheck = CheckPassed;
+               },
+               &DiagnosisSession::onDiskResult);
+}
+
+void DiagnosisSession::finishRun(Run& run) {
+    run.pending.push_back(run.record);
+    pending_++;
+    std::vector<std::string> faults;
+    {
+        std::lock_guard lock(run.dataMutex);
+        faults = run.faults;
+    }
+    for (const auto& fault : faults)
+        show(run, [&](DiagnosisView& v) { v.addResult(fault); });
+    appendRow(run, LogTab::All, " ", " ");
+    onFinished(run);
+
+    const SinkResult result = sink_.finish(run.pending);
+    {
+        std::lock_guard lock(run.dataMutex);
+        run.storedRecord = run.pending.back();
+        run.stored = result.stored;
+    }
+    pending_ -= static_cast<int>(run.pending.size());
+    run.pending.clear();
+    returnToIdle(run);
+    if (claimEnd(run, RunOutcome::Finished))
+        markEnded(run, true);
+}
+
+} // namespace orva

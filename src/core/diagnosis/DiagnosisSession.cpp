@@ -1,0 +1,394 @@
+#include "diagnosis/DiagnosisSession.h"
+
+#include "app/TextTable.h"
+#include "diagnosis/DiagnosisMessages.h"
+#include "diagnosis/SessionRun.h"
+#include "protocol/CommandChannel.h"
+
+namespace orva {
+namespace {
+
+constexpr const char* kModelConfirmed = "设备选择成功";
+// A run is active: the page keeps its template (the main window uses the same words for page switches).
+constexpr const char* kRunActive = "检测进行中，不能切换。";
+
+const int kQuestionIds[] = {
+    WM_DIAG_LAN1_PROMPT,   WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT,   WM_DIAG_LAN4_PROMPT,
+    WM_DIAG_UPLINK_PROMPT, WM_DIAG_LED_PROMPT,  WM_DIAG_RING_PROMPT,   WM_DIAG_DTMF_PROMPT,
+    WM_DIAG_CNG_PROMPT,    WM_DIAG_LOOP_PROMPT, WM_DIAG_UPLINK_RESULT, WM_DIAG_LED_JUDGE,
+    WM_DIAG_RING_JUDGE,    WM_DIAG_DTMF_JUDGE,  WM_DIAG_CNG_JUDGE,     WM_DIAG_LOOP_JUDGE,
+};
+
+std::vector<bool> Ticks(const DeviceTemplate& t) {
+    std::vector<bool> ticks;
+    for (int n = 1; n <= kCheckItemCount; ++n)
+        ticks.push_back(t.ticks(n));
+    return ticks;
+}
+
+} // namespace
+
+DiagnosisSession::Run::Run(unsigned long gen, DeviceTemplate t, std::string op)
+    : generation(gen), tmpl(std::move(t)), operatorName(std::move(op)) {
+    potsAnswers.fill(true);
+    for (int id : kQuestionIds)
+        events.emplace(id, std::make_unique<AutoResetEvent>());
+}
+
+DiagnosisSession::DiagnosisSession(DiagnosisView& view, RecordSink* sink, SessionOptions options)
+    : view_(view), sink_(sink ? *sink : defaultSink_), options_(options),
+      watchdog_([this](std::stop_token stop) { watchdogLoop(stop); }) {}
+
+DiagnosisSession::~DiagnosisSession() {
+    watchdog_.request_stop();
+    if (watchdog_.joinable())
+        watchdog_.join();
+    std::vector<Worker> workers;
+    {
+        std::lock_guard lock(mutex_);
+        generation_++; // nothing of any run reaches the view from now on
+        if (worker_.thread.joinable())
+            workers.push_back(std::move(worker_));
+        for (auto& w : retired_)
+            workers.push_back(std::move(w));
+        retired_.clear();
+    }
+    for (auto& w : workers) {
+        if (w.run)
+            w.run->stop.request_stop();
+        if (w.thread.joinable())
+            w.thread.join();
+    }
+}
+
+std::vector<std::string> DiagnosisSession::initialise() {
+    CommandChannel::Instance().SetReplyTimeout(options_.replyTimeoutSeconds);
+    std::vector<std::string> offered = OfferedModels(ReadModelList());
+    DeviceTemplate t = LoadDeviceTemplate(kDefaultModel);
+    std::lock_guard lock(mutex_);
+    template_ = std::move(t);
+    return offered;
+}
+
+DiagnosisSession::ConfirmResult DiagnosisSession::confirmModel(const std::string& model) {
+    if (running()) {
+        view_.message(kRunActive);
+        return ConfirmResult::Refused;
+    }
+    ConfirmResult result = ConfirmResult::LoadedUnlisted;
+    if (IsKnownModel(model)) {
+        SetCurrentDeviceType(model);
+        result = ConfirmResult::Confirmed;
+    }
+    DeviceTemplate t = LoadDeviceTemplate(model);
+    const std::vector<bool> ticks = Ticks(t);
+    {
+        std::lock_guard lock(mutex_);
+        template_ = std::move(t);
+    }
+    view_.setItemTicks(ticks);
+    view_.message(kModelConfirmed);
+    return result;
+}
+
+bool DiagnosisSession::deviceTypeChanged() {
+    if (running())
+        return false;
+    DeviceTemplate t = LoadDeviceTemplate(CurrentDeviceType());
+    const std::vector<bool> ticks = Ticks(t);
+    {
+        std::lock_guard lock(mutex_);
+        template_ = std::move(t);
+    }
+    view_.setItemTicks(ticks);
+    return true;
+}
+
+std::optional<DeviceTemplate> DiagnosisSession::deviceTemplate() const {
+    std::lock_guard lock(mutex_);
+    return template_;
+}
+
+void DiagnosisSession::setDeviceTemplate(std::optional<DeviceTemplate> t) {
+    std::lock_guard lock(mutex_);
+    template_ = std::move(t);
+}
+
+void DiagnosisSession::setOperator(const std::string& name) {
+    std::lock_guard lock(mutex_);
+    operator_ = name;
+}
+
+std::string DiagnosisSession::operatorName() const {
+    std::lock_guard lock(mutex_);
+    return operator_;
+}
+
+bool DiagnosisSession::start(const std::string& address) {
+    std::vector<Worker> finished;
+    std::shared_ptr<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        if (running_)
+            return false; // one run at a time; the lists of the running one stay as they are
+        if (!template_) {
+            run = nullptr;
+        } else {
+            // Workers that have returned can be joined without waiting.
+            for (auto it = retired_.begin(); it != retired_.end();) {
+                if (!it->run || it->run->done) {
+                    finished.push_back(std::move(*it));
+                    it = retired_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            run = std::make_shared<Run>(++generation_, *template_, operator_);
+        }
+    }
+    for (auto& w : finished)
+        if (w.thread.joinable())
+            w.thread.join();
+    if (!run) {
+        view_.message(Text(TextId::DeviceTypeNotSet));
+        return false;
+    }
+
+    CommandChannel::Instance().SetAddress(address);
+    view_.clearItemList();
+    currentTab_.clear();
+    view_.clearLogTab(LogTab::Current);
+    view_.clearResults();
+    view_.setRunning(true);
+
+    std::lock_guard lock(mutex_);
+    current_ = run;
+    running_ = true;
+    open_.reset();
+    worker_.run = run;
+    worker_.thread = std::jthread([this, run] {
+        runDiagnosis(run, run->stop.get_token());
+        run->done = true;
+    });
+    return true;
+}
+
+void DiagnosisSession::stop() {
+    std::shared_ptr<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        if (running_ && current_)
+            run = current_;
+    }
+    if (!run || !claimEnd(*run, RunOutcome::Stopped)) {
+        view_.message(Text(TextId::ThreadStopped));
+        return;
+    }
+    disarmWatchdog(*run);
+    {
+        std::lock_guard lock(mutex_);
+        running_ = false;
+        open_.reset();
+        if (worker_.run == run)
+            retired_.push_back(std::move(worker_));
+        worker_ = {};
+    }
+    view_.setRunning(false);
+    view_.hidePrompt();
+    view_.message(Text(TextId::CheckStopped));
+    markEnded(*run, true);
+}
+
+bool DiagnosisSession::running() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+bool DiagnosisSession::connected() const {
+    std::lock_guard lock(mutex_);
+    return current_ && current_->connected;
+}
+
+std::optional<Prompt> DiagnosisSession::openPrompt() const {
+    std::lock_guard lock(mutex_);
+    return open_;
+}
+
+bool DiagnosisSession::answer(bool ok) {
+    std::optional<Prompt> open = openPrompt();
+    if (!open)
+        return false;
+    if (open->mode == 0) {
+        // The cancel key does nothing on an information prompt: the run still waits for its OK.
+        if (!ok)
+            return false;
+        return deliver(AnswerKind::Ack, open->questionId, 0);
+    }
+    return deliver(ok ? AnswerKind::Yes : AnswerKind::No, open->questionId, open->value);
+}
+
+bool DiagnosisSession::promptAck(int questionId) {
+    if (!IsAcknowledgePrompt(questionId)) {
+        view_.message(" OnInfoDlgRet error ");
+        return false;
+    }
+    return deliver(AnswerKind::Ack, questionId, 0);
+}
+
+bool DiagnosisSession::promptYes(int questionId, int value) {
+    if (!IsJudgeQuestion(questionId)) {
+        view_.message(" OnJudgeYes error ");
+        return false;
+    }
+    return deliver(AnswerKind::Yes, questionId, value);
+}
+
+bool DiagnosisSession::promptNo(int questionId, int value) {
+    if (!IsJudgeQuestion(questionId)) {
+        view_.message("msg:" + std::to_string(questionId) + ",OnJudgeNo error");
+        return false;
+    }
+    return deliver(AnswerKind::No, questionId, value);
+}
+
+bool DiagnosisSession::deliver(AnswerKind kind, int questionId, int value) {
+    std::shared_ptr<Run> run;
+    {
+        std::lock_guard lock(mutex_);
+        // Only the question the run waits on takes an answer: a late click on a prompt of an ended or
+        // earlier question must not leave an event set for a later wait.
+        if (!current_ || !open_ || open_->questionId != questionId || current_->endClaimed)
+            return false;
+        run = current_;
+        open_.reset();
+    }
+    {
+        std::lock_guard lock(run->answerMutex);
+        run->answers[questionId] = {kind, value};
+    }
+    run->events.at(questionId)->set();
+    return true;
+}
+
+RunSummary DiagnosisSession::lastRun() const {
+    std::shared_ptr<Run> run;
+    RunSummary s;
+    {
+        std::lock_guard lock(mutex_);
+        run = current_;
+        if (!run)
+            return s;
+        s.started = true;
+        s.ended = run->ended;
+        s.outcome = run->outcome;
+    }
+    std::lock_guard lock(run->dataMutex);
+    s.serial = run->serial;
+    s.productClass = run->productClass;
+    s.checks = run->checks;
+    s.faults = run->faults;
+    s.record = run->storedRecord;
+    s.stored = run->stored;
+    return s;
+}
+
+bool DiagnosisSession::waitForRunEnd(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return endedCv_.wait_for(lock, timeout, [this] { return !current_ || current_->ended; });
+}
+
+std::vector<LogRow> DiagnosisSession::logRows(LogTab tab) const {
+    return tab == LogTab::Current ? currentTab_.rows() : allTab_.rows();
+}
+
+bool DiagnosisSession::live(const Run& run) const {
+    return run.generation == generation_.load() && !run.stop.stop_requested();
+}
+
+bool DiagnosisSession::claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected) {
+    std::lock_guard lock(mutex_);
+    if (run.endClaimed || (onlyIfUnconnected && run.connected))
+        return false;
+    run.endClaimed = true;
+    run.outcome = outcome;
+    if (outcome != RunOutcome::Finished)
+        run.stop.request_stop();
+    return true;
+}
+
+void DiagnosisSession::markEnded(Run& run, bool tellView) {
+    // A run superseded by a later Start ends without telling anyone.
+    if (tellView && run.generation == generation_.load())
+        view_.runEnded(run.outcome);
+    {
+        std::lock_guard lock(mutex_);
+        run.ended = true;
+        if (open_ && current_.get() == &run)
+            open_.reset();
+    }
+    endedCv_.notify_all();
+}
+
+void DiagnosisSession::returnToIdle(Run& run) {
+    {
+        std::lock_guard lock(mutex_);
+        if (current_.get() != &run || !running_)
+            return;
+        running_ = false;
+        if (worker_.run.get() == &run)
+            retired_.push_back(std::move(worker_));
+        worker_ = {};
+    }
+    if (run.generation == generation_.load())
+        view_.setRunning(false);
+}
+
+void DiagnosisSession::armWatchdog(const std::shared_ptr<Run>& run) {
+    {
+        std::lock_guard lock(watchdogMutex_);
+        watchdogRun_ = run;
+        watchdogDue_ = std::chrono::steady_clock::now() + options_.watchdogPeriod;
+        watchdogArmed_ = true;
+        ++watchdogArmCount_;
+    }
+    watchdogCv_.notify_all();
+}
+
+void DiagnosisSession::disarmWatchdog(const Run& run) {
+    {
+        std::lock_guard lock(watchdogMutex_);
+        auto armed = watchdogRun_.lock();
+        if (armed.get() != &run)
+            return;
+        watchdogArmed_ = false;
+        watchdogRun_.reset();
+        ++watchdogArmCount_;
+    }
+    watchdogCv_.notify_all();
+}
+
+void DiagnosisSession::watchdogLoop(std::stop_token stop) {
+    std::unique_lock lock(watchdogMutex_);
+    while (!stop.stop_requested()) {
+        if (!watchdogArmed_) {
+            watchdogCv_.wait(lock, stop, [this] { return watchdogArmed_; });
+            continue;
+        }
+        const unsigned long armCount = watchdogArmCount_;
+        const auto due = watchdogDue_;
+        if (watchdogCv_.wait_until(lock, stop, due, [&] { return watchdogArmCount_ != armCount; }))
+            continue; // disarmed or armed anew
+        if (stop.stop_requested())
+            break;
+        // The timer fires once, whatever it finds.
+        std::shared_ptr<Run> run = watchdogRun_.lock();
+        watchdogArmed_ = false;
+        watchdogRun_.reset();
+        lock.unlock();
+        if (run)
+            onConnectTimeout(run);
+        lock.lock();
+    }
+}
+
+} // namespace orva

@@ -1,0 +1,204 @@
+#pragma once
+// One diagnosis page's worth of state and behaviour, without any window: the model template, the run on
+// its worker thread, the connection watchdog, the handling of every result and answer, the log tabs.
+// A front end owns one session and implements DiagnosisView for it.
+//
+// Runs are numbered. Stop, and the handlers that end a run (connection error or time-out, model
+// mismatch, telephone start refused), cancel the worker cooperatively: its exchange or wait is
+// abandoned, nothing of it is stored or reported, and nothing it does later reaches the view, even when
+// it ends after a later run has begun.
+#include "diagnosis/DeviceModels.h"
+#include "diagnosis/DiagnosisView.h"
+#include "diagnosis/LogTabRows.h"
+#include "diagnosis/RecordSink.h"
+#include "records/DiagRecord.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orva {
+
+struct SessionOptions {
+    // A run that has no CONNECT reply after this long is given up (the page's watchdog timer 6666).
+    std::chrono::milliseconds watchdogPeriod{10000};
+    // Set on the command channel by initialise(), as the page does when it is created.
+    int replyTimeoutSeconds = 15;
+};
+
+// One check as the log tabs showed it.
+struct CheckOutcome {
+    int item;           // 1..22
+    std::string name;   // the item's name
+    std::string mark;   // "√", "X" or the gateway's own text
+    std::string result; // the result text
+};
+
+// What the last run (or the one still going) has shown so far.
+struct RunSummary {
+    bool started = false;
+    bool ended = false;
+    RunOutcome outcome = RunOutcome::Stopped;
+    std::string serial;       // "DEVTYPE"
+    std::string productClass; // "PRODUCTCLASS"
+    std::vector<CheckOutcome> checks;
+    std::vector<std::string> faults;
+    // The record as it was stored (finished runs only) and RecordStore::insert's result.
+    std::optional<DiagRecord> record;
+    int stored = 0;
+};
+
+class DiagnosisSession {
+public:
+    // `sink` receives finished records; nullptr uses a DefaultRecordSink.
+    explicit DiagnosisSession(DiagnosisView& view, RecordSink* sink = nullptr, SessionOptions options = {});
+    // Stops every run and waits for the worker threads to end.
+    ~DiagnosisSession();
+    DiagnosisSession(const DiagnosisSession&) = delete;
+    DiagnosisSession& operator=(const DiagnosisSession&) = delete;
+
+    // What the page does when it is created: the channel's reply time-out, the offered models and the
+    // template of KT540G (no model is confirmed by this). Returns the offered model names.
+    std::vector<std::string> initialise();
+
+    enum class ConfirmResult {
+        Refused,        // a run is active: nothing changed
+        Confirmed,      // a listed model: it became CurrentDeviceType and its template was loaded
+        LoadedUnlisted, // not in the list: its template was loaded, CurrentDeviceType is unchanged
+    };
+    // The confirm button: loads the model's template and shows "设备选择成功". A listed model becomes
+    // CurrentDeviceType, after which the GUI tells its main window (which answers deviceTypeChanged()).
+    ConfirmResult confirmModel(const std::string& model);
+    // The model was chosen elsewhere: reload the template of CurrentDeviceType. False while running.
+    bool deviceTypeChanged();
+    // The page's template and the model it was loaded for.
+    std::optional<DeviceTemplate> deviceTemplate() const;
+    void setDeviceTemplate(std::optional<DeviceTemplate> t);
+
+    void setOperator(const std::string& name);
+    std::string operatorName() const;
+
+    // The Start button. False when nothing was started: a run is active, or there is no template
+    // (message DeviceTypeNotSet).
+    bool start(const std::string& address);
+    // The Stop button: ThreadStopped when no run is registered, otherwise the run is ended (nothing
+    // stored or reported), the page returns to idle and CheckStopped is shown.
+    void stop();
+
+    // The technician's answer to the open prompt: OK (true) or Cancel (false). Cancel on an information
+    // prompt does nothing. False when no prompt is open or the answer was not taken.
+    bool answer(bool ok);
+    // The prompt window's three answers by question id, as it sends them. An id that does not belong to
+    // the answer's kind shows the error text (" OnInfoDlgRet error ", " OnJudgeYes error ",
+    // "msg:<id>,OnJudgeNo error") and sets nothing.
+    bool promptAck(int questionId);
+    bool promptYes(int questionId, int value);
+    bool promptNo(int questionId, int value);
+    // The prompt the run is waiting on, if any.
+    std::optional<Prompt> openPrompt() const;
+
+    // Running: Start was pressed and the page has not returned to idle.
+    bool running() const;
+    bool connected() const;
+    // Finished records not yet stored (for the exit question).
+    int pendingRecords() const { return pending_.load(); }
+    RunSummary lastRun() const;
+    // Waits until the latest run has ended (true) or the time-out passed (false).
+    bool waitForRunEnd(std::chrono::milliseconds timeout) const;
+
+    std::vector<LogRow> logRows(LogTab tab) const;
+
+private:
+    struct Run;
+    enum class AnswerKind { Ack, Yes, No };
+
+    // The worker and the steps it notifies.
+    void runDiagnosis(std::shared_ptr<Run> run, std::stop_token stop);
+    bool runHardwareItems(Run& run, std::stop_token stop);
+    bool runSoftwareItems(Run& run, std::stop_token stop);
+    void finishRun(Run& run);
+    bool ask(Run& run, std::stop_token stop, int questionId, int port = 0);
+    void applyAnswer(Run& run, int questionId, AnswerKind kind, int value);
+
+    // Handlers of the run's notifications.
+    void onConnected(Run& run);
+    void onConnectError(Run& run);
+    void onConnectTimeout(const std::shared_ptr<Run>& run);
+    bool onIdentity(Run& run);
+    void onPotsStartFailed(Run& run);
+    void onLanResult(Run& run, int port);
+    void onDslUplinkResult(Run& run);
+    void onFlashResult(Run& run);
+    void onUsbResult(Run& run);
+    void onWifiResult(Run& run);
+    void onSoftwareVersionResult(Run& run);
+    void onKeyProcessResult(Run& run);
+    void onSystemResourceResult(Run& run);
+    void onAreaResult(Run& run);
+    void onIntegrityResult(Run& run);
+    void onDiskResult(Run& run);
+    void onFinished(Run& run);
+
+    // Shared steps.
+    bool live(const Run& run) const;
+    void reportResult(Run& run, int item, const std::string& mark, const std::string& result);
+    void addFault(Run& run, const std::string& text);
+    void appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result);
+    void returnToIdle(Run& run);
+    // Takes the end of the run for the caller (false when someone else ended it already). All but a
+    // finished run are asked to stop at once, so nothing more of the run reaches the view.
+    bool claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected = false);
+    // After the claimer's own view calls: the run is over.
+    void markEnded(Run& run, bool tellView);
+    bool deliver(AnswerKind kind, int questionId, int value);
+    template <class F> void show(const Run& run, F&& call) {
+        if (live(run))
+            call(view_);
+    }
+
+    // The connection watchdog: one thread for the session's life, armed per run.
+    void watchdogLoop(std::stop_token stop);
+    void armWatchdog(const std::shared_ptr<Run>& run);
+    void disarmWatchdog(const Run& run);
+
+    DiagnosisView& view_;
+    DefaultRecordSink defaultSink_;
+    RecordSink& sink_;
+    SessionOptions options_;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable endedCv_;
+    std::optional<DeviceTemplate> template_;
+    std::string operator_;
+    std::atomic<unsigned long> generation_{0};
+    std::shared_ptr<Run> current_; // the run Start began last (kept after it ended, for its summary)
+    bool running_ = false;         // registered worker: Start pressed, page not back to idle
+    std::optional<Prompt> open_;
+    struct Worker {
+        std::jthread thread;
+        std::shared_ptr<Run> run;
+    };
+    Worker worker_;               // the registered worker
+    std::vector<Worker> retired_; // workers the page let go of; joined once they are done
+    std::atomic<int> pending_{0};
+
+    LogTabRows currentTab_;
+    LogTabRows allTab_;
+
+    std::mutex watchdogMutex_;
+    std::condition_variable_any watchdogCv_;
+    std::weak_ptr<Run> watchdogRun_;
+    std::chrono::steady_clock::time_point watchdogDue_;
+    bool watchdogArmed_ = false;
+    unsigned long watchdogArmCount_ = 0;
+    std::jthread watchdog_; // last member: started after everything it uses exists
+};
+
+} // namespace orva

@@ -1,0 +1,52 @@
+#pragma once
+// The state of one diagnosis run, shared by the session's worker, its handlers and the watchdog.
+// Only the session's own files include this.
+#include "diagnosis/AutoResetEvent.h"
+#include "diagnosis/DiagnosisSession.h"
+#include "protocol/DeviceReply.h"
+
+#include <array>
+#include <map>
+#include <memory>
+
+namespace orva {
+
+struct DiagnosisSession::Run {
+    Run(unsigned long gen, DeviceTemplate t, std::string op);
+
+    const unsigned long generation;
+    std::stop_source stop;
+    const DeviceTemplate tmpl;
+    const std::string operatorName;
+
+    // Worker-side state: written by the worker and the handlers it runs, nobody else.
+    DeviceReply reply;
+    DiagRecord record;
+    // Ring, DTMF, CNG of port 1, then of port 2: a "no" clears the question's flag.
+    std::array<bool, 6> potsAnswers{};
+    std::vector<DiagRecord> pending;
+
+    // The question events, created non-signalled, and the answers that set them.
+    std::map<int, std::unique_ptr<AutoResetEvent>> events;
+    std::mutex answerMutex;
+    std::map<int, std::pair<AnswerKind, int>> answers;
+
+    // Shown to the front end through lastRun(); guarded by dataMutex.
+    mutable std::mutex dataMutex;
+    std::string serial;
+    std::string productClass;
+    std::vector<CheckOutcome> checks;
+    std::vector<std::string> faults;
+    std::optional<DiagRecord> storedRecord;
+    int stored = 0;
+
+    // Guarded by the session's mutex.
+    bool connected = false;
+    bool endClaimed = false;
+    bool ended = false;
+    RunOutcome outcome = RunOutcome::Stopped;
+
+    std::atomic<bool> done{false}; // the worker has returned
+};
+
+} // namespace orva
