@@ -33,6 +33,14 @@ private:
 // message) when the file is missing: the caller then ends with exit code 0, as the GUI does.
 bool LoadSettingsOrExplain();
 
+// Who logs in: --user/--password, else ORVA_USER/ORVA_PASSWORD.
+void SetCredentials(std::optional<std::string> user, std::optional<std::string> password);
+
+// What every command but identify does first, as the GUI does before its main window: the instance
+// guard, the log file, the login (online, then offline). Returns -1 to go on, with the user name as
+// the operator, or the exit code to end with.
+int EnterTool(std::string& operatorName);
+
 int RunIdentify(Args& args);
 int RunDiagnose(Args& args);
 int RunUpload(Args& args);

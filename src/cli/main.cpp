@@ -16,6 +16,7 @@ void PrintUsage(std::FILE* to) {
                      "commands:\n"
                      "  identify [--address A]      connect and read the gateway's identity\n"
                      "  diagnose [--address A] [--model M] [--answers yes|no|NAME=yes|no,...] [--json]\n"
+                     "           [--reply-timeout SECONDS]\n"
                      "                              run a diagnosis (questions: uplink, led, ring1, dtmf1,\n"
                      "                              cng1, ring2, dtmf2, cng2, loop)\n"
                      "  upload                      send the stored records again\n"
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     using namespace orva::cli;
     orva::InitProgramDirectory(argc, argv);
     // The command is the first word that is neither an option nor an option's value.
-    static const std::set<std::string> kValueOptions = {"--user", "--password", "--address", "--model", "--answers"};
+    static const std::set<std::string> kValueOptions = {"--user",  "--password", "--address",
+                                                        "--model", "--answers",  "--reply-timeout"};
     std::vector<std::string> rest;
     std::string command;
     for (int i = 1; i < argc; ++i) {
@@ -48,6 +50,14 @@ int main(int argc, char** argv) {
     if (!LoadSettingsOrExplain())
         return 0;
     Args args(rest);
+    bool missing = false;
+    std::optional<std::string> user = args.take("user", missing);
+    std::optional<std::string> password = args.take("password", missing);
+    if (missing) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    SetCredentials(user, password);
     if (command == "identify")
         return RunIdentify(args);
     if (command == "diagnose")

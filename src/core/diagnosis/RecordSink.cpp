@@ -1,18 +1,13 @@
 #include "diagnosis/RecordSink.h"
 
 #include "records/RecordStore.h"
-
-#if __has_include("records/ResultUpload.h")
-#include "records/ResultUpload.h"
-#define ORVA_HAVE_RESULT_UPLOAD 1
-#endif
+#include "records/Upload.h"
 
 namespace orva {
 
 SinkResult DefaultRecordSink::finish(const std::vector<DiagRecord>& pending) {
-#ifdef ORVA_HAVE_RESULT_UPLOAD
+    // The report comes first: when the service does not take it, it keeps the records in uploads.
     reportNewest(pending);
-#endif
     SinkResult result;
     RecordStore store;
     if (store.open("logs"))

@@ -19,8 +19,8 @@ public:
     virtual SinkResult finish(const std::vector<DiagRecord>& pending) = 0;
 };
 
-// Reports the newest record (when the result upload is part of the build) and stores all of them in
-// logs through a RecordStore of its own, opened and closed for each finish.
+// Reports the newest record (reportNewest: what the service does not take goes into uploads) and stores
+// all of them in logs through a RecordStore of its own, opened and closed for each finish.
 class DefaultRecordSink final : public RecordSink {
 public:
     SinkResult finish(const std::vector<DiagRecord>& pending) override;

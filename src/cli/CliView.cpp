@@ -1,0 +1,72 @@
+#include "CliView.h"
+
+#include <unistd.h>
+
+namespace orva::cli {
+
+void CliView::line(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
+void CliView::insertTopRow(const std::string& column0, const std::string& column1) {
+    line(column0 + ": " + column1);
+}
+
+void CliView::addResult(const std::string& text) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!faultHeading_) {
+            std::fprintf(out_, "faults:\n");
+            faultHeading_ = true;
+        }
+    }
+    line("  " + text);
+}
+
+void CliView::appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) {
+    // The current-log tab has exactly the finished checks of this run.
+    if (tab != LogTab::Current)
+        return;
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "%2d. ", number);
+    line(prefix + item + ": " + result);
+}
+
+void CliView::showIdentity(const std::string& productClass, const std::string& serial) {
+    line("产品形态: " + productClass + "  整机条码: " + serial);
+}
+
+void CliView::showPrompt(const Prompt& prompt) {
+    if (script_) {
+        if (session_)
+            session_->answer(script_->decide(prompt));
+        return;
+    }
+    // On the terminal: the main thread reads the answer and hands it to the session.
+    std::lock_guard lock(mutex_);
+    std::fprintf(stderr, "[%s] %s\n%s ", prompt.title.c_str(), prompt.text.c_str(),
+                 prompt.mode == 0 ? "(Enter)" : "(y/n)");
+    std::fflush(stderr);
+}
+
+void CliView::message(const std::string& text) {
+    line(text);
+}
+
+void CliView::runEnded(RunOutcome outcome) {
+    {
+        std::lock_guard lock(mutex_);
+        outcome_ = outcome;
+    }
+    const char byte = 'e';
+    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &byte, 1);
+}
+
+std::optional<RunOutcome> CliView::outcome() const {
+    std::lock_guard lock(mutex_);
+    return outcome_;
+}
+
+} // namespace orva::cli

@@ -1,0 +1,55 @@
+#pragma once
+// The diagnosis shown as lines of text: one per finished check, the connection and model messages,
+// the faults at the end. Prompts are answered from a script or, on a terminal, by the technician.
+#include "Answers.h"
+
+#include "diagnosis/DiagnosisSession.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+
+namespace orva::cli {
+
+class CliView final : public DiagnosisView {
+public:
+    // `out` receives the report lines; `wakeFd` gets one byte when the run has ended.
+    CliView(std::FILE* out, int wakeFd) : out_(out), wakeFd_(wakeFd) {}
+
+    void setSession(DiagnosisSession* session) { session_ = session; }
+    // Scripted answers; without them prompts wait for the terminal.
+    void setScript(std::optional<AnswerScript> script) { script_ = std::move(script); }
+
+    std::optional<RunOutcome> outcome() const;
+
+    void clearItemList() override {}
+    void setItemRows(const std::vector<ItemRow>&) override {}
+    void setItemTicks(const std::vector<bool>&) override {}
+    void setItemStatus(int, const std::string&) override {}
+    void scrollToItem(int) override {}
+    void insertTopRow(const std::string& column0, const std::string& column1) override;
+    void clearResults() override {}
+    void addResult(const std::string& text) override;
+    void clearLogTab(LogTab) override {}
+    void appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) override;
+    void showIdentity(const std::string& productClass, const std::string& serial) override;
+    void showPrompt(const Prompt& prompt) override;
+    void hidePrompt() override {}
+    void setRunning(bool) override {}
+    void message(const std::string& text) override;
+    void runEnded(RunOutcome outcome) override;
+
+private:
+    void line(const std::string& text);
+
+    std::FILE* out_;
+    int wakeFd_;
+    DiagnosisSession* session_ = nullptr;
+    std::optional<AnswerScript> script_;
+    mutable std::mutex mutex_;
+    std::optional<RunOutcome> outcome_;
+    bool faultHeading_ = false;
+};
+
+} // namespace orva::cli

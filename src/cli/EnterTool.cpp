@@ -1,0 +1,67 @@
+// The steps before any work: one copy per program directory, the log, the login.
+#include "CliCommon.h"
+
+#include "app/AppSettings.h"
+#include "app/InstanceGuard.h"
+#include "app/LogFile.h"
+#include "app/ProgramDirectory.h"
+#include "web/LoginService.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace orva::cli {
+namespace {
+
+std::optional<std::string> g_user;
+std::optional<std::string> g_password;
+// Held until the process ends, like the GUI's.
+std::unique_ptr<InstanceGuard> g_guard;
+
+std::string FromEnv(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+} // namespace
+
+void SetCredentials(std::optional<std::string> user, std::optional<std::string> password) {
+    g_user = std::move(user);
+    g_password = std::move(password);
+}
+
+int EnterTool(std::string& operatorName) {
+    g_guard = std::make_unique<InstanceGuard>();
+    if (!g_guard->acquired()) {
+        std::fprintf(stderr, "orva-cli: another copy of the tool is using %s (lock %s)\n", ProgramDirectory().c_str(),
+                     g_guard->lockPath().c_str());
+        return kExitOtherInstance;
+    }
+    const std::string logPath = JoinPath(ProgramDirectory(), "orva.log");
+    if (!LogFile::instance().open(logPath))
+        std::fprintf(stderr, "orva-cli: cannot open the log %s\n", logPath.c_str());
+
+    LoginInput input;
+    input.loginUrl = Settings().LoginURL;
+    input.version = Settings().Version;
+    input.userName = g_user ? *g_user : FromEnv("ORVA_USER");
+    input.password = g_password ? *g_password : FromEnv("ORVA_PASSWORD");
+    input.programDir = ProgramDirectory();
+    input.runNet = Settings().RunNet;
+    LoginResult result = LoginService(input).Login();
+    if (!result.loggedIn()) {
+        std::fprintf(stderr, "login failed: %s\n",
+                     result.message.empty() ? kOfflineFallbackText : result.message.c_str());
+        return kExitLoginFailed;
+    }
+    if (result.outcome != LoginOutcome::UpdateOffered && !result.message.empty())
+        std::fprintf(stderr, "%s\n", result.message.c_str());
+    if (result.outcome == LoginOutcome::UpdateOffered) // printed, never downloaded
+        std::fprintf(stderr, "a newer version %s is offered%s%s (not downloaded)\n", result.offeredVersion.c_str(),
+                     result.downloadUrlFound ? " at " : "", result.downloadUrl.c_str());
+    operatorName = input.userName;
+    return -1;
+}
+
+} // namespace orva::cli

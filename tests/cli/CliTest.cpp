@@ -1,0 +1,337 @@
+// orva-cli as a script would run it: exit codes, printed lines, the JSON document, what it stores.
+#include "app/InstanceGuard.h"
+#include "app/ProgramDirectory.h"
+#include "records/RecordStore.h"
+
+#include "GatewaySimulator.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+extern char** environ;
+
+namespace orva::test {
+namespace {
+
+constexpr int kCliSubnet = 112;
+// No simulator ever listens here.
+constexpr int kEmptySubnet = 113;
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Starts orva-cli with stdin from /dev/null and without the ORVA_* variables of the caller.
+class CliProcess {
+public:
+    CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+        int outPipe[2], errPipe[2];
+        EXPECT_EQ(::pipe(outPipe), 0);
+        EXPECT_EQ(::pipe(errPipe), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
+        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+        std::vector<std::string> words = {ORVA_CLI_PATH};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> envWords = env;
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("ORVA_", 0) != 0)
+                envWords.push_back(*e);
+        std::vector<char*> envp;
+        for (auto& w : envWords)
+            envp.push_back(w.data());
+        envp.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid_, ORVA_CLI_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(outPipe[1]);
+        ::close(errPipe[1]);
+        outFd_ = outPipe[0];
+        errFd_ = errPipe[0];
+    }
+    ~CliProcess() {
+        if (pid_ > 0 && !waited_) {
+            ::kill(pid_, SIGKILL);
+            finish();
+        }
+    }
+    void signal(int sig) { ::kill(pid_, sig); }
+    Outcome finish() {
+        Outcome o;
+        pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+        int open = 2;
+        while (open > 0) {
+            if (::poll(fds, 2, 60000) <= 0)
+                break;
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                    continue;
+                char buf[4096];
+                ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+                if (n <= 0) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                } else {
+                    (i == 0 ? o.out : o.err).append(buf, static_cast<size_t>(n));
+                }
+            }
+        }
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        waited_ = true;
+        o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return o;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    bool waited_ = false;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.writeSettings(kCliSubnet, {{"RunNet", "0"}});
+        writeFile(dir.file("res/device.ini"), readFile(std::string(ORVA_TEST_SOURCE_DIR) + "/res/device.ini"));
+    }
+    void TearDown() override {
+        if (sim)
+            sim->stop();
+    }
+    void startSimulator(const std::string& model = "KT540G", std::vector<sim::Override> overrides = {}) {
+        sim::Options o;
+        o.address = gatewayAddress(kCliSubnet);
+        o.model = model;
+        o.sn = "CLI0001";
+        o.overrides = std::move(overrides);
+        sim = std::make_unique<sim::GatewaySimulator>(o);
+        std::string error;
+        ASSERT_TRUE(sim->start(error)) << error;
+    }
+    std::vector<std::string> diagnose(std::vector<std::string> extra) const {
+        std::vector<std::string> args = {"--dir", dir.path(), "--user",          "tech01", "--password",
+                                         "pw",    "diagnose", "--reply-timeout", "1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+    Outcome run(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) const {
+        CliProcess p(args, env);
+        return p.finish();
+    }
+    std::vector<StoredRecord> rows(const std::string& table) const {
+        if (!fileExists(dir.file("orvalog.db")))
+            return {};
+        RecordStore store(dir.file("orvalog.db"));
+        if (!store.open(table))
+            return {};
+        std::vector<StoredRecord> out;
+        if (table == "logs") {
+            out = store.logsAfter(0);
+        } else {
+            for (const auto& row : store.readUploads().rows)
+                out.push_back(RecordFromRow(row));
+        }
+        store.close();
+        return out;
+    }
+
+    TempProgramDir dir{"orva-cli"};
+    std::unique_ptr<sim::GatewaySimulator> sim;
+};
+
+sim::Override Status(const std::string& prefix, const std::string& status) {
+    sim::Override o;
+    o.prefix = prefix;
+    o.status = status;
+    return o;
+}
+
+TEST_F(CliTest, ExitCodesOfADiagnosis) {
+    struct Case {
+        std::string name;
+        std::string model; // the simulated gateway's; empty: no gateway
+        std::vector<sim::Override> overrides;
+        std::vector<std::string> args;
+        int code;
+        std::string printed; // a line part the output must hold
+    };
+    const std::vector<Case> cases = {
+        {"AllPassed", "KT540G", {}, {"--model", "KT540G", "--answers", "yes"}, 0, "22. 磁盘完整性: 成功"},
+        {"Faults", "KT540G", {}, {"--answers", "ring1=no,led=no"}, 1, "  POST1响铃 不正常"},
+        {"ConnectionError",
+         "",
+         {},
+         {"--answers", "yes", "--address", gatewayAddress(kEmptySubnet)},
+         2,
+         "连接状态: 连接错误"},
+        {"ModelMismatch",
+         "KT593G",
+         {},
+         {"--model", "KT540G", "--answers", "yes"},
+         2,
+         "选择检测设备类型与当前连接设备类型不一致，请重新设置！"},
+        {"TelephoneStartRefused",
+         "KT540G",
+         {Status("HG_HARDWARE_DIAG STEP=2 METHOD=START", "HG_HARDWARE_DIAG_FAIL")},
+         {"--answers", "yes"},
+         2,
+         "POST开始测试: 失败"},
+        {"NoTerminalNoAnswers", "KT540G", {}, {}, 64, "no terminal"},
+        {"BadAnswers", "KT540G", {}, {"--answers", "ring3=no"}, 64, "bad answer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.model.empty())
+            startSimulator(c.model, c.overrides);
+        Outcome o = run(diagnose(c.args));
+        EXPECT_EQ(o.code, c.code) << o.out << o.err;
+        EXPECT_NE((o.out + o.err).find(c.printed), std::string::npos) << o.out << o.err;
+        if (sim) {
+            sim->stop();
+            sim.reset();
+        }
+    }
+    // Only the two finished runs were stored.
+    EXPECT_EQ(rows("logs").size(), 2u);
+}
+
+TEST_F(CliTest, JsonDocumentOfAFinishedRun) {
+    startSimulator("KT310");
+    Outcome o = run(diagnose({"--model", "KT310", "--answers", "loop=no", "--json"}));
+    ASSERT_EQ(o.code, 1) << o.err;
+    nlohmann::json doc = nlohmann::json::parse(o.out);
+    EXPECT_TRUE(doc["completed"].get<bool>());
+    EXPECT_EQ(doc["outcome"], "finished");
+    EXPECT_EQ(doc["model"], "KT310");
+    EXPECT_EQ(doc["identity"]["serial"], "CLI0001");
+    EXPECT_EQ(doc["identity"]["productClass"], "KT310");
+    // KT310 ships without the USB check.
+    ASSERT_EQ(doc["items"].size(), 21u);
+    EXPECT_EQ(doc["items"][0]["number"], 1);
+    EXPECT_EQ(doc["items"][0]["name"], "第一个LAN1口测试");
+    EXPECT_EQ(doc["items"][0]["mark"], "√");
+    EXPECT_EQ(doc["items"][10]["name"], "LOOP测试");
+    EXPECT_EQ(doc["items"][10]["mark"], "X");
+    EXPECT_EQ(doc["items"][20]["mark"], "OK");
+    EXPECT_EQ(doc["faults"], nlohmann::json::array({"POST loop 不正常"}));
+    EXPECT_EQ(doc["record"]["Operator"], "tech01");
+    EXPECT_EQ(doc["record"]["sn"], "CLI0001");
+    EXPECT_EQ(doc["record"]["USBCheck"], 9);
+    EXPECT_EQ(doc["record"]["PONCheck"], 1);
+    EXPECT_EQ(doc["record"]["CPULoadCheck"], 12.0);
+    EXPECT_TRUE(doc["stored"].get<bool>());
+    // With the network off the report is kept for the next upload pass, and the row is in logs.
+    auto logs = rows("logs");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].record.DeviceType, "KT310");
+    EXPECT_EQ(rows("uploads").size(), 1u);
+
+    // The upload pass alone: the service is off, so the row stays.
+    Outcome up = run({"--dir", dir.path(), "--user", "tech01", "--password", "pw", "upload"});
+    EXPECT_EQ(up.code, 0) << up.err;
+    EXPECT_NE(up.out.find("1 stored records, 0 accepted, 1 kept"), std::string::npos) << up.out;
+    EXPECT_EQ(rows("uploads").size(), 1u);
+}
+
+TEST_F(CliTest, InterruptStopsTheRunAndStoresNothing) {
+    sim::Override slow;
+    slow.prefix = "HG_HARDWARE_DIAG STEP=4";
+    slow.delayMs = 800; // inside the reply time-out: the exchange is under way when Ctrl-C comes
+    startSimulator("KT540G", {slow});
+    CliProcess p(diagnose({"--answers", "yes"}));
+    // Wait until the flash command has reached the gateway.
+    bool reached = false;
+    for (int i = 0; i < 600 && !reached; ++i) {
+        for (const auto& c : sim->commands())
+            reached = reached || c == "HG_HARDWARE_DIAG STEP=4";
+        if (!reached)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(reached);
+    p.signal(SIGINT);
+    Outcome o = p.finish();
+    EXPECT_EQ(o.code, 2) << o.out << o.err;
+    EXPECT_NE(o.out.find("已经中止当前检测"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("诊断完毕"), std::string::npos);
+    EXPECT_TRUE(rows("logs").empty());
+    EXPECT_TRUE(rows("uploads").empty());
+}
+
+TEST_F(CliTest, StartUpRefusals) {
+    // Another copy holds the program directory.
+    {
+        InstanceGuard guard(dir.path());
+        ASSERT_TRUE(guard.acquired());
+        Outcome o = run(diagnose({"--answers", "yes"}));
+        EXPECT_EQ(o.code, 75) << o.err;
+        EXPECT_NE(o.err.find("another copy"), std::string::npos) << o.err;
+    }
+    // No user name: the login fails before anything is sent to a gateway.
+    {
+        Outcome o = run({"--dir", dir.path(), "diagnose", "--answers", "yes"});
+        EXPECT_EQ(o.code, 77) << o.err;
+        EXPECT_NE(o.err.find("login failed"), std::string::npos) << o.err;
+    }
+    // The user may come from the environment instead (then the gateway is missing: not finished).
+    {
+        Outcome o = run({"--dir", dir.path(), "diagnose", "--answers", "yes", "--reply-timeout", "1"},
+                        {"ORVA_USER=envtech", "ORVA_PASSWORD=pw"});
+        EXPECT_EQ(o.code, 2) << o.err;
+    }
+    // No settings file: the message and exit code 0, as the GUI.
+    {
+        TempProgramDir empty("orva-cli-empty");
+        Outcome o = run({"--dir", empty.path(), "--user", "u", "--password", "p", "diagnose", "--answers", "yes"});
+        EXPECT_EQ(o.code, 0);
+        EXPECT_NE(o.err.find("setting.ini is missing!"), std::string::npos) << o.err;
+    }
+}
+
+TEST_F(CliTest, Identify) {
+    startSimulator("KT593G");
+    Outcome o = run({"--dir", dir.path(), "identify"});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(o.out.find("STATUS=CONNECT_SUCC"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("PRODUCTCLASS=KT593G"), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("DEVTYPE=CLI0001"), std::string::npos) << o.out;
+    std::vector<std::pair<int, std::string>> sent;
+    for (const auto& e : sim->journal())
+        sent.emplace_back(e.port, e.command);
+    EXPECT_EQ(sent, (std::vector<std::pair<int, std::string>>{{7998, "CONNECT"}, {7998, "QUERY_SYSTEM_INFO"}}));
+
+    sim->addOverride([] {
+        sim::Override o;
+        o.prefix = "QUERY_SYSTEM_INFO";
+        o.drop = {"CPUCLASS"};
+        return o;
+    }());
+    Outcome partial = run({"--dir", dir.path(), "identify"});
+    EXPECT_EQ(partial.code, 2) << partial.out;
+    EXPECT_NE(partial.out.find("identity not read"), std::string::npos) << partial.out;
+}
+
+} // namespace
+} // namespace orva::test
