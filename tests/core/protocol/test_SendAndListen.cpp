@@ -130,20 +130,22 @@ TEST_F(SendAndListenTest, WholeSegmentOfLongRepliesArrives) {
 }
 
 TEST_F(SendAndListenTest, StopFromAnotherThreadEndsTheListenAtOnce) {
-    FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
-    aimAt(segment, broadcast());
-    channel().SetReplyTimeout(3600);
-    channel().SetListenTime(3600);
+    // Counted before the fake segment exists: while it answers it opens sockets of its own.
     const int fds = OpenDescriptorCount();
-    std::stop_source stop;
-    std::jthread stopper([&] {
-        segment.waitForDatagrams(1);
-        stop.request_stop();
-    });
-    std::string error;
-    EXPECT_EQ(channel().SendAndListen("HG_REVOCERY_PRECONFIG", recorder(), error, stop.get_token()), -1);
-    EXPECT_EQ(error, "stopped\n");
-    stopper.join();
+    {
+        FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+        aimAt(segment, broadcast());
+        channel().SetReplyTimeout(3600);
+        channel().SetListenTime(3600);
+        std::stop_source stop;
+        std::jthread stopper([&] {
+            segment.waitForDatagrams(1);
+            stop.request_stop();
+        });
+        std::string error;
+        EXPECT_EQ(channel().SendAndListen("HG_REVOCERY_PRECONFIG", recorder(), error, stop.get_token()), -1);
+        EXPECT_EQ(error, "stopped\n");
+    }
     EXPECT_EQ(OpenDescriptorCount(), fds);
 }
 
