@@ -1,10 +1,18 @@
 #pragma once
 // UTF-8 helpers for the web layer. Texts in the core are UTF-8; these cover the few places where the
 // services or stored files were defined in terms of UTF-16 code units.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace orva {
+
+// Decodes the UTF-8 sequence at s[i] into cp; returns its length, or 0 when it is not well-formed
+// (stray continuation byte, overlong form, surrogate, above U+10FFFF, truncated).
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp);
+
+// Appends the UTF-8 form of a code point (which must be a Unicode scalar value).
+void AppendUtf8(std::string& out, char32_t cp);
 
 // The bytes as valid UTF-8: every malformed sequence (stray continuation byte, overlong form, encoded
 // surrogate, code point above U+10FFFF, truncated sequence) becomes U+FFFD.

@@ -1,5 +1,6 @@
 #include "web/XmlEncoding.h"
 
+#include "web/Utf8.h"
 #include "web/XmlEntities.h"
 
 #include <algorithm>
@@ -87,43 +88,6 @@ Encoding make(Kind k, std::string iconvName = {}) {
     e.label = k == Kind::CodePage ? iconvName : kindLabel(k);
     e.iconvName = std::move(iconvName);
     return e;
-}
-
-// Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when it is not valid UTF-8.
-std::size_t decodeOne(std::string_view s, std::size_t i, char32_t& cp) {
-    const unsigned char b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    std::size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2;
-        cp = b0 & 0x1F;
-        min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3;
-        cp = b0 & 0x0F;
-        min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4;
-        cp = b0 & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size())
-        return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const unsigned char b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
 }
 
 void put16(std::string& out, char16_t u, bool be) {
@@ -296,7 +260,7 @@ bool IsValidUtf8(std::string_view bytes) {
             }
         }
         char32_t cp;
-        std::size_t len = decodeOne(bytes, i, cp);
+        std::size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0)
             return false;
         i += len;
@@ -310,7 +274,7 @@ std::string SanitizeUtf8(std::string_view bytes, std::size_t& replaced) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         char32_t cp;
-        std::size_t len = decodeOne(bytes, i, cp);
+        std::size_t len = DecodeUtf8(bytes, i, cp);
         if (len == 0) {
             out += '?';
             ++replaced;
@@ -377,7 +341,7 @@ std::string EncodeUtf16(std::string_view utf8, bool bigEndian, std::size_t& lost
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp;
-        std::size_t len = decodeOne(utf8, i, cp);
+        std::size_t len = DecodeUtf8(utf8, i, cp);
         if (len == 0) {
             cp = '?';
             ++lost;
@@ -401,7 +365,7 @@ std::string EncodeUtf32(std::string_view utf8, bool bigEndian, std::size_t& lost
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp;
-        std::size_t len = decodeOne(utf8, i, cp);
+        std::size_t len = DecodeUtf8(utf8, i, cp);
         if (len == 0) {
             cp = '?';
             ++lost;
@@ -430,7 +394,7 @@ bool ConvertToCodePage(const std::string& codePage, std::string_view utf8, std::
         return false;
     runIconv(cd.get(), utf8, bytes, lost, [utf8](std::size_t pos) {
         char32_t cp;
-        std::size_t len = decodeOne(utf8, pos, cp);
+        std::size_t len = DecodeUtf8(utf8, pos, cp);
         return len ? len : std::size_t{1};
     });
     return true;

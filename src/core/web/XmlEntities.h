@@ -1,5 +1,7 @@
 #pragma once
 // Character references and escaping for XmlDocument texts.
+#include "web/Utf8.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,9 +21,6 @@ std::string EscapeElementValue(std::string_view value, bool keepReferences = fal
 
 // Attribute value escaping: as element values, plus the double quote ("&quot;") and "'" ("&apos;").
 std::string EscapeAttributeValue(std::string_view value);
-
-// Appends the UTF-8 form of a code point (which must be a Unicode scalar value).
-void AppendUtf8(std::string& out, char32_t cp);
 
 namespace xml_entities {
 struct EntityRow {
