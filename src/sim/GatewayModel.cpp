@@ -73,7 +73,8 @@ std::optional<ReplyLine> softwareReply(const std::string& c, const Options& o) {
 }
 
 // The answer of gateway k before overrides; nullopt: this command is never answered.
-std::optional<ReplyLine> defaultReply(uint16_t port, const std::string& c, const Options& o, int k) {
+std::optional<ReplyLine> defaultReply(uint16_t port, const std::string& c, const Options& o, int k,
+                                      const UpgradeVerdict* upgrade) {
     std::optional<ReplyLine> r;
     switch (port) {
     case kIdentityPort:
@@ -85,8 +86,14 @@ std::optional<ReplyLine> defaultReply(uint16_t port, const std::string& c, const
         r = hardwareReply(c);
         break;
     case kUpgradeQueryPort:
-        if (c == "QUERY_UPGRADE_MSG")
-            return line("UPGRADE_SUCCESS", {{"SN", SerialNumber(o, k)}, {"BUILD_DATE", o.buildDate}});
+        if (c == "QUERY_UPGRADE_MSG") {
+            if (!upgrade)
+                return line("UPGRADE_SUCCESS", {{"SN", SerialNumber(o, k)}, {"BUILD_DATE", o.buildDate}});
+            ReplyLine judged = line(upgrade->status, {{"SN", SerialNumber(o, k)}});
+            if (!upgrade->buildDate.empty())
+                judged.set("BUILD_DATE", upgrade->buildDate);
+            return judged;
+        }
         break;
     default:
         return std::nullopt; // the image port never answers
@@ -143,7 +150,7 @@ std::string SerialNumber(const Options& options, int k) {
 }
 
 std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, const Options& options,
-                                  const std::vector<Override>& overrides) {
+                                  const std::vector<Override>& overrides, const UpgradeVerdict* upgrade) {
     std::vector<const Override*> matching;
     for (const auto& o : overrides) {
         if (prefixMatches(command, o.prefix))
@@ -155,7 +162,7 @@ std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, con
     const int count = answeredByEveryGateway(port, command) ? std::max(1, options.gateways) : 1;
     std::vector<Answer> answers;
     for (int k = 1; k <= count; ++k) {
-        auto reply = defaultReply(port, command, options, k);
+        auto reply = defaultReply(port, command, options, k, upgrade);
         if (!reply)
             continue;
         bool silent = false;

@@ -1,6 +1,7 @@
 #pragma once
 // What a gateway answers to each maintenance command, before the answer goes on the wire.
 #include "Options.h"
+#include "UpgradePeer.h"
 
 #include <cstdint>
 #include <string>
@@ -36,8 +37,10 @@ struct Answer {
 std::string SerialNumber(const Options& options, int k);
 
 // The answers of every simulated gateway to `command` received on `port`, overrides applied.
+// `upgrade` is the gateways' judgement of the last image transfer, which decides the status of
+// "QUERY_UPGRADE_MSG"; null when no image was received (the gateways then answer UPGRADE_SUCCESS).
 // Empty when nobody answers.
 std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, const Options& options,
-                                  const std::vector<Override>& overrides);
+                                  const std::vector<Override>& overrides, const UpgradeVerdict* upgrade = nullptr);
 
 } // namespace orva::sim

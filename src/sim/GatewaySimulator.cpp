@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -18,6 +19,9 @@
 
 namespace orva::sim {
 namespace {
+
+constexpr size_t kImageInfoSize = 12;
+constexpr size_t kImageDataSize = 1004;
 
 std::string hexHead(const std::string& bytes, size_t n = 16) {
     static const char* kDigits = "0123456789abcdef";
@@ -44,7 +48,8 @@ sockaddr_in makeAddress(uint32_t hostOrder, uint16_t port) {
 
 } // namespace
 
-GatewaySimulator::GatewaySimulator(Options options) : options_(std::move(options)), overrides_(options_.overrides) {}
+GatewaySimulator::GatewaySimulator(Options options)
+    : options_(std::move(options)), overrides_(options_.overrides), upgradePeer_(options_.buildDate) {}
 
 GatewaySimulator::~GatewaySimulator() {
     stop();
@@ -211,20 +216,43 @@ void GatewaySimulator::serve(std::stop_token stop) {
         if (ready <= 0)
             continue;
         for (size_t i = 0; i < sockets_.size(); ++i) {
-            if (!(fds[i].revents & POLLIN))
-                continue;
-            for (;;) {
-                sockaddr_in from{};
-                socklen_t fromLen = sizeof from;
-                ssize_t n = ::recvfrom(sockets_[i].fd, buffer.data(), buffer.size(), 0,
-                                       reinterpret_cast<sockaddr*>(&from), &fromLen);
-                if (n < 0)
-                    break;
-                handleDatagram(sockets_[i], buffer.substr(0, size_t(n)), ntohl(from.sin_addr.s_addr),
-                               ntohs(from.sin_port), pending);
-            }
+            if (fds[i].revents & POLLIN)
+                drainSocket(i, buffer, pending);
         }
     }
+}
+
+void GatewaySimulator::drainSocket(size_t i, std::string& buffer, std::vector<Pending>& pending) {
+    const bool imageSocket = sockets_[i].port == kImagePort;
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t fromLen = sizeof from;
+        ssize_t n =
+            ::recvfrom(sockets_[i].fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
+        if (n < 0)
+            return;
+        std::string bytes = buffer.substr(0, size_t(n));
+        // A sender's status query leaves after its last image datagram (and its cancel), which loopback has
+        // queued on the image sockets by then; take those first, so the query is judged on the whole transfer.
+        if (!imageSocket) {
+            for (size_t k = 0; k < sockets_.size(); ++k)
+                if (sockets_[k].port == kImagePort)
+                    drainSocket(k, buffer, pending);
+        }
+        handleDatagram(sockets_[i], bytes, ntohl(from.sin_addr.s_addr), ntohs(from.sin_port), pending);
+    }
+}
+
+bool GatewaySimulator::dropImageDatagram(const std::string& source, const std::string& bytes) {
+    if (bytes.size() == kImageInfoSize && bytes.compare(0, 4, std::string("\0\0\x0a\xc2", 4)) == 0) {
+        imageDataCount_[source] = 0;
+        return false;
+    }
+    if (bytes.size() != kImageDataSize || options_.dropImageDatagrams.empty())
+        return false;
+    const int k = ++imageDataCount_[source];
+    const auto& drops = options_.dropImageDatagrams;
+    return std::find(drops.begin(), drops.end(), k) != drops.end();
 }
 
 void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes, uint32_t fromAddress,
@@ -235,6 +263,19 @@ void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes,
     entry.source = FormatIpv4(fromAddress) + ":" + std::to_string(fromPort);
     entry.destination = FormatIpv4(s.address);
     entry.length = bytes.size();
+
+    if (s.port == kImagePort) {
+        if (dropImageDatagram(entry.source, bytes)) {
+            entry.kind = JournalEntry::Kind::Image;
+            entry.head = hexHead(bytes);
+            entry.note = "dropped: image data datagram " + std::to_string(imageDataCount_[entry.source]) +
+                         " never reaches the gateways";
+            journal_.add(std::move(entry));
+            return;
+        }
+        // Every datagram of the port, before any decoding: the cancel arrives Base64-encoded.
+        upgradePeer_.receive(entry.source, bytes);
+    }
 
     std::string decoded;
     bool isText = Base64Decode(bytes, decoded);
@@ -258,10 +299,19 @@ void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes,
         return;
     }
     entry.command = decoded;
+    std::optional<UpgradeVerdict> upgrade;
+    if (s.port == kUpgradeQueryPort && decoded == "QUERY_UPGRADE_MSG") {
+        if (upgradePeer_.seenImage()) {
+            upgrade = upgradePeer_.verdict();
+            entry.note = "upgrade verdict " + upgrade->status + (upgrade->reason.empty() ? "" : ": " + upgrade->reason);
+        } else {
+            entry.note = "upgrade verdict UPGRADE_SUCCESS: no image received, answered as after a good upgrade";
+        }
+    }
     std::vector<Answer> answers;
     {
         std::lock_guard lock(overridesMutex_);
-        answers = AnswerCommand(s.port, decoded, options_, overrides_);
+        answers = AnswerCommand(s.port, decoded, options_, overrides_, upgrade ? &*upgrade : nullptr);
     }
     journal_.add(std::move(entry));
 

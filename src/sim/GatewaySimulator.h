@@ -3,6 +3,7 @@
 // segment broadcast address (loopback only) on the four maintenance ports and answers like a gateway.
 #include "Journal.h"
 #include "Options.h"
+#include "UpgradePeer.h"
 
 #include <chrono>
 #include <map>
@@ -47,6 +48,14 @@ public:
     std::string imageBytes(const std::string& source) const { return journal_.imageBytes(source); }
     std::map<std::string, std::string> images() const { return journal_.images(); }
 
+    // The gateways' judgement of the image transfer begun last ("UPGRADE_UNKNOWN", reason "no image
+    // received", before any image datagram; status queries are answered UPGRADE_SUCCESS then).
+    UpgradeVerdict upgradeVerdict() const { return upgradePeer_.verdict(); }
+    // The image bytes the gateways reassembled from the transfer begun last.
+    std::string upgradeImage() const { return upgradePeer_.latestImage(); }
+    // Forgets every transfer, as after a power cycle of the gateways.
+    void resetUpgrade() { upgradePeer_.reset(); }
+
     // The web endpoints; null when none was asked for.
     ServiceEndpoints* services() { return services_.get(); }
 
@@ -67,6 +76,10 @@ private:
 
     void closeSockets();
     void serve(std::stop_token stop);
+    // Reads and handles every datagram waiting on sockets_[i]; false when none was there.
+    void drainSocket(size_t i, std::string& buffer, std::vector<Pending>& pending);
+    // True when the datagram is to be lost on purpose (--drop-image-datagram).
+    bool dropImageDatagram(const std::string& source, const std::string& bytes);
     void handleDatagram(const Socket& s, const std::string& bytes, uint32_t fromAddress, uint16_t fromPort,
                         std::vector<Pending>& pending);
     static void sendPending(const Pending& p);
@@ -76,6 +89,8 @@ private:
     mutable std::mutex overridesMutex_;
     std::vector<Override> overrides_;
     Journal journal_;
+    UpgradePeer upgradePeer_;
+    std::map<std::string, int> imageDataCount_; // per sender since its image-info datagram; worker only
     std::vector<Socket> sockets_;
     int wakeFd_ = -1;
     std::jthread worker_;

@@ -25,6 +25,8 @@ std::string JournalEntry::toJson() const {
         j["head"] = head;
         break;
     }
+    if (!note.empty())
+        j["note"] = note;
     // Commands are ASCII, but a peer may send anything: never let a stray byte stop the journal.
     return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

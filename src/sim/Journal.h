@@ -21,6 +21,7 @@ struct JournalEntry {
     std::string command; // the decoded command line (Kind::Command)
     size_t length = 0;   // datagram length
     std::string head;    // first bytes in hex (image and undecodable datagrams)
+    std::string note;    // why an upgrade query got its status, or that an image datagram was dropped
 
     std::string toJson() const;
 };

@@ -117,6 +117,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
         } else if (a == "--build-date") {
             if (!next(a, options.buildDate))
                 return false;
+        } else if (a == "--drop-image-datagram") {
+            if (!next(a, v))
+                return false;
+            int k = 0;
+            if (!parseInt(v, k, 1)) {
+                error = "bad --drop-image-datagram '" + v + "' (a datagram number from 1)";
+                return false;
+            }
+            options.dropImageDatagrams.push_back(k);
         } else if (a == "--journal") {
             if (!next(a, options.journalFile))
                 return false;
@@ -221,7 +230,23 @@ gateways, on a loopback address only.
   --build-date D       BUILD_DATE of upgrade query answers (default 20240115)
   --journal FILE       append one JSON line per received datagram
                        {time, port, source, destination, command} (image datagrams: image,
-                       length, head)
+                       length, head); a "note" says why an upgrade query got its status, or
+                       that an image datagram was dropped
+
+Image upgrade: the gateways take the image datagrams sent to port 54321 (one transfer per sender,
+begun by its image-info datagram) and judge the transfer begun last. QUERY_UPGRADE_MSG is then
+answered by every gateway with
+  UPGRADE_SUCCESS SN=... BUILD_DATE=...   the image arrived whole and in order
+  UPGRADE_FAIL SN=...                     it did not: cancelled by HG_UPGRADE_CANCEL, a datagram
+                                          lost or out of order, a wrong length or block count
+Until the first image datagram arrives the answer is UPGRADE_SUCCESS (as after a good upgrade),
+so that status queries without a transfer keep working. Overrides apply on top of the verdict
+(status=UPGRADE_SUCCESS on a failed transfer adds no BUILD_DATE; set BUILD_DATE=... with it).
+
+  --drop-image-datagram K
+                       lose the K-th image data datagram (from 1, counted per sender from its
+                       image-info datagram) before the gateways see it; repeatable. The
+                       transfer then ends incomplete and the gateways answer UPGRADE_FAIL.
 
 Overrides apply to every command that starts with PREFIX (the exact command text, blanks and
 '=' included; quote it) as whole words: 'HG_HARDWARE_DIAG STEP=2 METHOD=START' does not match
@@ -247,6 +272,12 @@ All matching overrides apply, shortest prefix first.
     --override 'HG_HARDWARE_DIAG STEP=4' FLASHUSEAGE=95 status=HG_HARDWARE_DIAG_FAIL
     --status 'HG_SOFTWARE_DIAG STEP=7=UNRECOGNIZE_REQUEST'
     --override QUERY_UPGRADE_MSG gateway=2 status=UPGRADE_FAIL drop=BUILD_DATE
+
+  Restore answers per gateway (HG_REVOCERY_PRECONFIG, broadcast to port 7998):
+    success with SN       the default: HG_REVOCERY_PRECONFIG_SUCC SN=...
+    failure with SN       --override HG_REVOCERY_PRECONFIG gateway=2 status=HG_REVOCERY_PRECONFIG_FAIL
+    failure without SN    --override HG_REVOCERY_PRECONFIG gateway=3 status=HG_REVOCERY_PRECONFIG_FAIL drop=SN
+    no answer             --override HG_REVOCERY_PRECONFIG gateway=4 no-reply
 
 Service endpoints (login at /login, reports at /report, installer at /download/setup.exe):
 

@@ -37,6 +37,9 @@ struct Options {
     std::string sn = "SIM0A1B2C3D4E";
     std::string buildDate = "20240115";
     std::vector<Override> overrides;
+    // Image data datagrams (1-based, counted per sender from its image-info datagram) that are lost on
+    // the way: journalled, but never reach the gateways, so the transfer ends incomplete.
+    std::vector<int> dropImageDatagrams;
     std::string journalFile; // empty: journal kept in memory only
     bool udp = true;         // false: serve only the web endpoints
 

@@ -124,13 +124,17 @@ UpgradeVerdict UpgradePeer::judge(const Transfer* t) const {
     return v;
 }
 
+const UpgradePeer::Transfer* UpgradePeer::latest() const {
+    const Transfer* found = nullptr;
+    for (const auto& [source, transfer] : transfers_)
+        if (!found || transfer.begun > found->begun)
+            found = &transfer;
+    return found;
+}
+
 UpgradeVerdict UpgradePeer::verdict() const {
     std::lock_guard lock(mutex_);
-    const Transfer* latest = nullptr;
-    for (const auto& [source, transfer] : transfers_)
-        if (!latest || transfer.begun > latest->begun)
-            latest = &transfer;
-    return judge(latest);
+    return judge(latest());
 }
 
 UpgradeVerdict UpgradePeer::verdict(const std::string& source) const {
@@ -143,6 +147,17 @@ std::string UpgradePeer::image(const std::string& source) const {
     std::lock_guard lock(mutex_);
     const auto it = transfers_.find(source);
     return it == transfers_.end() ? std::string() : it->second.bytes;
+}
+
+std::string UpgradePeer::latestImage() const {
+    std::lock_guard lock(mutex_);
+    const Transfer* t = latest();
+    return t ? t->bytes : std::string();
+}
+
+bool UpgradePeer::seenImage() const {
+    std::lock_guard lock(mutex_);
+    return !transfers_.empty();
 }
 
 void UpgradePeer::setStatusOverride(std::optional<std::string> status) {

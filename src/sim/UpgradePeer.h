@@ -36,6 +36,10 @@ public:
     UpgradeVerdict verdict(const std::string& source) const;
     // The image bytes reassembled from `source` so far.
     std::string image(const std::string& source) const;
+    // The image bytes of the transfer begun last, from whichever sender.
+    std::string latestImage() const;
+    // False until the first image datagram (info or data) arrived, and again after reset().
+    bool seenImage() const;
     // Makes every verdict carry this status (a scripted misbehaviour); nullopt returns to the real one.
     void setStatusOverride(std::optional<std::string> status);
     void reset();
@@ -55,6 +59,7 @@ private:
     };
 
     UpgradeVerdict judge(const Transfer* transfer) const;
+    const Transfer* latest() const; // with mutex_ held
     void receiveData(Transfer& transfer, std::string_view datagram);
 
     mutable std::mutex mutex_;

@@ -54,6 +54,13 @@ TEST(SimOptions, OverrideSyntaxCarriesCommandsWithBlanksAndEquals) {
     EXPECT_EQ(o.overrides[4].payload, "xyz");
 }
 
+TEST(SimOptions, DroppedImageDatagramsAreRepeatable) {
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"--drop-image-datagram", "3", "--drop-image-datagram", "70000"}, o, error)) << error;
+    EXPECT_EQ(o.dropImageDatagrams, (std::vector<int>{3, 70000}));
+}
+
 TEST(SimOptions, ServiceEndpointOptions) {
     Options o;
     std::string error;
@@ -94,6 +101,9 @@ TEST(SimOptions, BadUsageIsRefusedWithAReason) {
         {{"--delay", "CONNECT"}, "PREFIX=VALUE"},
         {{"--user", "nobody"}, "NAME:PASSWORD"},
         {{"--report-mode", "loud"}, "bad --report-mode"},
+        {{"--drop-image-datagram", "0"}, "bad --drop-image-datagram"},
+        {{"--drop-image-datagram", "first"}, "bad --drop-image-datagram"},
+        {{"--drop-image-datagram"}, "needs a value"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front());

@@ -1,0 +1,212 @@
+// The maintenance sessions against the gateway simulator, which judges every image it receives the way
+// a gateway would: a whole image, one with a datagram lost on the way, a cancelled one, and a restore
+// whose gateways answer differently. The simulator is configured through its command line, so the
+// recipes its --help gives are the ones tested here.
+#include "MaintenanceFixture.h"
+#include "maintenance/RestoreSession.h"
+#include "maintenance/UpgradeSession.h"
+#include "protocol/Base64.h"
+#include "protocol/CommandChannel.h"
+#include "sim/GatewaySimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <optional>
+#include <regex>
+#include <thread>
+
+namespace orva::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kSn = "SIMUP0001";
+constexpr const char* kBuildDate = "20250607";
+
+std::string Image(size_t size) {
+    std::string image(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        image[i] = static_cast<char>((i * 131 + 17) & 0xFF);
+    return image;
+}
+
+// A simulator on 127.0.N.1 and its segment broadcast address, set up by command-line arguments.
+struct Simulator {
+    Simulator(int subnetN, std::vector<std::string> args) : sim(parse(subnetN, std::move(args))) {
+        std::string error;
+        started = sim.start(error);
+        EXPECT_TRUE(started) << error;
+    }
+    static sim::Options parse(int subnetN, std::vector<std::string> args) {
+        args.insert(args.begin(), {"--address", gatewayAddress(subnetN), "--sn", kSn, "--build-date", kBuildDate});
+        sim::Options options;
+        bool help = false;
+        std::string error;
+        EXPECT_TRUE(sim::ParseCommandLine(args, options, help, error)) << error;
+        return options;
+    }
+    // The journal entry of the first status query; null while none arrived.
+    std::optional<sim::JournalEntry> statusQuery() const {
+        for (const auto& e : sim.journal())
+            if (e.command == "QUERY_UPGRADE_MSG")
+                return e;
+        return std::nullopt;
+    }
+    sim::GatewaySimulator sim;
+    bool started = false;
+};
+
+// The status check keeps its socket open for a whole reply time-out (30 s) past the listen time when
+// nothing more comes; real gateways answer once. Until stopped, this sends the checking socket a
+// reply without "SN" every 200 ms, which the session ignores but which ends that last wait.
+class LastWaitEnder {
+public:
+    explicit LastWaitEnder(const Simulator& simulator)
+        : thread_([&simulator](std::stop_token stop) {
+              const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+              const std::string payload = Base64Encode("UPGRADE_FAIL");
+              while (!stop.stop_requested()) {
+                  if (auto query = simulator.statusQuery()) {
+                      const auto colon = query->source.rfind(':');
+                      sockaddr_in to{};
+                      to.sin_family = AF_INET;
+                      to.sin_port = htons(static_cast<uint16_t>(std::stoi(query->source.substr(colon + 1))));
+                      inet_pton(AF_INET, query->source.substr(0, colon).c_str(), &to.sin_addr);
+                      ::sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+                  }
+                  std::this_thread::sleep_for(200ms);
+              }
+              ::close(fd);
+          }) {}
+
+private:
+    std::jthread thread_;
+};
+
+struct SimUpgradeCase {
+    const char* name;
+    int subnet;
+    size_t imageSize;
+    std::vector<std::string> simArgs;
+    bool cancel;
+    std::string status; // what the gateways answer
+    std::string reason; // the verdict's reason, as journalled with the query
+};
+
+void PrintTo(const SimUpgradeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SimulatorUpgrade : public ::testing::TestWithParam<SimUpgradeCase> {};
+
+TEST_P(SimulatorUpgrade, EveryGatewayAnswersTheVerdictOnTheTransfer) {
+    const SimUpgradeCase& c = GetParam();
+    TempProgramDir dir("orva-simup");
+    UseSettings(dir, c.subnet, {{"upgradeinterval", "0.002"}, {"waittime", "0"}, {"updatelistentime", "1"}});
+    std::vector<std::string> args{"--gateways", "3"};
+    args.insert(args.end(), c.simArgs.begin(), c.simArgs.end());
+    Simulator simulator(c.subnet, args);
+    ASSERT_TRUE(simulator.started);
+    RecordingNotifier notifier;
+    const std::string image = Image(c.imageSize);
+    writeFile(dir.file("image.bin"), image);
+
+    RecordingUpgradeView view;
+    UpgradeSession session(view);
+    session.setImagePath(dir.file("image.bin"));
+    ASSERT_TRUE(session.startTransfer());
+    if (c.cancel) {
+        // Well into the transfer: the image-info datagram and 20 data datagrams have arrived.
+        ASSERT_TRUE(simulator.sim.waitForJournal(21, 10s));
+        ASSERT_TRUE(session.cancel());
+        // The technician asks the gateways anyway.
+        ASSERT_TRUE(session.startCheck());
+    }
+    {
+        LastWaitEnder ender(simulator);
+        session.wait();
+    }
+
+    const auto verdict = simulator.sim.upgradeVerdict();
+    EXPECT_EQ(verdict.status, c.status) << verdict.reason;
+    EXPECT_EQ(verdict.reason, c.reason);
+    const auto query = simulator.statusQuery();
+    ASSERT_TRUE(query);
+    EXPECT_EQ(query->note, "upgrade verdict " + c.status + (c.reason.empty() ? "" : ": " + c.reason));
+    if (c.status == "UPGRADE_SUCCESS") {
+        EXPECT_EQ(simulator.sim.upgradeImage(), image);
+    }
+
+    const std::string date = R"(\d{4}-\d{2}-\d{2},\d{2}:\d{2}:\d{2}\.)";
+    const auto lines = view.events("line ");
+    ASSERT_EQ(lines.size(), 3u);
+    const std::vector<std::string> serials{kSn, std::string(kSn) + "-2", std::string(kSn) + "-3"};
+    for (size_t k = 0; k < serials.size(); ++k) {
+        const std::string expected =
+            c.status == "UPGRADE_SUCCESS"
+                ? "SN = " + serials[k] + "，升级成功. 软件编译日期：" + kBuildDate + ".软件升级日期：" + date
+                : "SN = " + serials[k] + "，升级失败. 软件升级日期：" + date;
+        EXPECT_TRUE(std::regex_match(lines[k], std::regex(expected))) << lines[k];
+    }
+    EXPECT_FALSE(session.running());
+}
+
+// 5,500 bytes are six data datagrams, the last one of 500 bytes.
+INSTANTIATE_TEST_SUITE_P(
+    Transfers, SimulatorUpgrade,
+    ::testing::Values(SimUpgradeCase{"whole", 150, 5'500, {}, false, "UPGRADE_SUCCESS", ""},
+                      SimUpgradeCase{"middleDatagramLost",
+                                     151,
+                                     5'500,
+                                     {"--drop-image-datagram", "3"},
+                                     false,
+                                     "UPGRADE_FAIL",
+                                     "sequence 4 where 3 was due"},
+                      SimUpgradeCase{"lastDatagramLost",
+                                     152,
+                                     5'500,
+                                     {"--drop-image-datagram", "6"},
+                                     false,
+                                     "UPGRADE_FAIL",
+                                     "incomplete: 5000 of 5500 bytes"},
+                      // 400 datagrams: most of a second, long enough to cancel in the middle.
+                      SimUpgradeCase{"cancelled", 153, 400'000, {}, true, "UPGRADE_FAIL", "transfer cancelled"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimulatorRestore, TwoGatewaysGiveTwoLinesInArrivalOrder) {
+    constexpr int kSubnet = 154;
+    TempProgramDir dir("orva-simup");
+    UseSettings(dir, kSubnet, {{"resetlistentime", "1"}});
+    CommandChannel::Instance().SetReplyTimeout(1);
+    // Gateway 1 restores and answers late; gateway 2 fails at once and does not say who it is.
+    Simulator simulator(kSubnet, {"--gateways", "2", "--override", "HG_REVOCERY_PRECONFIG", "gateway=1", "delay=300",
+                                  "--override", "HG_REVOCERY_PRECONFIG", "gateway=2",
+                                  "status=HG_REVOCERY_PRECONFIG_FAIL", "drop=SN"});
+    ASSERT_TRUE(simulator.started);
+    RecordingNotifier notifier;
+
+    RecordingRestoreView view;
+    RestoreSession session(view);
+    ASSERT_TRUE(session.start(gatewayAddress(kSubnet)));
+    session.wait();
+
+    const auto events = view.events();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events.front(), "started");
+    const std::string date = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})";
+    EXPECT_TRUE(std::regex_match(events[1], std::regex("line 网关恢复出厂设置失败。日期：" + date))) << events[1];
+    EXPECT_TRUE(std::regex_match(events[2],
+                                 std::regex("line SN = " + std::string(kSn) + "，网关恢复出厂设置成功。日期：" + date)))
+        << events[2];
+    EXPECT_EQ(events.back(), "finished");
+    EXPECT_EQ(simulator.sim.commands(), std::vector<std::string>{"HG_REVOCERY_PRECONFIG"});
+    EXPECT_TRUE(notifier.messages().empty());
+}
+
+} // namespace
+} // namespace orva::test
