@@ -1,0 +1,18 @@
+#pragma once
+// Text in the forms a BIFF8 workbook stores it: UTF-16 code units from the core's UTF-8 texts.
+#include <cstddef>
+#include <string>
+
+namespace orva {
+
+// UTF-8 to UTF-16 code units; a malformed sequence becomes U+FFFD so that a stray byte never makes
+// the file unreadable.
+std::u16string Utf8ToUtf16(const std::string& text);
+
+// The number of code units `text` may keep so that at most `limit` remain and no surrogate pair is cut.
+std::size_t Utf16CutLength(const std::u16string& text, std::size_t limit);
+
+// True when every unit fits into one byte, so that the compressed (8-bit) string form can hold it.
+bool FitsCompressed(const std::u16string& text);
+
+} // namespace orva
