@@ -15,18 +15,15 @@
 
 namespace orva::crash {
 
-void CaptureCrashContext(CrashContext& out, int signal, const siginfo_t* info, const void* ucontext) {
-    out.signal = signal;
-    if (info)
-        std::memcpy(&out.info, info, sizeof out.info);
+void CaptureThreadContext(ThreadContext& out, const void* ucontext) {
+    out.tid = static_cast<pid_t>(syscall(SYS_gettid));
     if (ucontext) {
         std::memcpy(&out.context, ucontext, sizeof out.context);
 #if defined(__x86_64__)
         const auto* uc = static_cast<const ucontext_t*>(ucontext);
-        if (uc->uc_mcontext.fpregs) {
+        out.haveFpstate = uc->uc_mcontext.fpregs != nullptr;
+        if (out.haveFpstate)
             std::memcpy(&out.fpstate, uc->uc_mcontext.fpregs, sizeof out.fpstate);
-            out.haveFpstate = true;
-        }
 #endif
     }
 #if defined(__x86_64__)
@@ -37,8 +34,14 @@ void CaptureCrashContext(CrashContext& out, int signal, const siginfo_t* info, c
     if (syscall(SYS_arch_prctl, ARCH_GET_GS, &base) == 0)
         out.gsBase = base;
 #endif
+}
+
+void CaptureCrashContext(CrashContext& out, int signal, const siginfo_t* info, const void* ucontext) {
+    out.signal = signal;
+    if (info)
+        std::memcpy(&out.info, info, sizeof out.info);
+    CaptureThreadContext(out.thread, ucontext);
     out.pid = getpid();
-    out.tid = static_cast<pid_t>(syscall(SYS_gettid));
     out.ppid = getppid();
     out.pgrp = getpgrp();
     out.sid = getsid(0);
@@ -57,7 +60,8 @@ namespace {
 // Generous limits: a large Qt program has about a thousand mappings.
 constexpr std::size_t kMaxMappings = 16000;
 constexpr std::size_t kMapsTextSize = 8u << 20;
-constexpr std::size_t kNotesSize = kMapsTextSize + kMaxMappings * 3 * 8 + (64u << 10);
+constexpr std::size_t kMaxThreadNotes = 1024;
+constexpr std::size_t kNotesSize = kMapsTextSize + kMaxMappings * 3 * 8 + kMaxThreadNotes * 1024 + (64u << 10);
 constexpr std::size_t kAuxvSize = 16u << 10;
 constexpr std::size_t kCopySize = 256u << 10;
 
@@ -324,7 +328,7 @@ unsigned short SegmentRegister(int which) {
     return v;
 }
 
-void FillRegisters(const CrashContext& c, elf_gregset_t& out) {
+void FillRegisters(const ThreadContext& c, elf_gregset_t& out) {
     const greg_t* g = c.context.uc_mcontext.gregs;
     user_regs_struct r{};
     r.r15 = g[REG_R15];
@@ -378,20 +382,28 @@ std::size_t BuildNotes(const Scratch& s, const CrashContext& c, std::size_t mapC
                        std::size_t auxvSize, std::uint64_t pageSize) {
     NoteWriter notes(s.notes);
 
-    // The crashing thread comes first: debuggers take the first thread as the current one.
-    elf_prstatus status{};
-    status.pr_info.si_signo = c.signal;
-    status.pr_info.si_code = c.info.si_code;
-    status.pr_info.si_errno = c.info.si_errno;
-    status.pr_cursig = static_cast<short>(c.signal);
-    std::memcpy(&status.pr_sighold, &c.context.uc_sigmask, sizeof status.pr_sighold);
-    status.pr_pid = c.tid;
-    status.pr_ppid = c.ppid;
-    status.pr_pgrp = c.pgrp;
-    status.pr_sid = c.sid;
-    FillRegisters(c, status.pr_reg);
-    status.pr_fpvalid = c.haveFpstate ? 1 : 0;
-    notes.add(NT_PRSTATUS, &status, sizeof status);
+    // The crashing thread comes first: debuggers take the first thread as the current one. Each
+    // thread's floating-point registers follow its status, which is how they are matched.
+    // Every thread carries the crash's signal: debuggers report the signal of whichever status they
+    // read last.
+    auto addThread = [&](const ThreadContext& t) {
+        elf_prstatus status{};
+        status.pr_info.si_signo = c.signal;
+        status.pr_info.si_code = c.info.si_code;
+        status.pr_info.si_errno = c.info.si_errno;
+        status.pr_cursig = static_cast<short>(c.signal);
+        std::memcpy(&status.pr_sighold, &t.context.uc_sigmask, sizeof status.pr_sighold);
+        status.pr_pid = t.tid;
+        status.pr_ppid = c.ppid;
+        status.pr_pgrp = c.pgrp;
+        status.pr_sid = c.sid;
+        FillRegisters(t, status.pr_reg);
+        status.pr_fpvalid = t.haveFpstate ? 1 : 0;
+        notes.add(NT_PRSTATUS, &status, sizeof status);
+        if (t.haveFpstate)
+            notes.add(NT_FPREGSET, &t.fpstate, sizeof t.fpstate);
+    };
+    addThread(c.thread);
 
     elf_prpsinfo info{};
     info.pr_sname = 'R';
@@ -408,8 +420,6 @@ std::size_t BuildNotes(const Scratch& s, const CrashContext& c, std::size_t mapC
     notes.add(NT_SIGINFO, &c.info, sizeof c.info);
     if (auxvSize > 0)
         notes.add(NT_AUXV, auxv, auxvSize);
-    if (c.haveFpstate)
-        notes.add(NT_FPREGSET, &c.fpstate, sizeof c.fpstate);
 
     // The mapped files: count, page size, (start, end, offset in pages) per file, then the names.
     std::uint64_t files = 0;
@@ -437,6 +447,9 @@ std::size_t BuildNotes(const Scratch& s, const CrashContext& c, std::size_t mapC
         names += n;
     }
     notes.end(static_cast<std::size_t>(names - desc));
+
+    for (std::size_t i = 0; i < c.otherCount && i < kMaxThreadNotes; ++i)
+        addThread(c.others[i]);
     return notes.size();
 }
 

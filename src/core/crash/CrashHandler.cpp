@@ -5,6 +5,7 @@
 #include "crash/CoreFileWriter.h"
 #include "crash/CrashPrompt.h"
 #include "crash/CrashText.h"
+#include "crash/ThreadFreeze.h"
 
 #include <atomic>
 #include <cerrno>
@@ -54,6 +55,7 @@ struct Setup {
 
 Setup g_setup;
 CrashContext g_crash;
+crash::ThreadContext g_otherThreads[512];
 char g_path[kPathCapacity];
 char g_message[16384];
 std::atomic<pid_t> g_ownerThread{0};
@@ -207,8 +209,11 @@ void FormResult(TextBuffer& message, const WriteResult& result, const char* path
     sigprocmask(SIG_BLOCK, &pipeOnly, nullptr);
 
     crash::CaptureCrashContext(g_crash, signal, info, context);
+    g_crash.otherCount = crash::FreezeOtherThreads(g_otherThreads, sizeof g_otherThreads / sizeof g_otherThreads[0]);
+    g_crash.others = g_otherThreads;
     Snapshot snapshot;
     const bool haveSnapshot = StartSnapshot(snapshot);
+    crash::ReleaseOtherThreads();
 
     if (Ask(g_setup.question)) {
         TextBuffer path(g_path, sizeof g_path);
@@ -361,6 +366,7 @@ bool InstallCrashHandler(const std::string& appName, bool showErrors) {
             failure = std::strerror(errno);
         }
     }
+    crash::InstallThreadFreeze(); // without it the dump just lacks the other threads' registers
     std::set_terminate(OnTerminate);
     if (!failure.empty() && showErrors)
         notifier().messageBox("The crash handler could not be set up: " + failure, g_setup.appName);

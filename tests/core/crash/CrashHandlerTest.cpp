@@ -99,7 +99,8 @@ struct CrashCase {
     int signal;
     const char* function; // the crashing function, as the backtrace names it
     bool onMainThread;
-    bool stackInDump; // false where the stack pointer is past the end of the stack
+    bool stackInDump;            // false where the stack pointer is past the end of the stack
+    const char* waitingFunction; // where the main thread waits for a crashing worker, or nullptr
 };
 
 void PrintTo(const CrashCase& c, std::ostream* os) {
@@ -146,6 +147,17 @@ TEST_P(CrashModeTest, WritesALoadableCoreFileAndEndsWithZero) {
     EXPECT_EQ(prs.pr_cursig, c.signal);
     EXPECT_EQ(prs.pr_info.si_signo, c.signal);
     EXPECT_EQ(prs.pr_pid == r.pid, c.onMainThread);
+    // Every thread is there, each with its own status.
+    std::vector<pid_t> threads;
+    for (const auto& note : core->notes) {
+        if (note.type != NT_PRSTATUS)
+            continue;
+        elf_prstatus other{};
+        std::memcpy(&other, note.desc.data(), sizeof other);
+        threads.push_back(other.pr_pid);
+    }
+    EXPECT_EQ(threads.size(), c.waitingFunction ? 2u : 1u);
+    EXPECT_NE(std::find(threads.begin(), threads.end(), r.pid), threads.end());
     user_regs_struct regs{};
     std::memcpy(&regs, &prs.pr_reg, sizeof regs);
     const Elf64_Phdr* code = core->segmentAt(regs.rip);
@@ -182,31 +194,37 @@ TEST_P(CrashModeTest, WritesALoadableCoreFileAndEndsWithZero) {
 
     if (!ProgramAvailable("gdb"))
         GTEST_SKIP() << "gdb is not installed; the backtrace is not checked";
-    const std::string bt =
-        CommandOutput("DEBUGINFOD_URLS= gdb -batch -nx -iex 'set debuginfod enabled off' -ex 'bt 30' '" +
-                      std::string(ORVA_CRASH_VICTIM) + "' '" + dump + "'");
+    const std::string bt = CommandOutput(
+        "DEBUGINFOD_URLS= gdb -batch -nx -iex 'set debuginfod enabled off' -ex 'thread apply all bt 30' '" +
+        std::string(ORVA_CRASH_VICTIM) + "' '" + dump + "'");
     EXPECT_NE(bt.find(c.function), std::string::npos) << bt;
+    if (c.waitingFunction) {
+        EXPECT_NE(bt.find(c.waitingFunction), std::string::npos) << bt;
+    }
+    EXPECT_EQ(bt.find("Couldn't find general-purpose registers"), std::string::npos) << bt;
     EXPECT_NE(bt.find(std::string("Program terminated with signal SIG") + sigabbrev_np(c.signal)), std::string::npos)
         << bt;
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, CrashModeTest,
-                         ::testing::Values(CrashCase{"null-write", SIGSEGV, "CrashByNullWrite", true, true},
-                                           CrashCase{"abort", SIGABRT, "CrashByAbort", true, true},
-                                           CrashCase{"throw", SIGABRT, "CrashByUnhandledException", true, true},
-                                           CrashCase{"divide", SIGFPE, "CrashByDivision", true, true},
-                                           CrashCase{"trap", SIGILL, "CrashByIllegalInstruction", true, true},
-                                           CrashCase{"bus", SIGBUS, "CrashByBusError", true, true},
-                                           CrashCase{"overflow", SIGSEGV, "CrashByStackOverflow", true, false},
-                                           CrashCase{"worker", SIGSEGV, "CrashByNullWrite", false, true},
-                                           CrashCase{"worker-overflow", SIGSEGV, "CrashByStackOverflow", false, false}),
-                         [](const auto& info) {
-                             std::string name = info.param.mode;
-                             for (char& ch : name)
-                                 if (ch == '-')
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CrashModeTest,
+    ::testing::Values(CrashCase{"null-write", SIGSEGV, "CrashByNullWrite", true, true, nullptr},
+                      CrashCase{"abort", SIGABRT, "CrashByAbort", true, true, nullptr},
+                      CrashCase{"throw", SIGABRT, "CrashByUnhandledException", true, true, nullptr},
+                      CrashCase{"divide", SIGFPE, "CrashByDivision", true, true, nullptr},
+                      CrashCase{"trap", SIGILL, "CrashByIllegalInstruction", true, true, nullptr},
+                      CrashCase{"bus", SIGBUS, "CrashByBusError", true, true, nullptr},
+                      CrashCase{"overflow", SIGSEGV, "CrashByStackOverflow", true, false, nullptr},
+                      CrashCase{"worker", SIGSEGV, "CrashByNullWrite", false, true, "CrashOnWorkerThread"},
+                      CrashCase{"worker-overflow", SIGSEGV, "CrashByStackOverflow", false, false,
+                                "CrashByWorkerStackOverflow"}),
+    [](const auto& info) {
+        std::string name = info.param.mode;
+        for (char& ch : name)
+            if (ch == '-')
+                ch = '_';
+        return name;
+    });
 
 // ---- Answers, names and failures ---------------------------------------------------------------
 
