@@ -1,0 +1,72 @@
+#include "records/ReportDocument.h"
+
+#include "records/RecordStore.h"
+
+#include <cmath>
+#include <limits>
+
+namespace orva {
+
+int truncatedLoad(float value) {
+    if (std::isnan(value))
+        return 0;
+    const double t = std::trunc(static_cast<double>(value));
+    if (t <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (t >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(t);
+}
+
+XmlDocument buildReportDocument(const DiagRecord& record) {
+    return buildReportDocument(record, RecordStore::NowText());
+}
+
+XmlDocument buildReportDocument(const DiagRecord& r, const std::string& checkDate) {
+    XmlDocument doc;
+    doc.AddElement("DeviceList");
+    doc.AddChildElement("DeviceDiag");
+    doc.EnterElement();
+    doc.AddChildElement("Operator", r.Operator);
+    doc.AddChildElement("SN", r.sn);
+    doc.AddChildElement("DeviceType", r.DeviceType);
+    doc.AddChildElement("CheckDate", checkDate);
+    doc.AddChildElement("HardWareDiag");
+    doc.EnterElement();
+    doc.AddChildElement("FE1Check", r.FE1Check);
+    doc.AddChildElement("FE2Check", r.FE2Check);
+    doc.AddChildElement("FE3Check", r.FE3Check);
+    doc.AddChildElement("FE4Check", r.FE4Check);
+    doc.AddChildElement("POS1Check", r.POS1Check);
+    doc.AddChildElement("POS2Check", r.POS2Check);
+    doc.AddChildElement("PONCheck", r.PONCheck);
+    doc.AddChildElement("FlashCheck", r.FlashCheck);
+    doc.AddChildElement("LEDCheck", r.LEDCheck);
+    doc.AddChildElement("USBCheck", r.USBCheck);
+    doc.AddChildElement("WifiCheck", r.WifiCheck);
+    doc.LeaveElement();
+    doc.AddChildElement("SoftWareDiag");
+    doc.EnterElement();
+    doc.AddChildElement("SoftWareVersionCheck", r.SoftWareVersionCheck);
+    doc.AddChildElement("MAC", r.Mac);
+    doc.AddChildElement("PSCheck", r.PSCheck);
+    doc.AddChildElement("CPULoadCheck", truncatedLoad(r.CPULoadCheck));
+    doc.AddChildElement("MemCheck", truncatedLoad(r.MemCheck));
+    doc.AddChildElement("PreConfigCheck", r.PreConfigCheck);
+    doc.AddChildElement("DiskIntegrityCheck", r.DiskIntegrityCheck);
+    doc.LeaveElement();
+    doc.LeaveElement();
+    return doc;
+}
+
+bool isAcceptedReply(const std::string& reply) {
+    if (reply.empty())
+        return false;
+    XmlDocument doc;
+    doc.Parse(reply);
+    if (!doc.FindElement("Response") || !doc.EnterElement() || !doc.FindElement("Code"))
+        return false;
+    return doc.GetElementText() == "0";
+}
+
+} // namespace orva

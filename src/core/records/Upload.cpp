@@ -1,0 +1,128 @@
+#include "records/Upload.h"
+
+#include "app/AppSettings.h"
+#include "app/LogFile.h"
+#include "app/Notifier.h"
+#include "app/TextTable.h"
+#include "records/ReportDocument.h"
+#include "web/HttpClient.h"
+
+namespace orva {
+
+namespace {
+
+void log(const char* tag, const std::string& message) {
+    LogFile::instance().write(tag, message);
+}
+
+} // namespace
+
+UploadConfig UploadConfig::FromSettings() {
+    const AppSettings& s = Settings();
+    UploadConfig c;
+    c.reportUrl = s.ReportURL;
+    c.runNet = s.RunNet;
+    c.http = HttpOptions::FromSettings();
+    c.userAgent = CHttpClient::kDefaultUserAgent;
+    return c;
+}
+
+std::string postReport(const UploadConfig& config, const std::string& body) {
+    std::string reply;
+    if (config.runNet == 0 || config.reportUrl.empty())
+        return reply;
+    CHttpClient client(config.userAgent, config.http);
+    client.Post(config.reportUrl, body, reply);
+    return reply;
+}
+
+ReportOutcome reportNewest(const std::vector<DiagRecord>& pending, RecordStore& store, const UploadConfig& config) {
+    if (pending.empty()) {
+        notifier().messageBox(Text(TextId::NoReportResult));
+        return ReportOutcome::NothingToReport;
+    }
+    const XmlDocument doc = buildReportDocument(pending.back());
+    const std::string reply = postReport(config, doc.GetText());
+    if (isAcceptedReply(reply)) {
+        log("SAVE", "云平台上传记录成功");
+        return ReportOutcome::Accepted;
+    }
+    // No reply, an error page or a refusal: the service does not have the record, so it must wait in
+    // uploads for the next start rather than be lost.
+    log("SAVE", "云平台上传失败，暂存到本地:");
+    log("SAVE", doc.GetText());
+    ReportOutcome outcome = ReportOutcome::NotKept;
+    if (store.open("uploads") && store.insert("uploads", pending) == RecordStore::Stored)
+        outcome = ReportOutcome::KeptForUpload;
+    store.close();
+    return outcome;
+}
+
+ReportOutcome reportNewest(const std::vector<DiagRecord>& pending) {
+    RecordStore store;
+    return reportNewest(pending, store, UploadConfig::FromSettings());
+}
+
+RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config, std::stop_token stop) {
+    const StoredRecord stored = RecordFromRow(row);
+    const XmlDocument doc = buildReportDocument(stored.record);
+    const std::string reply = postReport(config, doc.GetText());
+    // Asked to stop while the request was out: whatever came back is dropped and the row stays, so
+    // it is sent again at the next start.
+    if (stop.stop_requested())
+        return RowOutcome::Stopped;
+    log("UPLOAD", "上传内容为：");
+    log("UPLOAD", doc.GetText());
+    if (!isAcceptedReply(reply)) {
+        log("UPLOAD", "记录 上传失败");
+        return RowOutcome::Failed;
+    }
+    log("UPLOAD", "记录 上传成功");
+    if (store.deleteUpload(stored.id) != 1)
+        return RowOutcome::NotDeleted;
+    log("UPLOAD", "删除数据库暂存记录成功");
+    return RowOutcome::Accepted;
+}
+
+UploadPassResult uploadStoredRecords(RecordStore& store, const UploadConfig& config, std::stop_token stop) {
+    UploadPassResult result;
+    log("UPLOAD", "DB 开启，准备上传数据到云平台");
+    if (!store.open("uploads")) {
+        log("UPLOAD", "找不到Uploads表");
+        log("UPLOAD", "DB关闭");
+        return result;
+    }
+    result.opened = true;
+    // forEachUpload has read every row and ended its read before the first one is handed out, so no
+    // lock on the file is held while a request is out.
+    store.forEachUpload([&](const std::vector<std::string>&, const RowTexts& row) {
+        if (stop.stop_requested()) {
+            result.stopped = true;
+            return 1;
+        }
+        ++result.rows;
+        switch (uploadStoredRow(row, store, config, stop)) {
+        case RowOutcome::Accepted:
+            ++result.accepted;
+            break;
+        case RowOutcome::NotDeleted:
+        case RowOutcome::Failed:
+            ++result.failed;
+            break;
+        case RowOutcome::Stopped:
+            result.stopped = true;
+            return 1;
+        }
+        return 0;
+    });
+    store.close();
+    log("UPLOAD", "DB关闭");
+    return result;
+}
+
+UploadPassResult uploadStoredRecords(std::stop_token stop) {
+    RecordStore store;
+    return uploadStoredRecords(store, UploadConfig::FromSettings(), stop);
+}
+
+} // namespace orva

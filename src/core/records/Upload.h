@@ -1,0 +1,70 @@
+#pragma once
+// Reporting finished diagnoses to the reporting service: the report made right after a diagnosis, and
+// the pass that sends the records kept in uploads again. Only a reply with Response/Code "0" counts as
+// accepted; whatever else comes back, the record stays (or goes) into uploads for the next start.
+#include "records/DiagRecord.h"
+#include "records/RecordStore.h"
+#include "web/HttpOptions.h"
+
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace orva {
+
+// Where and whether reports are sent.
+struct UploadConfig {
+    std::string reportUrl;
+    // 0: no request is ever made; every report counts as unanswered.
+    int runNet = 1;
+    HttpOptions http;
+    std::string userAgent;
+
+    // ReportURL, RunNet, HttpTimeout, TlsVerify and CaFile from Settings(), the client's usual agent.
+    static UploadConfig FromSettings();
+};
+
+// Posts the document text; "" when no request may be made (RunNet 0, no URL) or nothing came back.
+std::string postReport(const UploadConfig& config, const std::string& body);
+
+enum class ReportOutcome {
+    NothingToReport, // empty list; the technician was told
+    Accepted,        // the service took the newest record
+    KeptForUpload,   // not accepted; every pending record is now in uploads
+    NotKept,         // not accepted, and uploads could not take them (the technician saw why)
+};
+
+// The report of a finished diagnosis, on the diagnosis thread: sends the newest (last) record; when
+// the service does not accept it, stores all of `pending` in uploads through `store`.
+ReportOutcome reportNewest(const std::vector<DiagRecord>& pending, RecordStore& store, const UploadConfig& config);
+// The same with a store on the program's orvalog.db and the settings.
+ReportOutcome reportNewest(const std::vector<DiagRecord>& pending);
+
+enum class RowOutcome {
+    Accepted,   // sent, accepted and deleted from uploads
+    NotDeleted, // accepted, but the deletion failed: it is sent again next time
+    Failed,     // not accepted; the row stays
+    Stopped,    // the pass was asked to stop while this row was under way; the row stays
+};
+
+// One row of uploads (column texts in table order): rebuilds its record, sends it with a fresh check
+// date and deletes the row when the service accepts it.
+RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config,
+                           std::stop_token stop = {});
+
+struct UploadPassResult {
+    bool opened = false; // false: uploads could not be opened
+    int rows = 0;        // rows taken up (the stopped one included)
+    int accepted = 0;
+    int failed = 0; // not accepted, or not deleted
+    bool stopped = false;
+};
+
+// The upload of stored records: opens uploads on `store`, reads every row, ends the read, then sends
+// and deletes them one by one. A stop request ends the pass before the next row; a row whose send was
+// under way stays in uploads.
+UploadPassResult uploadStoredRecords(RecordStore& store, const UploadConfig& config, std::stop_token stop = {});
+// The same with a store on the program's orvalog.db and the settings.
+UploadPassResult uploadStoredRecords(std::stop_token stop = {});
+
+} // namespace orva

@@ -1,0 +1,215 @@
+// The upload of stored records: what is sent, what is deleted, the log of the pass, no lock held while
+// a request is out, and stopping the pass thread.
+#include "upload_Fixture.h"
+
+#include "records/SqliteDb.h"
+#include "records/UploadPass.h"
+
+#include <chrono>
+
+namespace orva::test {
+namespace {
+
+using Reply = ScriptedService::Reply;
+
+const LogEntry kOpened{"UPLOAD", "DB 开启，准备上传数据到云平台"};
+const LogEntry kNoTable{"UPLOAD", "找不到Uploads表"};
+const LogEntry kContent{"UPLOAD", "上传内容为："};
+const LogEntry kSent{"UPLOAD", "记录 上传成功"};
+const LogEntry kDeleted{"UPLOAD", "删除数据库暂存记录成功"};
+const LogEntry kFailed{"UPLOAD", "记录 上传失败"};
+const LogEntry kClosed{"UPLOAD", "DB关闭"};
+
+std::vector<DiagRecord> Records(const std::vector<std::string>& sns) {
+    std::vector<DiagRecord> out;
+    for (const auto& sn : sns)
+        out.push_back(SampleRecord(sn, "张伟"));
+    return out;
+}
+
+using UploadPassTest = UploadTest;
+
+TEST_F(UploadPassTest, DeletesOnlyTheRowsTheServiceAccepted) {
+    storeUploads(Records({"SN-A", "SN-B", "SN-C", "SN-D", "SN-E"}));
+    ScriptedService service({
+        {200, kAccepted},
+        {200, kRefused},
+        {500, "<html><body><h1>Internal Server Error</h1></body></html>", "text/html"},
+        {200, ""}, // nothing came back
+        {200, kAccepted},
+    });
+    RecordStore store(dbPath());
+    const UploadPassResult result = uploadStoredRecords(store, config(service.url()));
+
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(result.rows, 5);
+    EXPECT_EQ(result.accepted, 2);
+    EXPECT_EQ(result.failed, 3);
+    EXPECT_FALSE(result.stopped);
+    EXPECT_FALSE(store.isOpen());
+    EXPECT_EQ(uploadSns(), (std::vector<std::string>{"SN-B", "SN-C", "SN-D"}));
+
+    const auto bodies = service.bodies();
+    ASSERT_EQ(bodies.size(), 5u);
+    for (const auto& body : bodies) {
+        EXPECT_NE(body.find("\r\n<Operator>张伟</Operator>\r\n"), std::string::npos) << body;
+        EXPECT_NE(body.find("\r\n<CPULoadCheck>12</CPULoadCheck>\r\n<MemCheck>99</MemCheck>\r\n"), std::string::npos);
+    }
+    EXPECT_NE(bodies[3].find("<SN>SN-D</SN>"), std::string::npos);
+
+    // Every line of the pass, in order; each document line is the body that was sent.
+    std::vector<LogEntry> expected{kOpened};
+    const bool accepted[] = {true, false, false, false, true};
+    for (std::size_t i = 0; i < 5; ++i) {
+        expected.push_back(kContent);
+        expected.push_back({"UPLOAD", bodies[i]});
+        if (accepted[i]) {
+            expected.push_back(kSent);
+            expected.push_back(kDeleted);
+        } else {
+            expected.push_back(kFailed);
+        }
+    }
+    expected.push_back(kClosed);
+    EXPECT_EQ(log(), expected);
+}
+
+TEST_F(UploadPassTest, RunNetZeroSendsNothingAndKeepsEveryRow) {
+    storeUploads(Records({"SN-A", "SN-B"}));
+    ScriptedService service({});
+    RecordStore store(dbPath());
+    const UploadPassResult result = uploadStoredRecords(store, config(service.url(), 0));
+    EXPECT_EQ(result.failed, 2);
+    EXPECT_TRUE(service.bodies().empty());
+    EXPECT_EQ(uploadSns(), (std::vector<std::string>{"SN-A", "SN-B"}));
+
+    const auto entries = log();
+    ASSERT_EQ(entries.size(), 8u);
+    EXPECT_EQ(entries[0], kOpened);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(entries[1 + 3 * i], kContent);
+        EXPECT_NE(entries[2 + 3 * i].message.find(i == 0 ? "<SN>SN-A</SN>" : "<SN>SN-B</SN>"), std::string::npos);
+        EXPECT_EQ(entries[3 + 3 * i], kFailed);
+    }
+    EXPECT_EQ(entries[7], kClosed);
+}
+
+TEST_F(UploadPassTest, EmptyTableOnlyOpensAndCloses) {
+    ScriptedService service({});
+    RecordStore store(dbPath());
+    const UploadPassResult result = uploadStoredRecords(store, config(service.url()));
+    EXPECT_TRUE(result.opened);
+    EXPECT_EQ(result.rows, 0);
+    EXPECT_TRUE(service.bodies().empty());
+    EXPECT_EQ(log(), (std::vector<LogEntry>{kOpened, kClosed}));
+}
+
+TEST_F(UploadPassTest, StoreThatCannotOpenEndsThePass) {
+    ScriptedService service({});
+    RecordStore store(dir.file("missing-dir/orvalog.db"));
+    const UploadPassResult result = uploadStoredRecords(store, config(service.url()));
+    EXPECT_FALSE(result.opened);
+    EXPECT_TRUE(service.bodies().empty());
+    EXPECT_EQ(notes.messages(), std::vector<std::string>{"SQLITE_CANTOPEN[14]: unable to open database file"});
+    EXPECT_EQ(log(), (std::vector<LogEntry>{kOpened, kNoTable, kClosed}));
+}
+
+TEST_F(UploadPassTest, NoLockIsHeldWhileARequestIsOut) {
+    storeUploads(Records({"SN-A", "SN-B"}));
+    ScriptedService service({});
+    // Another client writes while the pass waits for the service; it must not have to wait at all.
+    int lateInsert = -100;
+    int firstStillStored = -100;
+    service.setOnRequest([&](std::size_t index, const std::string&) {
+        SqliteDb other;
+        other.open(dbPath());
+        other.setBusyWait(0);
+        if (index == 0)
+            lateInsert = other.execute("INSERT INTO uploads (sn) VALUES (?)", {std::string("SN-LATE")});
+        else
+            firstStillStored = other.queryInt("SELECT count(*) FROM uploads WHERE sn = 'SN-A'");
+    });
+    RecordStore store(dbPath());
+    const UploadPassResult result = uploadStoredRecords(store, config(service.url()));
+
+    EXPECT_EQ(lateInsert, 0);
+    // The first deletion was committed before the second request went out.
+    EXPECT_EQ(firstStillStored, 0);
+    // The pass sends what it read at its start; the late row waits for the next one.
+    EXPECT_EQ(result.rows, 2);
+    EXPECT_EQ(service.bodies().size(), 2u);
+    EXPECT_EQ(uploadSns(), std::vector<std::string>{"SN-LATE"});
+}
+
+TEST_F(UploadPassTest, ThreadRunsOnePassAndMayRunAgainAfterItEnded) {
+    storeUploads(Records({"SN-A"}));
+    ScriptedService service({});
+    UploadPass pass(dbPath(), config(service.url()));
+    EXPECT_FALSE(pass.lastResult().has_value());
+    ASSERT_TRUE(pass.start());
+    pass.wait();
+    EXPECT_FALSE(pass.running());
+    ASSERT_TRUE(pass.lastResult().has_value());
+    EXPECT_EQ(pass.lastResult()->accepted, 1);
+    EXPECT_TRUE(uploadSns().empty());
+
+    ASSERT_TRUE(pass.start());
+    pass.wait();
+    EXPECT_EQ(pass.lastResult()->rows, 0);
+    EXPECT_EQ(service.bodies().size(), 1u);
+}
+
+TEST_F(UploadPassTest, StoppedWhileSendingKeepsThatRowAndSendsNoMore) {
+    storeUploads(Records({"SN-A", "SN-B"}));
+    ScriptedService service({});
+    std::mutex m;
+    std::condition_variable cv;
+    bool entered = false;
+    bool release = false;
+    service.setOnRequest([&](std::size_t, const std::string&) {
+        std::unique_lock lock(m);
+        entered = true;
+        cv.notify_all();
+        // Only a safety net against a hanging test; the test releases the request itself.
+        cv.wait_for(lock, std::chrono::seconds(30), [&] { return release; });
+    });
+
+    UploadPass pass(dbPath(), config(service.url()));
+    ASSERT_TRUE(pass.start());
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return entered; }));
+    }
+    EXPECT_TRUE(pass.running());
+    EXPECT_FALSE(pass.start()); // one pass at a time
+    pass.requestStop();
+    {
+        std::lock_guard lock(m);
+        release = true; // the service accepts, but the tool was already closing
+    }
+    cv.notify_all();
+    pass.wait();
+
+    ASSERT_TRUE(pass.lastResult().has_value());
+    EXPECT_TRUE(pass.lastResult()->stopped);
+    EXPECT_EQ(pass.lastResult()->accepted, 0);
+    EXPECT_EQ(service.bodies().size(), 1u);
+    EXPECT_EQ(uploadSns(), (std::vector<std::string>{"SN-A", "SN-B"}));
+    EXPECT_EQ(log(), (std::vector<LogEntry>{kOpened, kClosed}));
+}
+
+TEST_F(UploadPassTest, StopBeforeTheFirstRowSendsNothing) {
+    storeUploads(Records({"SN-A"}));
+    ScriptedService service({});
+    std::stop_source source;
+    source.request_stop();
+    RecordStore store(dbPath());
+    const UploadPassResult result = uploadStoredRecords(store, config(service.url()), source.get_token());
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.rows, 0);
+    EXPECT_TRUE(service.bodies().empty());
+    EXPECT_EQ(uploadSns(), std::vector<std::string>{"SN-A"});
+}
+
+} // namespace
+} // namespace orva::test
