@@ -9,8 +9,8 @@ namespace orva::skin {
 
 // Header and window chrome.
 inline constexpr const char* kTop = "top.png";                  // its width is the main window's width
-inline constexpr const char* kClose = "关闭.png";               // 5-picture strip, 16 x 16 per picture
-inline constexpr const char* kMinimise = "右上角--缩小new.png"; // 5-picture strip, 16 x 16 per picture
+inline constexpr const char* kClose = "关闭.png";               // 5-picture strip, 16 x 16 each
+inline constexpr const char* kMinimise = "右上角--缩小new.png"; // 5-picture strip, 16 x 16 each
 inline constexpr const char* kAboutBackground = "关于--底图.png";
 inline constexpr const char* kLoginBackground = "登录背景.png";
 
