@@ -220,7 +220,7 @@ QImage loginBackground(QSize size) {
     p.fillRect(QRect(80, 116, size.width() - 160, 1), QColor(255, 255, 255, 60));
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 14));
-    p.drawRoundedRect(QRectF(80, 138, size.width() - 160, 186), 8, 8);
+    p.drawRoundedRect(QRectF(64, 138, size.width() - 128, 186), 8, 8);  // around the fields, x 95..380
     return img;
 }
 
