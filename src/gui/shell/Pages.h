@@ -1,0 +1,11 @@
+#pragma once
+// How the main window makes each of its pages. Pages still to be written are placeholders; each real
+// page takes its place here.
+#include "shell/Page.h"
+#include "shell/PageId.h"
+
+namespace orva {
+
+Page* CreatePage(PageId id, QWidget* parent);
+
+} // namespace orva

@@ -1,0 +1,99 @@
+#include "shell/Startup.h"
+
+#include "app/AppSettings.h"
+#include "app/InstanceGuard.h"
+#include "app/ProgramDirectory.h"
+#include "app/TextTable.h"
+#include "common/GuiNotifier.h"
+#include "common/UiPrompts.h"
+#include "shell/CDlgMain.h"
+#include "shell/CrashSetup.h"
+#include "shell/ProcessExit.h"
+#include "shell/QtTranslations.h"
+#include "shell/Screenshots.h"
+
+#include <QApplication>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace orva {
+
+namespace {
+
+// Takes "--screenshots OUT" (or "--screenshots=OUT") off the command line; empty when absent.
+std::string TakeScreenshotOption(int& argc, char** argv) {
+    static const std::string kName = "--screenshots";
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        int used = 0;
+        std::string value;
+        if (word == kName && i + 1 < argc) {
+            value = argv[i + 1];
+            used = 2;
+        } else if (word.rfind(kName + "=", 0) == 0) {
+            value = word.substr(kName.size() + 1);
+            used = 1;
+        }
+        if (used) {
+            for (int j = i; j + used <= argc; ++j)
+                argv[j] = argv[j + used];
+            argc -= used;
+            return value;
+        }
+    }
+    return {};
+}
+
+bool ReadSettings() {
+    const std::string path = SettingsFilePath();
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        UiPrompts::information(nullptr, QStringLiteral("setting.ini is missing!"));
+        ExitProcess(0);
+        return false;
+    }
+    AppSettings settings;
+    LoadAppSettings(path, settings);
+    SetSettings(settings);
+    SelectLanguage(settings.Language);
+    InstallQtTranslations();
+    return true;
+}
+
+} // namespace
+
+int RunShell() {
+    if (!ReadSettings())
+        return 0;
+    GuiNotifier notifier;
+    notifier.install();
+    const AppSettings& s = Settings();
+    CDlgMain main(s.Version, s.LoginURL, s.ReportURL);
+    main.run();
+    return 0;
+}
+
+int OrvaMain(int argc, char** argv) {
+    InitProgramDirectory(argc, argv);
+    const std::string screenshots = TakeScreenshotOption(argc, argv);
+    // The guard comes first: a second copy ends before it opens any window or display connection.
+    InstanceGuard guard;
+    if (!guard.acquired())
+        return 0;
+    InstallShellCrashHandler();
+    std::optional<QApplication> ownApp;
+    if (!QCoreApplication::instance())
+        ownApp.emplace(argc, argv);
+    if (!screenshots.empty()) {
+        if (!ReadSettings())
+            return 0;
+        return RenderScreenshots(screenshots) ? 0 : 1;
+    }
+    return RunShell();
+}
+
+} // namespace orva
