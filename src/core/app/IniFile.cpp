@@ -91,11 +91,6 @@ bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-locale_t CLocale() {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return c;
-}
-
 } // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
@@ -329,19 +324,6 @@ bool WriteProfileString(const std::string& path, std::string_view section, std::
     auto file = IniFile::load(path);
     IniFile doc = file ? std::move(*file) : IniFile(path);
     return doc.set(section, key, value) && doc.save();
-}
-
-int LeadingInt(const std::string& text) {
-    const long v = strtol_l(text.c_str(), nullptr, 10, CLocale());
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
-}
-
-float LeadingFloat(const std::string& text) {
-    return strtof_l(text.c_str(), nullptr, CLocale());
 }
 
 } // namespace orva

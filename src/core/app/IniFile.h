@@ -7,6 +7,8 @@
 // Writing changes the file in place: an existing key's line is replaced, a new key goes to the end of its
 // section, a new section to the end of the file; every other line, comment and blank line stays as it was.
 // Where a section appears twice, the first one counts, for reading and writing alike.
+#include "app/LeadingNumber.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -82,13 +84,5 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view defaultValue = {});
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
-
-// The text's leading decimal integer as atoi reads it: leading white space skipped, an optional sign, then
-// digits; 0 when the text does not start with a number ("20x" is 20, "abc" is 0). Out-of-range values are
-// clamped to the int range. Independent of the process locale.
-int LeadingInt(const std::string& text);
-// The text's leading floating-point number as atof reads it, in single precision; 0 when there is none.
-// Always with '.' as the decimal point, whatever the process locale says.
-float LeadingFloat(const std::string& text);
 
 } // namespace orva

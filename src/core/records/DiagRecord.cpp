@@ -76,19 +76,6 @@ std::vector<std::string> RecordColumnTexts(const DiagRecord& r) {
     return texts;
 }
 
-float LeadingFloat(const std::string& text) {
-    // strtod in the "C" locale reads exactly what atof reads, without depending on the process locale.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    const double value = strtod_l(text.c_str(), nullptr, cLocale);
-    if (std::isnan(value))
-        return std::numeric_limits<float>::quiet_NaN();
-    if (value > std::numeric_limits<float>::max())
-        return std::numeric_limits<float>::infinity();
-    if (value < -std::numeric_limits<float>::max())
-        return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(value);
-}
-
 StoredRecord RecordFromRow(const RowTexts& row) {
     StoredRecord out;
     auto has = [&](std::size_t i) { return i < row.size(); };

@@ -1,5 +1,6 @@
 #pragma once
 // One finished diagnosis, and its form as a row of the tables logs and uploads.
+#include "app/LeadingNumber.h"
 #include <array>
 #include <optional>
 #include <string>
@@ -62,8 +63,5 @@ struct StoredRecord {
 // characters (0 when there are none); missing columns keep the record's initial values; any text
 // is accepted.
 StoredRecord RecordFromRow(const RowTexts& row);
-// A decimal number as C's atof reads it (leading blanks, optional sign), 0 when there is none,
-// brought into float range (beyond it gives an infinity).
-float LeadingFloat(const std::string& text);
 
 } // namespace orva

@@ -1,6 +1,7 @@
 #pragma once
 // One connection to an SQLite file. Values always travel as bound parameters ("?" in the text), never
 // inside the statement text. Every failure is thrown as a SqliteError.
+#include "app/LeadingNumber.h"
 #include "records/SqliteQuery.h"
 
 #include <cstddef>
@@ -57,9 +58,5 @@ private:
     sqlite3* db_ = nullptr;
     int busyWait_ = DefaultBusyWait;
 };
-
-// Leading decimal digits after optional blanks and sign, as C's atoi reads them, clamped to the int
-// range instead of overflowing; 0 when there are none.
-int LeadingInt(const std::string& text);
 
 } // namespace orva
