@@ -23,6 +23,9 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
+#include <utility>
+
 namespace orva {
 
 namespace {
@@ -108,8 +111,12 @@ void CDlgLogin::layOut() {
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(size.width() / 2, size.height() / 2));
 
-    userCaption_->setGeometry(95, 160, 55, 16);
-    passwordCaption_->setGeometry(95, 210, 55, 16);
+    // Captions start at x 95; a longer (English) caption starts further left so that it still ends
+    // before the edit box instead of disappearing under it.
+    for (auto [label, y] : {std::pair{userCaption_, 160}, std::pair{passwordCaption_, 210}}) {
+        const int width = std::max(55, label->fontMetrics().horizontalAdvance(label->text()) + 4);
+        label->setGeometry(std::min(95, 148 - width), y, width, 16);
+    }
     userEdit_->setGeometry(150, 150, 230, 30);
     passwordEdit_->setGeometry(150, 205, 230, 30);
     status_->setGeometry(150, 255, 130, 15);

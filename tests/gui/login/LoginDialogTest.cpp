@@ -69,6 +69,12 @@ TEST_F(LoginDialogTest, StartsPrefilledWithWhiteCaptionsAndHiddenStatus) {
     EXPECT_EQ(dialog_->passwordEdit()->echoMode(), QLineEdit::Password);
     EXPECT_EQ(dialog_->userNameCaption()->text(), "用户名:");
     EXPECT_EQ(dialog_->passwordCaption()->text(), "密  码:");
+    // At x 95 unless the font makes the caption too wide for the room left of the edit boxes.
+    for (auto [caption, y] : {std::pair{dialog_->userNameCaption(), 160}, std::pair{dialog_->passwordCaption(), 210}}) {
+        EXPECT_EQ(caption->y(), y);
+        EXPECT_EQ(caption->x(), std::min(95, 148 - caption->width()));
+        EXPECT_LE(caption->geometry().right(), 149);
+    }
     for (CLabelEx* label : {dialog_->userNameCaption(), dialog_->passwordCaption(), dialog_->statusLabel()})
         EXPECT_EQ(label->TextColour(), QColor(255, 255, 255));
     EXPECT_EQ(dialog_->userNameEdit()->NoFocusScheme().background, QColor(0x1E, 0x4F, 0x8A));
@@ -86,6 +92,9 @@ TEST_F(LoginDialogTest, EnglishCaptions) {
     open(kClosedLoginUrl, "11-2.2-33333333", {{"Language", "English"}});
     EXPECT_EQ(dialog_->userNameCaption()->text(), "UserName:");
     EXPECT_EQ(dialog_->passwordCaption()->text(), "Password:");
+    // Longer captions still end before the edit boxes.
+    for (CLabelEx* caption : {dialog_->userNameCaption(), dialog_->passwordCaption()})
+        EXPECT_LE(caption->geometry().right(), 149);
     // The title stays the tool's name in both languages.
     EXPECT_EQ(dialog_->windowTitle().toStdString(), "Velmar终端诊断工具");
 }

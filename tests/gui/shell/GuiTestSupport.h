@@ -38,6 +38,9 @@ public:
         static int argc = 1;
         static char name[] = "orva-gui-test";
         static char* argv[] = {name, nullptr};
+        // Never a real display, however the suite is started.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QApplication::instance())
             app_ = new QApplication(argc, argv);
     }
