@@ -52,18 +52,18 @@ std::string QuestionName(const Prompt& p) {
     }
 }
 
-bool AnswerScript::parse(const std::string& spec, std::string& error) {
+bool AnswerScript::parse(const std::string& text, std::string& error) {
     answers_.clear();
     defaultAnswer_ = true;
     bool all = true;
-    if (ParseWord(spec, all)) {
+    if (ParseWord(text, all)) {
         defaultAnswer_ = all;
         return true;
     }
     size_t start = 0;
-    while (start <= spec.size()) {
-        size_t comma = spec.find(',', start);
-        std::string item = spec.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         size_t eq = item.find('=');
         bool value = true;
         if (eq == std::string::npos || !KnownName(item.substr(0, eq)) || !ParseWord(item.substr(eq + 1), value)) {

@@ -12,12 +12,12 @@ namespace orva::cli {
 
 class AnswerScript {
 public:
-    // False with an error text for a spec that is none of the above.
-    bool parse(const std::string& spec, std::string& error);
+    // False with an error text for an answers text that is none of the above.
+    bool parse(const std::string& text, std::string& error);
     // The answer to a prompt: information prompts are always acknowledged.
     bool decide(const Prompt& prompt) const;
 
-    // The names of the questions, as the spec writes them.
+    // The names of the questions, as --answers names them.
     static const char* const kNames[];
 
 private:

@@ -1,13 +1,13 @@
 #pragma once
 // Text in the forms a BIFF8 workbook stores it: UTF-16 code units from the core's UTF-8 texts.
+// Utf8ToUtf16 (web/Utf8.h) turns a malformed sequence into U+FFFD, so a stray byte never makes the
+// file unreadable.
+#include "web/Utf8.h"
+
 #include <cstddef>
 #include <string>
 
 namespace orva {
-
-// UTF-8 to UTF-16 code units; a malformed sequence becomes U+FFFD so that a stray byte never makes
-// the file unreadable.
-std::u16string Utf8ToUtf16(const std::string& text);
 
 // The number of code units `text` may keep so that at most `limit` remain and no surrogate pair is cut.
 std::size_t Utf16CutLength(const std::u16string& text, std::size_t limit);

@@ -21,6 +21,9 @@ std::string Utf8Sanitize(std::string_view bytes);
 // UTF-8 to UTF-16 code units; malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
+// UTF-16 code units back to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view units);
+
 // The text encoded one UTF-16 unit at a time: a unit below 0x80 gives one byte, below 0x800 two bytes,
 // any other three bytes, a surrogate unit encoded on its own (so a character above U+FFFF gives six
 // bytes). Digests in res/login.xml were always taken over this form, so it must not change.
