@@ -1,0 +1,448 @@
+#include "diagnosis/CorvaDlg.h"
+
+#include "app/AppSettings.h"
+#include "app/TextTable.h"
+#include "common/UiPrompts.h"
+#include "common/UiThread.h"
+#include "controls/CBitComboBox.h"
+#include "controls/CLabelEx.h"
+#include "controls/CPngButton.h"
+#include "controls/SkinFiles.h"
+#include "diagnosis/CDlgJudge.h"
+#include "diagnosis/CPage1Dlg.h"
+#include "diagnosis/CPage2Dlg.h"
+#include "diagnosis/DialogUnits.h"
+#include "records/RecordStore.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMetaObject>
+#include <QPainter>
+#include <QRegularExpressionValidator>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace orva {
+
+namespace {
+
+constexpr int kItemColumnWidth = 250;
+constexpr int kStatusColumnWidth = 200;
+// The log tabs fill this rectangle of the page: left, top, and the distances from the right edge and
+// to the bottom edge of the tabs.
+constexpr int kLogTabLeft = 20;
+constexpr int kLogTabTop = 420;
+constexpr int kLogTabRightGap = 25;
+constexpr int kLogTabBottom = 600;
+constexpr int kDesignHeight = 620;
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A dotted IPv4 address, each part 0-255; the entry accepts nothing else.
+QRegularExpressionValidator* Ipv4Validator(QObject* parent) {
+    const QString part = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
+    const QString pattern = QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(part);
+    return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
+}
+
+CPngButton* MakeImageButton(QWidget* parent, const char* image, const QRect& rect, const char* name) {
+    auto* button = new CPngButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    // Without its picture the button keeps its layout size, so it can still be pressed.
+    if (!button->SetPngFile(skin::SkinPath(QString::fromUtf8(image))))
+        button->resize(rect.size());
+    button->move(rect.topLeft());
+    return button;
+}
+
+QFrame* MakeFrame(QWidget* parent, const QRect& rect) {
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setGeometry(rect);
+    return frame;
+}
+
+CLabelEx* MakeLabel(QWidget* parent, const QString& text, const QRect& rect) {
+    auto* label = new CLabelEx(text, parent);
+    label->setGeometry(rect);
+    return label;
+}
+
+} // namespace
+
+CorvaDlg::CorvaDlg(QWidget* parent, RecordSink* sink, SessionOptions options) : Page(parent) {
+    setObjectName(QStringLiteral("diagnosisPage"));
+    setDesignSize(QSize(dlu::Px(497), kDesignHeight));
+    resize(designSize());
+    buildControls();
+    applyEnglishCaptions();
+
+    judge_ = new CDlgJudge(this);
+    judge_->hide();
+    connect(judge_, &CDlgJudge::acknowledged, this, [this](int id) { session_->promptAck(id); });
+    connect(judge_, &CDlgJudge::answeredYes, this, [this](int id, int value) { session_->promptYes(id, value); });
+    connect(judge_, &CDlgJudge::answeredNo, this, [this](int id, int value) { session_->promptNo(id, value); });
+
+    // The export saves the diagnoses of this run of the tool: those stored after the last row of now.
+    {
+        RecordStore store;
+        if (store.open("logs"))
+            logIdAtStart_ = store.highestLogId();
+        store.close();
+    }
+
+    session_ = std::make_unique<DiagnosisSession>(*this, sink, options);
+    const std::vector<std::string> offered = session_->initialise();
+    for (const std::string& name : offered)
+        model_->addItem(Q(name));
+    // The page starts with KT540G's template; nothing is confirmed until the technician does so.
+    model_->setCurrentText(QString::fromUtf8(kDefaultModel));
+}
+
+CorvaDlg::~CorvaDlg() {
+    {
+        std::lock_guard lock(uiMutex_);
+        closing_ = true;
+    }
+    uiCv_.notify_all();
+    session_.reset();
+}
+
+void CorvaDlg::buildControls() {
+    using dlu::Rect;
+    MakeFrame(this, Rect(7, 7, 483, 33));
+    MakeLabel(this, QStringLiteral("选择设备类型："), Rect(12, 19, 55, 9));
+
+    model_ = new CBitComboBox(this);
+    model_->setObjectName(QStringLiteral("modelCombo"));
+    model_->setEditable(true);
+    model_->setInsertPolicy(QComboBox::NoInsert);
+    model_->ApplyStandardSkin();
+    // The drop-down height of the layout is the open list's; the face is as high as the skin draws it.
+    const QRect modelRect = Rect(73, 19, 52, 73);
+    const int faceHeight = std::max(model_->sizeHint().height(), dlu::Px(14));
+    model_->setGeometry(modelRect.x(), dlu::Px(16), modelRect.width(), faceHeight);
+
+    confirm_ = MakeImageButton(this, skin::kConfigOk, Rect(132, 16, 50, 14), "confirmButton");
+    connect(confirm_, &QAbstractButton::clicked, this, &CorvaDlg::confirmModel);
+
+    addressCaption_ = MakeLabel(this, QStringLiteral("终端维护地址："), Rect(197, 20, 53, 8));
+    addressCaption_->setObjectName(QStringLiteral("addressCaption"));
+    address_ = new QLineEdit(this);
+    address_->setObjectName(QStringLiteral("addressEdit"));
+    address_->setValidator(Ipv4Validator(address_));
+    address_->setGeometry(Rect(255, 18, 100, 15));
+    address_->setText(Q(Settings().MaintenanceAddress));
+
+    start_ = MakeImageButton(this, skin::kDiagStart, Rect(368, 16, 50, 14), "startButton");
+    connect(start_, &QAbstractButton::clicked, this, &CorvaDlg::startDiagnosis);
+    stop_ = MakeImageButton(this, skin::kDiagStop, Rect(428, 16, 50, 14), "stopButton");
+    connect(stop_, &QAbstractButton::clicked, this, &CorvaDlg::stopDiagnosis);
+
+    itemGroup_ = new QGroupBox(QStringLiteral("诊断项列表"), this);
+    itemGroup_->setObjectName(QStringLiteral("itemGroup"));
+    itemGroup_->setGeometry(Rect(8, 45, 294, 170));
+    items_ = new QTreeWidget(this);
+    items_->setObjectName(QStringLiteral("itemList"));
+    items_->setGeometry(Rect(13, 56, 280, 155));
+    items_->setColumnCount(2);
+    items_->setHeaderLabels({Q(Text(TextId::ColDiagItem)), Q(Text(TextId::ColDiagStatus))});
+    items_->header()->setStretchLastSection(false);
+    items_->setColumnWidth(0, kItemColumnWidth);
+    items_->setColumnWidth(1, kStatusColumnWidth);
+    items_->setRootIsDecorated(false);
+    items_->setItemsExpandable(false);
+    items_->setUniformRowHeights(true);
+    items_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    items_->setSelectionMode(QAbstractItemView::SingleSelection);
+    items_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    items_->setAttribute(Qt::WA_TranslucentBackground);
+
+    MakeFrame(this, Rect(310, 45, 180, 113));
+    resultCaption_ = MakeLabel(this, QStringLiteral("诊断结果："), Rect(316, 51, 100, 10));
+    resultCaption_->setObjectName(QStringLiteral("resultCaption"));
+    results_ = new QListWidget(this);
+    results_->setObjectName(QStringLiteral("resultList"));
+    results_->setGeometry(Rect(317, 65, 165, 88));
+
+    boardGroup_ = new QGroupBox(QStringLiteral("单板基本信息"), this);
+    boardGroup_->setObjectName(QStringLiteral("boardGroup"));
+    boardGroup_->setGeometry(Rect(310, 162, 180, 53));
+    productFormCaption_ = MakeLabel(this, QStringLiteral("产品形态："), Rect(316, 175, 50, 12));
+    productFormCaption_->setObjectName(QStringLiteral("productFormCaption"));
+    productForm_ = new QLineEdit(this);
+    productForm_->setObjectName(QStringLiteral("productFormEdit"));
+    productForm_->setReadOnly(true);
+    productForm_->setGeometry(Rect(368, 174, 114, 13));
+    barcodeCaption_ = MakeLabel(this, QStringLiteral("整机条码："), Rect(316, 194, 50, 12));
+    barcodeCaption_->setObjectName(QStringLiteral("barcodeCaption"));
+    barcode_ = new QLineEdit(this);
+    barcode_->setObjectName(QStringLiteral("barcodeEdit"));
+    barcode_->setReadOnly(true);
+    barcode_->setGeometry(Rect(368, 193, 114, 13));
+
+    MakeFrame(this, Rect(7, 215, 483, 134));
+    currentLogButton_ = MakeImageButton(this, skin::kCurrentLog, Rect(13, 222, 50, 14), "currentLogButton");
+    connect(currentLogButton_, &QAbstractButton::clicked, this, &CorvaDlg::showCurrentLog);
+    allLogsButton_ = MakeImageButton(this, skin::kAllLogs, Rect(71, 222, 50, 14), "allLogsButton");
+    connect(allLogsButton_, &QAbstractButton::clicked, this, &CorvaDlg::showAllLogs);
+
+    page1_ = new CPage1Dlg(this);
+    page2_ = new CPage2Dlg(this, this);
+    placeLogTabs();
+    showCurrentLog();
+}
+
+void CorvaDlg::applyEnglishCaptions() {
+    if (!IsEnglish())
+        return;
+    addressCaption_->setText(Q(Text(TextId::CapMaintAddress)));
+    resultCaption_->setText(Q(Text(TextId::CapDiagResult)));
+    boardGroup_->setTitle(Q(Text(TextId::CapBoardInfo)));
+    productFormCaption_->setText(Q(Text(TextId::CapProductForm)));
+    barcodeCaption_->setText(Q(Text(TextId::CapBarcode)));
+    itemGroup_->setTitle(Q(Text(TextId::CapItemList)));
+}
+
+void CorvaDlg::placeLogTabs() {
+    const QRect rect(QPoint(kLogTabLeft, kLogTabTop), QPoint(width() - kLogTabRightGap - 1, kLogTabBottom - 1));
+    page1_->setGeometry(rect);
+    page2_->setGeometry(rect);
+}
+
+void CorvaDlg::resizeEvent(QResizeEvent* event) {
+    Page::resizeEvent(event);
+    placeLogTabs();
+}
+
+void CorvaDlg::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(240, 240, 240));
+}
+
+// --- the technician's actions ---
+
+void CorvaDlg::confirmModel() {
+    if (session_->confirmModel(model_->currentText().toStdString()) == DiagnosisSession::ConfirmResult::Confirmed)
+        emit modelConfirmed();
+}
+
+void CorvaDlg::handleModelConfirmed() {
+    session_->deviceTypeChanged();
+}
+
+void CorvaDlg::startDiagnosis() {
+    session_->start(address_->text().toStdString());
+}
+
+void CorvaDlg::stopDiagnosis() {
+    session_->stop();
+}
+
+void CorvaDlg::showCurrentLog() {
+    page1_->show();
+    page2_->hide();
+    currentLogButton_->SetSelected(true);
+    allLogsButton_->SetSelected(false);
+}
+
+void CorvaDlg::showAllLogs() {
+    page2_->show();
+    page1_->hide();
+    allLogsButton_->SetSelected(true);
+    currentLogButton_->SetSelected(false);
+}
+
+void CorvaDlg::askExit() {
+    const int pending = session_->pendingRecords();
+    QString question;
+    if (pending > 0) {
+        const std::string& format = Text(TextId::ExitUnreported);
+        const std::size_t at = format.find("%d");
+        std::string text = format;
+        if (at != std::string::npos)
+            text.replace(at, 2, std::to_string(pending));
+        question = Q(text);
+    } else {
+        question = Q(Text(TextId::ExitConfirm));
+    }
+    if (UiPrompts::askYesNo(this, question, Q(Text(TextId::ExitTitle))))
+        hide();
+}
+
+void CorvaDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        askExit();
+        return;
+    }
+    Page::keyPressEvent(event);
+}
+
+// --- Page ---
+
+bool CorvaDlg::running() const {
+    return session_ && session_->running();
+}
+
+void CorvaDlg::setSettings(const std::string& version, const std::string& loginUrl, const std::string& reportUrl) {
+    version_ = version;
+    loginUrl_ = loginUrl;
+    reportUrl_ = reportUrl;
+}
+
+void CorvaDlg::setOperatorName(const std::string& name) {
+    session_->setOperator(name);
+}
+
+std::string CorvaDlg::operatorName() const {
+    return session_->operatorName();
+}
+
+// --- DiagnosisView ---
+
+void CorvaDlg::onUi(std::function<void()> fn) {
+    if (OnUiThread()) {
+        fn();
+        return;
+    }
+    if (closing_)
+        return;
+    auto done = std::make_shared<bool>(false);
+    // Queued to the page itself: should the page go before the call is carried out, Qt drops it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, done, fn = std::move(fn)] {
+            if (!closing_)
+                fn();
+            {
+                std::lock_guard lock(uiMutex_);
+                *done = true;
+            }
+            uiCv_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(uiMutex_);
+    uiCv_.wait(lock, [&] { return *done || closing_; });
+}
+
+void CorvaDlg::clearItemList() {
+    onUi([this] { items_->clear(); });
+}
+
+void CorvaDlg::setItemRows(const std::vector<ItemRow>& rows) {
+    onUi([this, rows] {
+        items_->clear();
+        for (const ItemRow& row : rows) {
+            auto* item = new QTreeWidgetItem(items_, QStringList{Q(row.name), QString()});
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(0, row.ticked ? Qt::Checked : Qt::Unchecked);
+        }
+    });
+}
+
+void CorvaDlg::setItemTicks(const std::vector<bool>& ticked) {
+    onUi([this, ticked] {
+        const int rows = std::min(items_->topLevelItemCount(), static_cast<int>(ticked.size()));
+        for (int r = 0; r < rows; ++r) {
+            QTreeWidgetItem* item = items_->topLevelItem(r);
+            item->setCheckState(0, ticked[static_cast<size_t>(r)] ? Qt::Checked : Qt::Unchecked);
+            item->setText(1, QString());
+        }
+    });
+}
+
+void CorvaDlg::setItemStatus(int itemNumber, const std::string& text) {
+    onUi([this, itemNumber, text] {
+        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1))
+            item->setText(1, Q(text));
+    });
+}
+
+void CorvaDlg::scrollToItem(int itemNumber) {
+    onUi([this, itemNumber] {
+        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1))
+            items_->scrollToItem(item, QAbstractItemView::EnsureVisible);
+    });
+}
+
+void CorvaDlg::insertTopRow(const std::string& column0, const std::string& column1) {
+    onUi([this, column0, column1] { items_->insertTopLevelItem(0, new QTreeWidgetItem({Q(column0), Q(column1)})); });
+}
+
+void CorvaDlg::clearResults() {
+    onUi([this] { results_->clear(); });
+}
+
+void CorvaDlg::addResult(const std::string& text) {
+    onUi([this, text] { results_->addItem(Q(text)); });
+}
+
+void CorvaDlg::clearLogTab(LogTab tab) {
+    onUi([this, tab] {
+        if (tab == LogTab::Current)
+            page1_->clearResultRows();
+        else
+            page2_->list()->clearResultRows();
+    });
+}
+
+void CorvaDlg::appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) {
+    (void)number; // each tab counts its own rows, as the session does
+    onUi([this, tab, item, result] {
+        if (tab == LogTab::Current)
+            page1_->appendResultRow(item, result);
+        else
+            page2_->appendResultRow(item, result);
+    });
+}
+
+void CorvaDlg::showIdentity(const std::string& productClass, const std::string& serial) {
+    onUi([this, productClass, serial] {
+        productForm_->setText(Q(productClass));
+        barcode_->setText(Q(serial));
+    });
+}
+
+void CorvaDlg::showPrompt(const Prompt& prompt) {
+    onUi([this, prompt] {
+        judge_->SetMode(prompt.mode);
+        judge_->SetQuestion(Q(prompt.title), Q(prompt.text), prompt.questionId, prompt.value);
+        if (!judge_->isVisible()) {
+            const QPoint centre = mapToGlobal(rect().center());
+            judge_->move(centre - QPoint(judge_->width() / 2, judge_->height() / 2));
+        }
+        judge_->show();
+        judge_->raise();
+        judge_->activateWindow();
+    });
+}
+
+void CorvaDlg::hidePrompt() {
+    onUi([this] { judge_->hide(); });
+}
+
+void CorvaDlg::setRunning(bool running) {
+    onUi([this, running] {
+        address_->setEnabled(!running);
+        start_->SetInactive(running);
+    });
+}
+
+void CorvaDlg::message(const std::string& text) {
+    onUi([this, text] { UiPrompts::information(this, Q(text)); });
+}
+
+void CorvaDlg::runEnded(RunOutcome outcome) {
+    onUi([this, outcome] { emit diagnosisEnded(static_cast<int>(outcome)); });
+}
+
+} // namespace orva

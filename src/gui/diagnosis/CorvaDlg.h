@@ -1,0 +1,151 @@
+#pragma once
+// The diagnosis page: choose the gateway model, enter its maintenance address, start and stop a
+// diagnosis, watch the items turn "√" or "X", read the faults and the gateway's identity, and page
+// through the log of this diagnosis and of every diagnosis since the tool started.
+//
+// The page owns a DiagnosisSession and shows it: it is the session's view. The session's worker calls
+// the view from its own threads; each such call is carried out on the UI thread and the worker goes on
+// only once the widgets have changed. Calls the session makes from the UI thread (Start, Stop, Confirm)
+// are carried out directly.
+#include "diagnosis/DiagnosisSession.h"
+#include "shell/Page.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QTreeWidget;
+
+namespace orva {
+
+class CBitComboBox;
+class CDlgJudge;
+class CLabelEx;
+class CPage1Dlg;
+class CPage2Dlg;
+class CPngButton;
+
+class CorvaDlg final : public Page, public DiagnosisView {
+    Q_OBJECT
+public:
+    // `sink` receives finished records (nullptr: reported and stored as usual); `options` are the
+    // session's time-outs. Reads res/device.ini (its absence ends the process, as the core decides).
+    explicit CorvaDlg(QWidget* parent = nullptr, RecordSink* sink = nullptr, SessionOptions options = {});
+    ~CorvaDlg() override;
+
+    // --- Page ---
+    bool running() const override;
+    void setSettings(const std::string& version, const std::string& loginUrl, const std::string& reportUrl) override;
+    void setOperatorName(const std::string& name) override;
+    void handleModelConfirmed() override;
+
+    std::string operatorName() const;
+    std::string version() const { return version_; }
+    std::string loginUrl() const { return loginUrl_; }
+    std::string reportUrl() const { return reportUrl_; }
+    // The highest row of logs when the page was made: the records after it are this run's.
+    int logIdAtStart() const { return logIdAtStart_; }
+
+    // The controls, for the main window's wiring and for tests.
+    DiagnosisSession& session() { return *session_; }
+    CDlgJudge* judge() const { return judge_; }
+    CPage1Dlg* currentLogTab() const { return page1_; }
+    CPage2Dlg* allLogsTab() const { return page2_; }
+    CBitComboBox* modelCombo() const { return model_; }
+    CPngButton* confirmButton() const { return confirm_; }
+    CPngButton* startButton() const { return start_; }
+    CPngButton* stopButton() const { return stop_; }
+    CPngButton* currentLogButton() const { return currentLogButton_; }
+    CPngButton* allLogsButton() const { return allLogsButton_; }
+    QLineEdit* addressEdit() const { return address_; }
+    QTreeWidget* itemList() const { return items_; }
+    QListWidget* resultList() const { return results_; }
+    QLineEdit* productFormEdit() const { return productForm_; }
+    QLineEdit* barcodeEdit() const { return barcode_; }
+
+    // The technician's actions.
+    void confirmModel();
+    void startDiagnosis();
+    void stopDiagnosis();
+    void showCurrentLog();
+    void showAllLogs();
+    // The cancel key: asks whether to leave, naming the records not yet stored; Yes hides the page.
+    void askExit();
+
+    // --- DiagnosisView ---
+    void clearItemList() override;
+    void setItemRows(const std::vector<ItemRow>& rows) override;
+    void setItemTicks(const std::vector<bool>& ticked) override;
+    void setItemStatus(int item, const std::string& text) override;
+    void scrollToItem(int item) override;
+    void insertTopRow(const std::string& column0, const std::string& column1) override;
+    void clearResults() override;
+    void addResult(const std::string& text) override;
+    void clearLogTab(LogTab tab) override;
+    void appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) override;
+    void showIdentity(const std::string& productClass, const std::string& serial) override;
+    void showPrompt(const Prompt& prompt) override;
+    void hidePrompt() override;
+    void setRunning(bool running) override;
+    void message(const std::string& text) override;
+    void runEnded(RunOutcome outcome) override;
+
+signals:
+    // A run is over and the page shows all of it (the record was stored, for a finished run).
+    void diagnosisEnded(int outcome);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void applyEnglishCaptions();
+    void placeLogTabs();
+    // Runs `fn` on the UI thread and returns once it ran: directly when called there, otherwise queued
+    // to the page while the caller waits. A page being destroyed runs nothing more and lets every
+    // waiting caller go, so the session's workers can end while the page joins them.
+    void onUi(std::function<void()> fn);
+
+    std::unique_ptr<DiagnosisSession> session_;
+    std::string version_, loginUrl_, reportUrl_;
+    int logIdAtStart_ = 0;
+
+    CBitComboBox* model_ = nullptr;
+    CPngButton* confirm_ = nullptr;
+    QLineEdit* address_ = nullptr;
+    CPngButton* start_ = nullptr;
+    CPngButton* stop_ = nullptr;
+    QGroupBox* itemGroup_ = nullptr;
+    QTreeWidget* items_ = nullptr;
+    CLabelEx* resultCaption_ = nullptr;
+    QListWidget* results_ = nullptr;
+    QGroupBox* boardGroup_ = nullptr;
+    CLabelEx* addressCaption_ = nullptr;
+    CLabelEx* productFormCaption_ = nullptr;
+    CLabelEx* barcodeCaption_ = nullptr;
+    QLineEdit* productForm_ = nullptr;
+    QLineEdit* barcode_ = nullptr;
+    CPngButton* currentLogButton_ = nullptr;
+    CPngButton* allLogsButton_ = nullptr;
+    CPage1Dlg* page1_ = nullptr;
+    CPage2Dlg* page2_ = nullptr;
+    CDlgJudge* judge_ = nullptr;
+
+    std::mutex uiMutex_;
+    std::condition_variable uiCv_;
+    std::atomic<bool> closing_{false};
+};
+
+} // namespace orva

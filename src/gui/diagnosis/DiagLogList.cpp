@@ -1,0 +1,54 @@
+#include "diagnosis/DiagLogList.h"
+
+#include <QHeaderView>
+#include <QStringList>
+
+namespace orva {
+
+namespace {
+
+constexpr int kColumnWidths[] = {60, 220, 220};
+
+} // namespace
+
+DiagLogList::DiagLogList(TextId headings, QWidget* parent) : QTableWidget(0, 3, parent) {
+    setObjectName(QStringLiteral("logList"));
+    QStringList titles;
+    for (const std::string& t : TextList(headings))
+        titles << QString::fromStdString(t);
+    while (titles.size() < 3)
+        titles << QString();
+    setHorizontalHeaderLabels(titles);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setStretchLastSection(false);
+    for (int c = 0; c < 3; ++c)
+        setColumnWidth(c, kColumnWidths[c]);
+    verticalHeader()->hide();
+    setShowGrid(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+}
+
+void DiagLogList::appendResultRow(const std::string& item, const std::string& result) {
+    ++counter_;
+    const int row = rowCount();
+    insertRow(row);
+    setItem(row, 0, new QTableWidgetItem(QString::number(counter_)));
+    setItem(row, 1, new QTableWidgetItem(QString::fromStdString(item)));
+    setItem(row, 2, new QTableWidgetItem(QString::fromStdString(result)));
+    scrollToItem(this->item(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+void DiagLogList::clearResultRows() {
+    setRowCount(0);
+    counter_ = 0;
+}
+
+QString DiagLogList::cellText(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+} // namespace orva
