@@ -44,5 +44,8 @@ int EnterTool(std::string& operatorName);
 int RunIdentify(Args& args);
 int RunDiagnose(Args& args);
 int RunUpload(Args& args);
+int RunRestore(Args& args);
+int RunUpgrade(Args& args);
+int RunLogs(Args& args);
 
 } // namespace orva::cli

@@ -1,5 +1,5 @@
 // orva-cli: the diagnosis tool without windows, for test lines and scripts.
-//   orva-cli [--dir DIR] [--user U --password P] identify|diagnose|upload [options]
+//   orva-cli [--dir DIR] [--user U --password P] identify|diagnose|upload|restore|upgrade|logs [options]
 #include "CliCommon.h"
 
 #include "app/ProgramDirectory.h"
@@ -20,6 +20,17 @@ void PrintUsage(std::FILE* to) {
                      "                              run a diagnosis (questions: uplink, led, ring1, dtmf1,\n"
                      "                              cng1, ring2, dtmf2, cng2, loop)\n"
                      "  upload                      send the stored records again\n"
+                     "  restore [--address A] [--reply-timeout SECONDS]\n"
+                     "                              restore every gateway on A's segment to factory defaults\n"
+                     "                              (reply time-out 15 s); one line per gateway, then a count\n"
+                     "  upgrade --image FILE        broadcast the image to UpgradeAddress, wait waittime, then\n"
+                     "                              one line per gateway; Ctrl-C cancels the transfer\n"
+                     "  logs [--sn X | --device-type X | --operator X | --from YYYY-MM-DD --to YYYY-MM-DD]\n"
+                     "       [--json] [--xls FILE]  the stored records as the query page lists them, newest\n"
+                     "                              first (default: today's); --json an array of objects,\n"
+                     "                              --xls a spreadsheet of the same rows\n"
+                     "exit codes: 0 done (all passed, restored or upgraded), 1 some faults or failures,\n"
+                     "  2 not finished (or no gateway answered), 64 usage, 75 another copy runs, 77 login failed\n"
                      "user and password also come from ORVA_USER and ORVA_PASSWORD.\n");
 }
 
@@ -29,8 +40,9 @@ int main(int argc, char** argv) {
     using namespace orva::cli;
     orva::InitProgramDirectory(argc, argv);
     // The command is the first word that is neither an option nor an option's value.
-    static const std::set<std::string> kValueOptions = {"--user",  "--password", "--address",
-                                                        "--model", "--answers",  "--reply-timeout"};
+    static const std::set<std::string> kValueOptions = {
+        "--user",        "--password", "--address", "--model", "--answers", "--reply-timeout", "--image", "--sn",
+        "--device-type", "--operator", "--from",    "--to",    "--xls"};
     std::vector<std::string> rest;
     std::string command;
     for (int i = 1; i < argc; ++i) {
@@ -64,6 +76,12 @@ int main(int argc, char** argv) {
         return RunDiagnose(args);
     if (command == "upload")
         return RunUpload(args);
+    if (command == "restore")
+        return RunRestore(args);
+    if (command == "upgrade")
+        return RunUpgrade(args);
+    if (command == "logs")
+        return RunLogs(args);
     std::fprintf(stderr, "orva-cli: unknown command '%s'\n", command.c_str());
     PrintUsage(stderr);
     return kExitUsage;

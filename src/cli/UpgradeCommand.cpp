@@ -1,0 +1,168 @@
+// orva-cli upgrade: broadcast a firmware image, then list each gateway's upgrade result.
+#include "CliCommon.h"
+
+#include "maintenance/UpgradeSession.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+
+namespace orva::cli {
+namespace {
+
+int g_upgradeWake = -1;
+
+void OnUpgradeSignal(int) {
+    const char byte = 'c';
+    [[maybe_unused]] ssize_t n = ::write(g_upgradeWake, &byte, 1);
+}
+
+constexpr int kBarWidth = 40;
+
+// Progress as a bar on a terminal, as percentage lines in a pipe or file; then the result lines.
+class UpgradePrinter final : public UpgradeView {
+public:
+    explicit UpgradePrinter(bool terminal) : terminal_(terminal) {}
+
+    void progressChanged(int percent) override {
+        std::lock_guard lock(mutex_);
+        // Called once per datagram: print only when the figure moves. The drop back to 0 at idle is
+        // not progress.
+        if (percent == lastPercent_ || (percent == 0 && lastPercent_ > 0))
+            return;
+        lastPercent_ = percent;
+        if (terminal_) {
+            const int filled = percent * kBarWidth / 100;
+            std::printf("\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
+                        std::string(static_cast<size_t>(kBarWidth - filled), ' ').c_str(), percent);
+            barShown_ = true;
+        } else {
+            std::printf("%d%%\n", percent);
+        }
+        std::fflush(stdout);
+    }
+    void statusChanged(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        endBar();
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+    }
+    void resultLine(const std::string& line) override {
+        std::lock_guard lock(mutex_);
+        endBar();
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        // "升级成功" is only in the success lines; unknown, failed and other statuses are not upgrades.
+        if (line.find("升级成功") != std::string::npos)
+            ++succeeded_;
+        else
+            ++failed_;
+    }
+    void transferFailed(const std::string&) override {
+        std::lock_guard lock(mutex_);
+        endBar();
+        transferFailed_ = true; // the message is already on standard error
+    }
+
+    int succeeded() const {
+        std::lock_guard lock(mutex_);
+        return succeeded_;
+    }
+    int failed() const {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+    bool transferHasFailed() const {
+        std::lock_guard lock(mutex_);
+        return transferFailed_;
+    }
+
+private:
+    void endBar() {
+        if (barShown_)
+            std::printf("\n");
+        barShown_ = false;
+    }
+
+    const bool terminal_;
+    mutable std::mutex mutex_;
+    int lastPercent_ = -1;
+    bool barShown_ = false;
+    int succeeded_ = 0;
+    int failed_ = 0;
+    bool transferFailed_ = false;
+};
+
+} // namespace
+
+int RunUpgrade(Args& args) {
+    bool missing = false;
+    std::optional<std::string> image = args.take("image", missing);
+    if (missing || !image || image->empty() || !args.rest().empty()) {
+        std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] upgrade --image FILE\n");
+        return kExitUsage;
+    }
+    std::string operatorName;
+    if (int code = EnterTool(operatorName); code >= 0)
+        return code;
+
+    int wake[2];
+    if (::pipe(wake) != 0) {
+        std::perror("pipe");
+        return kExitNotFinished;
+    }
+    g_upgradeWake = wake[1];
+    struct sigaction sa {};
+    sa.sa_handler = OnUpgradeSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    UpgradePrinter printer(::isatty(STDOUT_FILENO) == 1);
+    bool cancelled = false;
+    bool abandoned = false;
+    {
+        UpgradeSession session(printer);
+        session.setImagePath(*image);
+        if (session.startTransfer()) {
+            // The session reports through the printer; this thread only waits for the end or Ctrl-C.
+            while (session.running()) {
+                pollfd fd = {wake[0], POLLIN, 0};
+                if (::poll(&fd, 1, 50) <= 0 || !(fd.revents & POLLIN))
+                    continue;
+                char byte = 0;
+                if (::read(wake[0], &byte, 1) == 1 && !cancelled) {
+                    // Like the cancel button: no further datagram, the gateways are told to drop the
+                    // image. During the status check there is nothing to cancel; the check ends by itself.
+                    if (session.cancel()) {
+                        cancelled = true;
+                    } else if (!session.transferring()) {
+                        abandoned = true; // the status check is dropped with the session
+                        break;
+                    }
+                }
+            }
+            if (!abandoned)
+                session.wait();
+        }
+    }
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    ::close(wake[0]);
+    ::close(wake[1]);
+    std::fflush(stdout);
+
+    if (cancelled || abandoned || printer.transferHasFailed())
+        return kExitNotFinished;
+    const int answered = printer.succeeded() + printer.failed();
+    if (answered == 0)
+        return kExitNotFinished;
+    return printer.failed() > 0 ? kExitFaults : kExitOk;
+}
+
+} // namespace orva::cli

@@ -1,0 +1,42 @@
+#pragma once
+// orva-cli started as a separate process with its output captured, as a script runs it.
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace orva::test {
+
+struct CliOutcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliRunner {
+public:
+    // Starts orva-cli with stdin from /dev/null and without the caller's ORVA_* variables.
+    explicit CliRunner(const std::vector<std::string>& args);
+    ~CliRunner();
+    CliRunner(const CliRunner&) = delete;
+    CliRunner& operator=(const CliRunner&) = delete;
+
+    void signal(int sig);
+    // Standard output read so far, without waiting for more than `ms` milliseconds.
+    const std::string& readOutFor(int ms);
+    // Reads both streams to their end and waits for the exit.
+    CliOutcome finish();
+
+private:
+    void pump(int timeoutMs);
+
+    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};
+    std::string text_[2];
+    bool waited_ = false;
+};
+
+inline CliOutcome RunCli(const std::vector<std::string>& args) {
+    return CliRunner(args).finish();
+}
+
+} // namespace orva::test

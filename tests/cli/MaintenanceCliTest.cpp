@@ -1,0 +1,305 @@
+// orva-cli restore, upgrade and logs as a script runs them: printed lines, counts, exit codes.
+#include "CliRunner.h"
+
+#include "records/RecordStore.h"
+
+#include "GatewaySimulator.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+namespace orva::test {
+namespace {
+
+constexpr int kRestoreSubnet = 114;
+constexpr int kUpgradeSubnet = 115;
+constexpr int kMissingImageSubnet = 116;
+constexpr int kLogsSubnet = 117;
+constexpr int kCancelSubnet = 118;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+class MaintenanceCli {
+protected:
+    void prepare(int subnetN) {
+        subnet_ = subnetN;
+        dir.writeSettings(
+            subnetN,
+            {{"resetlistentime", "1"}, {"updatelistentime", "1"}, {"waittime", "0"}, {"upgradeinterval", "0.0005"}});
+    }
+    void startSimulator(int gateways, std::vector<sim::Override> overrides = {}) {
+        sim::Options o;
+        o.address = gatewayAddress(subnet_);
+        o.gateways = gateways;
+        o.sn = "GW";
+        o.overrides = std::move(overrides);
+        sim = std::make_unique<sim::GatewaySimulator>(o);
+        std::string error;
+        ASSERT_TRUE(sim->start(error)) << error;
+    }
+    std::vector<std::string> command(const std::vector<std::string>& words) const {
+        std::vector<std::string> args = {"--dir", dir.path(), "--user", "tech01", "--password", "pw"};
+        args.insert(args.end(), words.begin(), words.end());
+        return args;
+    }
+
+    TempProgramDir dir{"orva-cli-maint"};
+    std::unique_ptr<sim::GatewaySimulator> sim;
+    int subnet_ = 0;
+};
+
+class RestoreCliTest : public MaintenanceCli, public ::testing::Test {
+protected:
+    void SetUp() override { prepare(kRestoreSubnet); }
+    void TearDown() override {
+        if (sim)
+            sim->stop();
+    }
+};
+
+TEST_F(RestoreCliTest, OneLinePerGatewayInArrivalOrderThenTheCount) {
+    sim::Override failure;
+    failure.prefix = "HG_REVOCERY_PRECONFIG";
+    failure.gateway = 2;
+    failure.status = "HG_REVOCERY_PRECONFIG_FAIL";
+    failure.drop = {"SN"};
+    startSimulator(2, {failure});
+
+    const CliOutcome r = RunCli(command({"restore", "--reply-timeout", "1"}));
+    EXPECT_EQ(r.code, 1) << r.out << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_TRUE(StartsWith(lines[0], "SN = GW，网关恢复出厂设置成功。日期：")) << lines[0];
+    EXPECT_TRUE(StartsWith(lines[1], "网关恢复出厂设置失败。日期：")) << lines[1];
+    EXPECT_EQ(lines[2], "2 gateways answered: 1 restored, 1 failed");
+    // The command went to the segment, not to the one gateway.
+    bool broadcast = false;
+    for (const auto& e : sim->journal())
+        broadcast |= e.command == "HG_REVOCERY_PRECONFIG" && e.destination == subnet(kRestoreSubnet) + "255";
+    EXPECT_TRUE(broadcast);
+}
+
+TEST_F(RestoreCliTest, ExitCodeSaysWhetherEveryGatewayWasRestored) {
+    struct Case {
+        std::string name;
+        bool gateway; // a simulator answers on the segment
+        int code;
+        std::string summary;
+    };
+    const std::vector<Case> cases = {
+        {"AllRestored", true, 0, "1 gateways answered: 1 restored, 0 failed"},
+        {"NoneAnswered", false, 2, "0 gateways answered: 0 restored, 0 failed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.gateway)
+            startSimulator(1);
+        const CliOutcome r = RunCli(command({"restore", "--reply-timeout", "1"}));
+        EXPECT_EQ(r.code, c.code) << r.out << r.err;
+        ASSERT_FALSE(Lines(r.out).empty());
+        EXPECT_EQ(Lines(r.out).back(), c.summary);
+        if (sim) {
+            sim->stop();
+            sim.reset();
+        }
+    }
+}
+
+class UpgradeCliTest : public MaintenanceCli, public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (sim)
+            sim->stop();
+    }
+    std::string writeImage(size_t size) const {
+        std::string image(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            image[i] = static_cast<char>(i * 7 + 3);
+        const std::string path = dir.file("image.bin");
+        writeFile(path, image);
+        return path;
+    }
+};
+
+TEST_F(UpgradeCliTest, EveryGatewayReportsItsUpgrade) {
+    prepare(kUpgradeSubnet);
+    startSimulator(3);
+    const std::string image = writeImage(5500);
+    const CliOutcome r = RunCli(command({"upgrade", "--image", image}));
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_EQ(sim->upgradeImage(), readFile(image));
+
+    const std::vector<std::string> lines = Lines(r.out);
+    std::vector<std::string> results;
+    bool percentLine = false;
+    for (const auto& l : lines) {
+        if (StartsWith(l, "SN = "))
+            results.push_back(l);
+        percentLine |= !l.empty() && l.back() == '%' && l.find('[') == std::string::npos;
+    }
+    EXPECT_TRUE(percentLine) << "a pipe gets plain percentage lines\n" << r.out;
+    ASSERT_EQ(results.size(), 3u) << r.out;
+    std::vector<std::string> serials;
+    for (const auto& l : results) {
+        EXPECT_NE(l.find("，升级成功. 软件编译日期：20240115.软件升级日期："), std::string::npos) << l;
+        serials.push_back(l.substr(5, l.find("，") - 5));
+    }
+    std::sort(serials.begin(), serials.end());
+    EXPECT_EQ(serials, (std::vector<std::string>{"GW", "GW-2", "GW-3"}));
+}
+
+TEST_F(UpgradeCliTest, AnImageThatCannotBeReadIsReportedAndNothingIsSent) {
+    prepare(kMissingImageSubnet);
+    startSimulator(1);
+    std::filesystem::create_directories(dir.file("a-directory"));
+    const std::vector<std::string> images = {dir.file("no-such-image.bin"), dir.file("a-directory")};
+    for (const auto& image : images) {
+        SCOPED_TRACE(image);
+        const CliOutcome r = RunCli(command({"upgrade", "--image", image}));
+        EXPECT_EQ(r.code, 2) << r.out << r.err;
+        EXPECT_NE(r.err.find("Batch upgrade: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(image), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("SN = "), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(sim->images().empty());
+    const auto commands = sim->commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUERY_UPGRADE_MSG"), 0);
+}
+
+TEST_F(UpgradeCliTest, InterruptCancelsTheTransfer) {
+    prepare(kCancelSubnet);
+    startSimulator(1);
+    // Long enough at the pace set that the interrupt lands while datagrams still go out.
+    const std::string image = writeImage(8 * 1000 * 1000);
+    CliRunner cli(command({"upgrade", "--image", image}));
+    for (int i = 0; i < 200 && cli.readOutFor(100).find("%\n") == std::string::npos; ++i) {
+    }
+    cli.signal(SIGINT);
+    const CliOutcome r = cli.finish();
+    EXPECT_EQ(r.code, 2) << r.out << r.err;
+    EXPECT_NE(r.out.find("升级传输已经取消"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("已经终止传输"), std::string::npos) << r.err;
+    ASSERT_TRUE(sim->waitForJournal(1, std::chrono::seconds(5)));
+    const auto commands = sim->commands();
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "HG_UPGRADE_CANCEL"), 1);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUERY_UPGRADE_MSG"), 0);
+}
+
+class LogsCliTest : public MaintenanceCli, public ::testing::Test {
+protected:
+    void SetUp() override {
+        prepare(kLogsSubnet);
+        RecordStore store(dir.file("orvalog.db"));
+        ASSERT_TRUE(store.open("logs"));
+        // Stored one by one, so ids rise in this order.
+        add(store, "SN-A", "KT540G", "tech01", CheckPassed, "2026-03-01 10:00:00");
+        add(store, "SN-B", "KT593G", "O'Neil", CheckFailed, "2026-03-02 11:00:00");
+        add(store, "SN-C", "KT540G", "tech02", CheckNotTested, "2026-03-03 12:00:00");
+        store.close();
+    }
+    static void add(RecordStore& store, const std::string& sn, const std::string& type, const std::string& op, int fe1,
+                    const std::string& at) {
+        DiagRecord r;
+        r.sn = sn;
+        r.DeviceType = type;
+        r.Operator = op;
+        r.Mac = "00-11-22-33-44-55";
+        r.FE1Check = fe1;
+        ASSERT_EQ(store.insert("logs", {r}, at), RecordStore::Stored);
+    }
+    std::vector<std::string> serialsOf(const std::vector<std::string>& filter) const {
+        std::vector<std::string> words = {"logs", "--json"};
+        words.insert(words.end(), filter.begin(), filter.end());
+        const CliOutcome r = RunCli(command(words));
+        EXPECT_EQ(r.code, 0) << r.out << r.err;
+        std::vector<std::string> serials;
+        const auto doc = nlohmann::json::parse(r.out, nullptr, false);
+        EXPECT_TRUE(doc.is_array()) << r.out;
+        if (doc.is_array())
+            for (const auto& row : doc)
+                serials.push_back(row.value("序列号", "?"));
+        return serials;
+    }
+};
+
+TEST_F(LogsCliTest, EachFilterSelectsItsRowsNewestFirst) {
+    struct Case {
+        std::string name;
+        std::vector<std::string> filter;
+        std::vector<std::string> serials;
+    };
+    const std::vector<Case> cases = {
+        {"Serial", {"--sn", "SN-B"}, {"SN-B"}},
+        {"DeviceType", {"--device-type", "KT540G"}, {"SN-C", "SN-A"}},
+        {"OperatorWithQuote", {"--operator", "O'Neil"}, {"SN-B"}},
+        {"DateRangeBothEndsIncluded", {"--from", "2026-03-01", "--to", "2026-03-02"}, {"SN-B", "SN-A"}},
+        {"SerialOutranksDates", {"--sn", "SN-C", "--from", "2020-01-01", "--to", "2020-01-01"}, {"SN-C"}},
+        {"NothingFound", {"--sn", "SN-Z"}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(serialsOf(c.filter), c.serials);
+    }
+}
+
+TEST_F(LogsCliTest, RowsReadAsThePageShowsThem) {
+    const CliOutcome json = RunCli(command({"logs", "--json", "--from", "2026-03-01", "--to", "2026-03-03"}));
+    ASSERT_EQ(json.code, 0) << json.err;
+    const auto doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc.size(), 3u);
+    EXPECT_EQ(doc[0]["操作员"], "tech02");
+    EXPECT_EQ(doc[0]["FE1测试"], "未检测");
+    EXPECT_EQ(doc[1]["FE1测试"], "失败");
+    EXPECT_EQ(doc[2]["FE1测试"], "成功");
+    EXPECT_EQ(doc[2]["日期"], "2026-03-01 10:00:00");
+
+    const CliOutcome table = RunCli(command({"logs", "--sn", "SN-A"}));
+    ASSERT_EQ(table.code, 0) << table.err;
+    const std::vector<std::string> lines = Lines(table.out);
+    ASSERT_EQ(lines.size(), 2u) << table.out;
+    EXPECT_TRUE(StartsWith(lines[0], "ID\tMac地址\t")) << lines[0];
+    EXPECT_NE(lines[1].find("\tSN-A\tKT540G\t成功\t"), std::string::npos) << lines[1];
+}
+
+TEST_F(LogsCliTest, ExportWritesASpreadsheet) {
+    const std::string path = dir.file("found.xls");
+    const CliOutcome r = RunCli(command({"logs", "--device-type", "KT540G", "--xls", path}));
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    ASSERT_TRUE(fileExists(path));
+    const std::string bytes = readFile(path);
+    ASSERT_GE(bytes.size(), 512u);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xD0\xCF\x11\xE0", 4));
+}
+
+TEST_F(LogsCliTest, BadCommandLinesAreRefused) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"logs", "--from", "2026-3-1"},
+        {"logs", "--to", "2026-13-01"},
+        {"logs", "--sn"},
+        {"logs", "--colour"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.back());
+        EXPECT_EQ(RunCli(command(c)).code, 64);
+    }
+}
+
+} // namespace
+} // namespace orva::test
