@@ -65,10 +65,10 @@ protected:
         SetCurrentDeviceType("");
     }
 
-    void makePage() {
+    void makePage(RecordSink* sink = nullptr) {
         SessionOptions options;
         options.replyTimeoutSeconds = 1;
-        page = std::make_unique<CorvaDlg>(nullptr, nullptr, options);
+        page = std::make_unique<CorvaDlg>(nullptr, sink, options);
         page->setOperatorName("tech01");
         page->show();
         answerer.setInterval(5);

@@ -10,6 +10,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace orva::test {
 namespace {
 
@@ -231,6 +235,41 @@ TEST_F(DiagnosisPageFixture, StartWithoutTemplateAndTheExitQuestion) {
         EXPECT_EQ(shown[0].caption, Q(TextId::ExitTitle));
         EXPECT_EQ(page->isVisible(), c.visibleAfter) << c.answer;
     }
+}
+
+// Stores the records only once the test lets it, so a finished record stays pending meanwhile.
+class HeldSink final : public RecordSink {
+public:
+    SinkResult finish(const std::vector<DiagRecord>& pending) override {
+        entered = true;
+        while (!released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return inner.finish(pending);
+    }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> released{false};
+    DefaultRecordSink inner;
+};
+
+TEST_F(DiagnosisPageFixture, ExitQuestionNamesThePendingRecords) {
+    setUpProgram(171);
+    startSimulator();
+    HeldSink sink;
+    makePage(&sink);
+    page->session().setDeviceTemplate(Only({17}));
+    click(page->startButton());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sink.entered.load(); }, 20000));
+
+    UiPrompts::clearShown();
+    UiPrompts::queueAnswer(false);
+    QTest::keyClick(page.get(), Qt::Key_Escape);
+    sink.released = true;
+    const auto shown = UiPrompts::shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("还有 1 条记录未上报，确认退出？"));
+    EXPECT_TRUE(page->isVisible());
+    ASSERT_TRUE(waitForRunEnd());
+    EXPECT_EQ(page->session().pendingRecords(), 0);
 }
 
 TEST_F(DiagnosisPageFixture, CaptionsFollowTheLanguage) {
