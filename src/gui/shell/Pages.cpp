@@ -1,5 +1,8 @@
 #include "shell/Pages.h"
 
+#include "diagnosis/CorvaDlg.h"
+#include "maintenance/CDlgImgUpdate.h"
+#include "maintenance/CDlgReset.h"
 #include "shell/CAboutDlg.h"
 #include "shell/PlaceholderPage.h"
 
@@ -10,8 +13,11 @@ Page* CreatePage(PageId id, QWidget* parent) {
     case PageId::About:
         return new CAboutDlg(parent);
     case PageId::Diagnosis:
+        return new CorvaDlg(parent);
     case PageId::Reset:
+        return new CDlgReset(parent);
     case PageId::ImgUpdate:
+        return new CDlgImgUpdate(parent);
     case PageId::Template:
     case PageId::LogQuery:
         break;

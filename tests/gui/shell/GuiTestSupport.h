@@ -96,6 +96,10 @@ public:
     ProgramFixture(int subnetN, const std::map<std::string, std::string>& extra, const std::string& tag) : dir_(tag) {
         dir_.writeSettings(subnetN, extra);
         copySkin();
+        // The diagnosis page reads the shipped model list as it is created.
+        std::error_code ec;
+        std::filesystem::copy_file(std::filesystem::path(BinDir()) / "res" / "device.ini", dir_.file("res/device.ini"),
+                                   std::filesystem::copy_options::overwrite_existing, ec);
         SetProgramDirectory(dir_.path());
         AppSettings settings;
         LoadAppSettings(SettingsFilePath(), settings);
