@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <netinet/in.h>
@@ -200,7 +201,21 @@ bool ServiceEndpoints::startEndpoint(const std::string& text, bool tls, std::str
     (tls ? httpsPort_ : httpPort_) = port;
     install(*ep.server, ep.scheme, host + ":" + std::to_string(port));
     httplib::Server* server = ep.server.get();
-    ep.thread = std::thread([server] { server->listen_after_bind(); });
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    ep.thread = std::thread([server, ended] {
+        server->listen_after_bind();
+        *ended = true;
+    });
+    // httplib's stop() only closes the socket of a server whose accept loop is already running; one that
+    // has not got there yet would start afterwards and never end. So the endpoint counts as started only
+    // once its loop runs, and stop() is then always able to end it.
+    while (!server->is_running() && !*ended)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (*ended) {
+        ep.thread.join();
+        error = "cannot serve " + text;
+        return false;
+    }
     endpoints_.push_back(std::move(ep));
     return true;
 }

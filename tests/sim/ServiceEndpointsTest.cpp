@@ -7,7 +7,10 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -180,6 +183,43 @@ TEST(SimServices, StopEndsASlowAnswerEarly) {
     ASSERT_TRUE(s.services.waitForReports(1, 10s));
     s.services.stop();
     EXPECT_EQ(s.services.httpPort(), 0);
+}
+
+// Stopping straight after start (by stop() or by the destructor) used to hang for good when the accept
+// loop had not begun yet. The rounds run on their own thread so that a hang fails the test instead of
+// stalling the suite.
+TEST(SimServices, StopStraightAfterStartAlwaysEnds) {
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        std::vector<std::string> failures;
+    };
+    auto shared = std::make_shared<Shared>();
+    std::thread rounds([shared] {
+        for (int i = 0; i < 200; ++i) {
+            ServiceEndpoints services(webOptions());
+            std::string error;
+            if (!services.start(error)) {
+                std::lock_guard lock(shared->mutex);
+                shared->failures.push_back("round " + std::to_string(i) + ": " + error);
+                continue;
+            }
+            if (i % 2 == 0)
+                services.stop(); // odd rounds leave it to the destructor
+        }
+        std::lock_guard lock(shared->mutex);
+        shared->finished = true;
+        shared->done.notify_all();
+    });
+    std::unique_lock lock(shared->mutex);
+    if (!shared->done.wait_for(lock, 60s, [&] { return shared->finished; })) {
+        rounds.detach();
+        FAIL() << "stop() did not return";
+    }
+    lock.unlock();
+    rounds.join();
+    EXPECT_TRUE(shared->failures.empty()) << shared->failures.front();
 }
 
 // A certificate for 127.0.0.1 made with the openssl tool, valid for a day.
