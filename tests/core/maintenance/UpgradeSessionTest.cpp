@@ -218,11 +218,16 @@ TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
     TempProgramDir dir("orva-upgrade");
     UseSettings(dir, kSubnet, {{"upgradeinterval", "0.001"}, {"waittime", "0"}, {"updatelistentime", "1"}});
     const std::string broadcast = subnet(kSubnet) + "255";
+    constexpr size_t kImageBytes = 5'500;
+    constexpr size_t kImageDatagrams = 1 + (kImageBytes + 999) / 1000; // the image info, then the data
     sim::UpgradePeer peer("20240115");
     UdpPeer images(broadcast, kImagePort, [&](UdpPeer&, const Arrival& a) { peer.receive(a.source, a.bytes); });
     UdpPeer queries(broadcast, kQueryPort, [&](UdpPeer& self, const Arrival& a) {
         if (DecodePayload(a.bytes) != "QUERY_UPGRADE_MSG")
             return;
+        // Every datagram is queued on the image socket before the query goes out, but the image peer's
+        // thread may not have taken the last ones in yet: judge the transfer only once it has.
+        EXPECT_TRUE(images.waitFor(kImageDatagrams, 10s)) << images.count() << " image datagrams";
         const auto v = peer.verdict();
         self.reply(a.from, CommandPayload(v.status + " SN=GW1 BUILD_DATE=" + v.buildDate));
         self.reply(a.from, CommandPayload("UPGRADE_UNKNOWN SN=GW2"));
@@ -233,7 +238,7 @@ TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
     ASSERT_TRUE(images.ok() && queries.ok());
     RecordingNotifier notifier;
     SetChannelAsDiagnosisLeftIt(kSubnet);
-    writeFile(dir.file("image.bin"), Image(5'500));
+    writeFile(dir.file("image.bin"), Image(kImageBytes));
 
     RecordingUpgradeView view;
     UpgradeSession session(view);
