@@ -27,12 +27,12 @@ UploadConfig UploadConfig::FromSettings() {
     return c;
 }
 
-std::string postReport(const UploadConfig& config, const std::string& body) {
+std::string postReport(const UploadConfig& config, const std::string& body, std::stop_token stop) {
     std::string reply;
     if (config.runNet == 0 || config.reportUrl.empty())
         return reply;
     CHttpClient client(config.userAgent, config.http);
-    client.Post(config.reportUrl, body, reply);
+    client.Post(config.reportUrl, body, reply, std::move(stop));
     return reply;
 }
 
@@ -66,7 +66,7 @@ ReportOutcome reportNewest(const std::vector<DiagRecord>& pending) {
 RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config, std::stop_token stop) {
     const StoredRecord stored = RecordFromRow(row);
     const XmlDocument doc = buildReportDocument(stored.record);
-    const std::string reply = postReport(config, doc.GetText());
+    const std::string reply = postReport(config, doc.GetText(), stop);
     // Asked to stop while the request was out: whatever came back is dropped and the row stays, so
     // it is sent again at the next start.
     if (stop.stop_requested())

@@ -24,8 +24,9 @@ struct UploadConfig {
     static UploadConfig FromSettings();
 };
 
-// Posts the document text; "" when no request may be made (RunNet 0, no URL) or nothing came back.
-std::string postReport(const UploadConfig& config, const std::string& body);
+// Posts the document text; "" when no request may be made (RunNet 0, no URL), nothing came back or a
+// stop request ended the request.
+std::string postReport(const UploadConfig& config, const std::string& body, std::stop_token stop = {});
 
 enum class ReportOutcome {
     NothingToReport, // empty list; the technician was told

@@ -12,6 +12,11 @@ size_t collect(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
+// libcurl calls this during the transfer, also while it waits for the server; a non-zero answer ends it.
+int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::stop_token*>(user)->stop_requested() ? 1 : 0;
+}
+
 } // namespace
 
 CHttpClient::CHttpClient(std::string userAgent, HttpOptions options)
@@ -19,13 +24,14 @@ CHttpClient::CHttpClient(std::string userAgent, HttpOptions options)
 
 CHttpClient::~CHttpClient() = default;
 
-int CHttpClient::Post(const std::string& url, const std::string& body, std::string& reply) {
-    return Request("POST", url, body, reply);
+int CHttpClient::Post(const std::string& url, const std::string& body, std::string& reply, std::stop_token stop) {
+    return Request("POST", url, body, reply, std::move(stop));
 }
 
-int CHttpClient::Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply) {
+int CHttpClient::Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply,
+                         std::stop_token stop) {
     reply.clear();
-    if (!http::IsFetchableUrl(url))
+    if (!http::IsFetchableUrl(url) || stop.stop_requested())
         return kFailed;
     http::Easy easy = http::NewEasy();
     if (!easy)
@@ -67,13 +73,17 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
             ok = curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())) == CURLE_OK &&
                  curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data()) == CURLE_OK;
     }
+    if (ok && stop.stop_possible())
+        ok = curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &checkStop) == CURLE_OK &&
+             curl_easy_setopt(h, CURLOPT_XFERINFODATA, &stop) == CURLE_OK &&
+             curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
     if (!ok)
         return kFailed;
 
     const CURLcode rc = curl_easy_perform(h);
     if (rc == CURLE_OPERATION_TIMEDOUT)
         return kTimedOut;
-    if (rc != CURLE_OK)
+    if (rc != CURLE_OK) // CURLE_ABORTED_BY_CALLBACK after a stop request included
         return kFailed;
     // Whatever the status, the body is the answer; a NUL ends it.
     const size_t nul = received.find('\0');

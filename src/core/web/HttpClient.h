@@ -3,6 +3,7 @@
 // Every caller makes its own client on its own thread, uses it for one request and drops it.
 #include "web/HttpOptions.h"
 
+#include <stop_token>
 #include <string>
 
 namespace orva {
@@ -26,11 +27,13 @@ public:
     CHttpClient(const CHttpClient&) = delete;
     CHttpClient& operator=(const CHttpClient&) = delete;
 
-    // Request("POST", url, body, reply).
-    int Post(const std::string& url, const std::string& body, std::string& reply);
+    // Request("POST", url, body, reply, stop).
+    int Post(const std::string& url, const std::string& body, std::string& reply, std::stop_token stop = {});
     // Sends `body` (UTF-8) with `verb`; `reply` gets the reply body up to its first NUL byte, as
-    // UTF-8 (malformed bytes become U+FFFD), or "" on any failure.
-    int Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply);
+    // UTF-8 (malformed bytes become U+FFFD), or "" on any failure. A stop request on `stop` ends the
+    // request where it stands (libcurl looks about once a second while nothing moves): kFailed, "".
+    int Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply,
+                std::stop_token stop = {});
 
     // Fetches url into path. True only when the server answered 200 with a Content-Length above 0 and
     // the whole body arrived; the file is then replaced in one step. On every failure an existing file

@@ -198,6 +198,61 @@ TEST_F(UploadPassTest, StoppedWhileSendingKeepsThatRowAndSendsNoMore) {
     EXPECT_EQ(log(), (std::vector<LogEntry>{kOpened, kClosed}));
 }
 
+// Closing the tool stops the pass while a report is out to a service that is slow to answer: the
+// request is given up at once rather than waited out, and the row stays for the next start.
+TEST_F(UploadPassTest, StopDuringASlowReportEndsItAndKeepsTheRow) {
+    struct Gate {
+        std::mutex m;
+        std::condition_variable cv;
+        bool entered = false;
+        bool release = false;
+        bool answered = false;
+    } gate; // outlives the service, whose handler may still wait on it
+    ScriptedService service({});
+    service.setOnRequest([&](std::size_t, const std::string&) {
+        std::unique_lock lock(gate.m);
+        gate.entered = true;
+        gate.cv.notify_all();
+        // Answers only when the test lets it (or, should the stop not reach the request, after the
+        // client's whole time-out, which fails the test below without hanging it).
+        gate.cv.wait_for(lock, std::chrono::seconds(60), [&] { return gate.release; });
+        gate.answered = true;
+    });
+    struct ReleaseAtEnd {
+        Gate& gate;
+        ~ReleaseAtEnd() {
+            {
+                std::lock_guard lock(gate.m);
+                gate.release = true;
+            }
+            gate.cv.notify_all();
+        }
+    } releaseAtEnd{gate};
+
+    storeUploads(Records({"SN-A", "SN-B"}));
+    UploadConfig c = config(service.url());
+    c.http.timeout = std::chrono::seconds(60);
+    UploadPass pass(dbPath(), c);
+    ASSERT_TRUE(pass.start());
+    {
+        std::unique_lock lock(gate.m);
+        ASSERT_TRUE(gate.cv.wait_for(lock, std::chrono::seconds(60), [&] { return gate.entered; }));
+    }
+    pass.requestStop();
+    pass.wait();
+    {
+        std::lock_guard lock(gate.m);
+        EXPECT_FALSE(gate.answered) << "the pass waited for the answer instead of giving the request up";
+    }
+
+    ASSERT_TRUE(pass.lastResult().has_value());
+    EXPECT_TRUE(pass.lastResult()->stopped);
+    EXPECT_EQ(pass.lastResult()->rows, 1);
+    EXPECT_EQ(service.bodies().size(), 1u);
+    EXPECT_EQ(uploadSns(), (std::vector<std::string>{"SN-A", "SN-B"}));
+    EXPECT_EQ(log(), (std::vector<LogEntry>{kOpened, kClosed}));
+}
+
 TEST_F(UploadPassTest, StopBeforeTheFirstRowSendsNothing) {
     storeUploads(Records({"SN-A"}));
     ScriptedService service({});

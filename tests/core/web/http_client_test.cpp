@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <stop_token>
+#include <thread>
 
 namespace orva {
 namespace {
@@ -135,6 +137,52 @@ TEST_F(HttpClientTest, SilentServerTimesOutWithEmptyReply) {
     std::string reply = "stale";
     EXPECT_EQ(client.Post(server_->url("/hang"), "anyone there?", reply), CHttpClient::kTimedOut);
     EXPECT_EQ(reply, "");
+}
+
+// Closing the program must not wait out the time-out of a request that is still out. The time-out is
+// long enough that waiting it out would show as a hang; the stop comes from another thread.
+struct StopCase {
+    const char* name;
+    bool stopFirst; // asked to stop before the request starts: nothing is contacted
+    bool listener;  // a listener that takes the connection and never reads, else the fixture's /hang
+};
+
+TEST_F(HttpClientTest, StopRequestEndsTheRequestWithAnEmptyReply) {
+    const std::vector<StopCase> cases = {
+        {"stop before the request", true, true},
+        {"stop while the connection waits for an answer", false, true},
+        {"stop while the fixture server sits on the request", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::IdleListener listener;
+        const std::string url =
+            c.listener ? "http://127.0.0.1:" + std::to_string(listener.port()) + "/report" : server_->url("/hang");
+        HttpOptions o;
+        o.timeout = 60s;
+        CHttpClient client(CHttpClient::kDefaultUserAgent, o);
+        std::stop_source stop;
+        if (c.stopFirst)
+            stop.request_stop();
+        std::jthread stopper([&] {
+            if (c.stopFirst)
+                return;
+            if (c.listener) {
+                // The connection is there (and the request in its buffer) before the stop comes.
+                while (!listener.wasContacted())
+                    std::this_thread::sleep_for(5ms);
+            } else {
+                std::this_thread::sleep_for(300ms); // the fixture gives no sign of having the request
+            }
+            stop.request_stop();
+        });
+        std::string reply = "stale";
+        EXPECT_EQ(client.Post(url, "anyone there?", reply, stop.get_token()), CHttpClient::kFailed);
+        EXPECT_EQ(reply, "");
+        if (c.stopFirst) {
+            EXPECT_FALSE(listener.wasContacted());
+        }
+    }
 }
 
 // Downloads into a fresh directory, optionally over an existing file.
