@@ -1,0 +1,221 @@
+#include "records/CDlgLogQuery.h"
+
+#include "app/TextTable.h"
+#include "common/UiPrompts.h"
+#include "controls/CLabelEx.h"
+#include "controls/CPngButton.h"
+#include "controls/SkinFiles.h"
+#include "records/ExportQueryRows.h"
+#include "records/LogRowsModel.h"
+
+#include <QDateEdit>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace orva {
+
+namespace {
+
+// The width every result column starts with; the technician widens the ones he reads.
+constexpr int kColumnWidth = 60;
+
+QDate Today() {
+    const LogDate today = TodayLogDate();
+    return QDate(today.year, today.month, today.day);
+}
+
+LogDate ToLogDate(const QDate& date) {
+    return {date.year(), date.month(), date.day()};
+}
+
+QDateEdit* MakeDatePicker(QWidget* parent) {
+    auto* edit = new QDateEdit(Today(), parent);
+    edit->setCalendarPopup(true);
+    edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    return edit;
+}
+
+} // namespace
+
+CDlgLogQuery::CDlgLogQuery(QWidget* parent) : Page(parent) {
+    buildControls();
+    // A failure has been shown by the store; the page stays, unable to search.
+    store_.open("logs");
+}
+
+CDlgLogQuery::~CDlgLogQuery() {
+    if (worker_.joinable()) {
+        worker_.request_stop();
+        worker_.join();
+    }
+    store_.close();
+}
+
+void CDlgLogQuery::buildControls() {
+    // The labels keep their Chinese captions whatever the language.
+    serial_ = new QLineEdit(this);
+    serial_->setObjectName(QStringLiteral("serialEdit"));
+    deviceType_ = new QLineEdit(this);
+    deviceType_->setObjectName(QStringLiteral("deviceTypeEdit"));
+    operator_ = new QLineEdit(this);
+    operator_->setObjectName(QStringLiteral("operatorEdit"));
+    startDate_ = MakeDatePicker(this);
+    startDate_->setObjectName(QStringLiteral("startDate"));
+    endDate_ = MakeDatePicker(this);
+    endDate_->setObjectName(QStringLiteral("endDate"));
+
+    searchButton_ = new CPngButton(this);
+    searchButton_->setObjectName(QStringLiteral("searchButton"));
+    searchButton_->SetPngFile(skin::SkinPath(QString::fromUtf8(skin::kConfigOk)));
+    // Without its picture the button would have no size and could not be pressed.
+    searchButton_->setFixedSize(searchButton_->HasImage() ? searchButton_->PictureSize() : QSize(80, 28));
+    connect(searchButton_, &QAbstractButton::clicked, this, &CDlgLogQuery::search);
+
+    exportButton_ = new QPushButton(QString::fromStdString(Text(TextId::CapSaveButton)), this);
+    exportButton_->setObjectName(QStringLiteral("exportButton"));
+    exportButton_->setAutoDefault(false);
+    connect(exportButton_, &QPushButton::clicked, this, &CDlgLogQuery::exportSpreadsheet);
+
+    model_ = new LogRowsModel(this);
+    list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("resultList"));
+    list_->setModel(model_);
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setWordWrap(false);
+    list_->verticalHeader()->hide();
+    // Fixed row heights and column widths: the view never measures a hundred thousand rows' texts.
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    list_->horizontalHeader()->setDefaultSectionSize(kColumnWidth);
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->horizontalHeader()->setStretchLastSection(false);
+
+    auto* filters = new QGridLayout;
+    filters->addWidget(new CLabelEx(QStringLiteral("SN:"), this), 0, 0);
+    filters->addWidget(serial_, 0, 1);
+    filters->addWidget(new CLabelEx(QStringLiteral("设备类型:"), this), 0, 2);
+    filters->addWidget(deviceType_, 0, 3);
+    filters->addWidget(new CLabelEx(QStringLiteral("操作员:"), this), 0, 4);
+    filters->addWidget(operator_, 0, 5);
+    filters->addWidget(new CLabelEx(QStringLiteral("开始日期:"), this), 1, 0);
+    filters->addWidget(startDate_, 1, 1);
+    filters->addWidget(new CLabelEx(QStringLiteral("结束日期:"), this), 1, 2);
+    filters->addWidget(endDate_, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(searchButton_);
+    buttons->addWidget(exportButton_);
+    buttons->addStretch();
+    filters->addLayout(buttons, 1, 4, 1, 2);
+    filters->setColumnStretch(1, 1);
+    filters->setColumnStretch(3, 1);
+    filters->setColumnStretch(5, 1);
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(12, 12, 12, 12);
+    page->addLayout(filters);
+    page->addWidget(list_, 1);
+
+    resize(designSize());
+}
+
+LogFilter CDlgLogQuery::readFilter() const {
+    LogFilter filter;
+    filter.serial = serial_->text().toStdString();
+    filter.deviceType = deviceType_->text().toStdString();
+    filter.operatorName = operator_->text().toStdString();
+    filter.from = ToLogDate(startDate_->date());
+    filter.to = ToLogDate(endDate_->date());
+    return filter;
+}
+
+void CDlgLogQuery::setBusy(bool busy) {
+    busy_ = busy;
+    searchButton_->setEnabled(!busy);
+    searchButton_->SetInactive(busy);
+    exportButton_->setEnabled(!busy);
+}
+
+void CDlgLogQuery::search() {
+    if (!store_.isOpen() || busy_)
+        return;
+    const LogFilter filter = readFilter();
+    model_->clearRows();
+    setBusy(true);
+    // The previous worker has posted its result already; assigning joins it.
+    worker_ = std::jthread([this, filter](std::stop_token stop) {
+        auto result = std::make_shared<SearchResult>();
+        result->ok = store_.queryLogs(filter, [&](const std::vector<std::string>& names, const RowTexts& texts) {
+            if (stop.stop_requested())
+                return 1;
+            if (result->columns.empty())
+                result->columns = names;
+            result->rows.push_back(texts);
+            return 0;
+        });
+        if (stop.stop_requested())
+            return;
+        QMetaObject::invokeMethod(
+            this, [this, result] { showResult(*result); }, Qt::QueuedConnection);
+    });
+}
+
+void CDlgLogQuery::showResult(SearchResult& result) {
+    // A failed statement shows nothing, like a search without matches.
+    if (!result.ok)
+        result.rows.clear();
+    if (!result.rows.empty())
+        model_->createColumns(result.columns);
+    const int count = static_cast<int>(result.rows.size());
+    model_->setRows(std::move(result.rows));
+    setBusy(false);
+    emit searchFinished(count);
+}
+
+void CDlgLogQuery::exportSpreadsheet() {
+    if (busy_ || model_->rowCount() == 0)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    UiPrompts::FileDialogOptions options;
+    options.defaultFileName = QStringLiteral("%1%2%3%4%5%6.xls")
+                                  .arg(now.date().year())
+                                  .arg(now.date().month())
+                                  .arg(now.date().day())
+                                  .arg(now.time().hour())
+                                  .arg(now.time().minute())
+                                  .arg(now.time().second());
+    options.filter = UiPrompts::filterFromClassic(QStringLiteral("(*.xls)|*.xls||"));
+    options.defaultSuffix = QStringLiteral("xls");
+    const QString path = UiPrompts::getSaveFileName(this, options);
+    if (path.isEmpty())
+        return;
+    setBusy(true);
+    // The rows stay untouched while the page is busy, so the worker reads them where they are.
+    worker_ = std::jthread([this, path = path.toStdString(), sheet = sheetName_](std::stop_token) {
+        std::string error;
+        const bool written = ExportQueryRows(path, sheet, model_->columnNames(), model_->rows(), error);
+        QMetaObject::invokeMethod(
+            this, [this, written, error = QString::fromStdString(error)] { showExportOutcome(written, error); },
+            Qt::QueuedConnection);
+    });
+}
+
+void CDlgLogQuery::showExportOutcome(bool written, const QString& error) {
+    setBusy(false);
+    if (written)
+        UiPrompts::information(this, QStringLiteral("Excel文件保存成功!"));
+    else
+        UiPrompts::information(this, QStringLiteral("Excel文件保存失败!\n") + error);
+    emit exportFinished(written);
+}
+
+} // namespace orva
