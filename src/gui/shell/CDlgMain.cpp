@@ -156,6 +156,8 @@ void CDlgMain::loggedInAs(const std::string& userName) {
     operatorName_ = userName;
     loggedIn_ = true;
     page(PageId::Diagnosis)->setOperatorName(operatorName_);
+    // The log query names its exported sheet after the technician too.
+    page(PageId::LogQuery)->setOperatorName(operatorName_);
     startUploadPass();
 }
 

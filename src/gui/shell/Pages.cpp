@@ -3,6 +3,7 @@
 #include "diagnosis/CorvaDlg.h"
 #include "maintenance/CDlgImgUpdate.h"
 #include "maintenance/CDlgReset.h"
+#include "records/CDlgLogQuery.h"
 #include "shell/CAboutDlg.h"
 #include "shell/PlaceholderPage.h"
 
@@ -20,7 +21,7 @@ Page* CreatePage(PageId id, QWidget* parent) {
         return new CDlgImgUpdate(parent);
     case PageId::Template:
     case PageId::LogQuery:
-        break;
+        return new CDlgLogQuery(parent);
     }
     return new PlaceholderPage(parent);
 }
