@@ -129,7 +129,7 @@ int RunDiagnose(Args& args) {
     const bool json = args.takeFlag("json");
     if (missing || !args.rest().empty()) {
         std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] diagnose [--address A] "
-                             "[--model M] [--answers SPEC] [--reply-timeout SECONDS] [--json]\n");
+                             "[--model M] [--answers LIST] [--reply-timeout SECONDS] [--json]\n");
         return kExitUsage;
     }
     std::optional<AnswerScript> script;
