@@ -1,5 +1,6 @@
 #include "shell/Pages.h"
 
+#include "diagnosis/CDlgTemplate.h"
 #include "diagnosis/CorvaDlg.h"
 #include "maintenance/CDlgImgUpdate.h"
 #include "maintenance/CDlgReset.h"
@@ -20,6 +21,7 @@ Page* CreatePage(PageId id, QWidget* parent) {
     case PageId::ImgUpdate:
         return new CDlgImgUpdate(parent);
     case PageId::Template:
+        return new CDlgTemplate(parent);
     case PageId::LogQuery:
         return new CDlgLogQuery(parent);
     }
