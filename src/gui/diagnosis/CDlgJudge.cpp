@@ -1,5 +1,6 @@
 #include "diagnosis/CDlgJudge.h"
 
+#include "common/DragByPress.h"
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +12,7 @@
 namespace orva {
 
 CDlgJudge::CDlgJudge(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    new DragByPress(this);
     setModal(false);
     setWindowTitle(QStringLiteral("检测"));
     setObjectName(QStringLiteral("judgeDialog"));
@@ -87,28 +89,6 @@ void CDlgJudge::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (isVisible())
         onCancel();
-}
-
-void CDlgJudge::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QDialog::mousePressEvent(event);
-    // A press anywhere drags the window like its caption.
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CDlgJudge::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - dragOffset_);
-    else
-        QDialog::mouseMoveEvent(event);
-}
-
-void CDlgJudge::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }
 
 } // namespace orva

@@ -44,9 +44,6 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void onOk();
@@ -58,8 +55,6 @@ private:
     int mode_ = Information;
     int questionId_ = 0;
     int value_ = 0;
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };
 
 } // namespace orva

@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/ProgramDirectory.h"
 #include "app/TextTable.h"
+#include "common/DragByPress.h"
 #include "common/UiPrompts.h"
 #include "controls/CPngButton.h"
 #include "controls/SkinFiles.h"
@@ -42,6 +43,7 @@ void CentreOnScreen(QWidget* w) {
 
 CDlgMain::CDlgMain(std::string version, std::string loginUrl, std::string reportUrl, QWidget* parent)
     : QDialog(parent), version_(std::move(version)), loginUrl_(std::move(loginUrl)), reportUrl_(std::move(reportUrl)) {
+    new DragByPress(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -231,28 +233,6 @@ void CDlgMain::paintEvent(QPaintEvent*) {
         p.drawPixmap(0, 0, header_);
     else
         p.fillRect(QRect(0, 0, width(), kHeaderHeight), QColor(30, 79, 138));
-}
-
-void CDlgMain::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QDialog::mousePressEvent(event);
-    // The window system moves the window where it can; elsewhere it follows the mouse.
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CDlgMain::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - dragOffset_);
-    else
-        QDialog::mouseMoveEvent(event);
-}
-
-void CDlgMain::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }
 
 void CDlgMain::changeEvent(QEvent* event) {

@@ -70,9 +70,6 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -100,9 +97,6 @@ private:
     CPngButton* closeButton_ = nullptr;
     CPngButton* minimiseButton_ = nullptr;
     PageId current_ = PageId::Diagnosis;
-
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };
 
 } // namespace orva

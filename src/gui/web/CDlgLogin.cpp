@@ -4,6 +4,7 @@
 #include "app/LogFile.h"
 #include "app/ProgramDirectory.h"
 #include "app/TextTable.h"
+#include "common/DragByPress.h"
 #include "common/UiPrompts.h"
 #include "controls/CAnimatedPicture.h"
 #include "controls/CLabelEx.h"
@@ -43,6 +44,7 @@ QString Skin(const char* name) {
 
 CDlgLogin::CDlgLogin(QWidget* parent, std::string version, std::string loginUrl)
     : QDialog(parent), version_(std::move(version)), loginUrl_(std::move(loginUrl)) {
+    new DragByPress(this);
     // A window of its own in the task bar, drawn entirely from its background picture.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -287,27 +289,6 @@ void CDlgLogin::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void CDlgLogin::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return QDialog::mousePressEvent(event);
-    if (windowHandle() && windowHandle()->startSystemMove())
-        return;
-    dragging_ = true;
-    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void CDlgLogin::mouseMoveEvent(QMouseEvent* event) {
-    if (dragging_ && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - dragOffset_);
-    else
-        QDialog::mouseMoveEvent(event);
-}
-
-void CDlgLogin::mouseReleaseEvent(QMouseEvent* event) {
-    dragging_ = false;
-    QDialog::mouseReleaseEvent(event);
 }
 
 } // namespace orva

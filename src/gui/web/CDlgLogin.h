@@ -60,9 +60,6 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -93,9 +90,6 @@ private:
     CPngButton* closeButton_ = nullptr;
     CPngButton* minimiseButton_ = nullptr;
     CProgressDlg* progress_ = nullptr;
-
-    bool dragging_ = false;
-    QPoint dragOffset_;
 };
 
 } // namespace orva
