@@ -13,7 +13,7 @@ extern char** environ;
 
 namespace orva::test {
 
-CliRunner::CliRunner(const std::vector<std::string>& args) {
+CliRunner::CliRunner(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     int outPipe[2], errPipe[2];
     EXPECT_EQ(::pipe(outPipe), 0);
     EXPECT_EQ(::pipe(errPipe), 0);
@@ -30,7 +30,7 @@ CliRunner::CliRunner(const std::vector<std::string>& args) {
     for (auto& w : words)
         argv.push_back(w.data());
     argv.push_back(nullptr);
-    std::vector<std::string> envWords;
+    std::vector<std::string> envWords = env;
     for (char** e = environ; *e; ++e)
         if (std::string(*e).rfind("ORVA_", 0) != 0)
             envWords.push_back(*e);

@@ -14,8 +14,9 @@ struct CliOutcome {
 
 class CliRunner {
 public:
-    // Starts orva-cli with stdin from /dev/null and without the caller's ORVA_* variables.
-    explicit CliRunner(const std::vector<std::string>& args);
+    // Starts orva-cli with stdin from /dev/null and without the caller's ORVA_* variables; `env` adds
+    // "NAME=value" entries of its own.
+    explicit CliRunner(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
     ~CliRunner();
     CliRunner(const CliRunner&) = delete;
     CliRunner& operator=(const CliRunner&) = delete;

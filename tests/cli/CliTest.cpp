@@ -3,6 +3,7 @@
 #include "app/ProgramDirectory.h"
 #include "records/RecordStore.h"
 
+#include "CliRunner.h"
 #include "GatewaySimulator.h"
 #include "TestSupport.h"
 
@@ -28,88 +29,9 @@ constexpr int kCliSubnet = 112;
 // No simulator ever listens here.
 constexpr int kEmptySubnet = 113;
 
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-// Starts orva-cli with stdin from /dev/null and without the ORVA_* variables of the caller.
-class CliProcess {
-public:
-    CliProcess(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-        int outPipe[2], errPipe[2];
-        EXPECT_EQ(::pipe(outPipe), 0);
-        EXPECT_EQ(::pipe(errPipe), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-        std::vector<std::string> words = {ORVA_CLI_PATH};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> envWords = env;
-        for (char** e = environ; *e; ++e)
-            if (std::string(*e).rfind("ORVA_", 0) != 0)
-                envWords.push_back(*e);
-        std::vector<char*> envp;
-        for (auto& w : envWords)
-            envp.push_back(w.data());
-        envp.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, ORVA_CLI_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(outPipe[1]);
-        ::close(errPipe[1]);
-        outFd_ = outPipe[0];
-        errFd_ = errPipe[0];
-    }
-    ~CliProcess() {
-        if (pid_ > 0 && !waited_) {
-            ::kill(pid_, SIGKILL);
-            finish();
-        }
-    }
-    void signal(int sig) { ::kill(pid_, sig); }
-    Outcome finish() {
-        Outcome o;
-        pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
-        int open = 2;
-        while (open > 0) {
-            if (::poll(fds, 2, 60000) <= 0)
-                break;
-            for (int i = 0; i < 2; ++i) {
-                if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                    continue;
-                char buf[4096];
-                ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-                if (n <= 0) {
-                    ::close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                } else {
-                    (i == 0 ? o.out : o.err).append(buf, static_cast<size_t>(n));
-                }
-            }
-        }
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        waited_ = true;
-        o.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return o;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int outFd_ = -1;
-    int errFd_ = -1;
-    bool waited_ = false;
-};
+// The same runner as the maintenance commands' tests.
+using Outcome = CliOutcome;
+using CliProcess = CliRunner;
 
 class CliTest : public ::testing::Test {
 protected:
