@@ -7,9 +7,19 @@ namespace orva {
 
 namespace {
 
+// The reply body as it arrives, up to the client's limit; a longer body ends the transfer.
+struct Collected {
+    std::string body;
+    std::size_t limit = 0;
+};
+
 size_t collect(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
+    auto* c = static_cast<Collected*>(user);
+    const size_t n = size * count;
+    if (n > c->limit - c->body.size())
+        return 0; // libcurl ends the transfer with a write error
+    c->body.append(data, n);
+    return n;
 }
 
 // libcurl calls this during the transfer, also while it waits for the server; a non-zero answer ends it.
@@ -53,12 +63,15 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
     if (userAgent_.empty())
         ok = ok && addHeader("User-Agent: Client");
 
-    std::string received;
+    Collected received;
+    received.limit = kMaxReplyBytes;
     std::string caBlob;
     ok = ok && http::ApplyCommon(h, url) && http::ApplyTls(h, options_, caBlob) &&
          curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count())) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK &&
+         // A body announced as longer than the limit is refused before any of it is read.
+         curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes)) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_WRITEDATA, &received) == CURLE_OK;
     if (ok && !userAgent_.empty())
         ok = curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent_.c_str()) == CURLE_OK;
@@ -83,13 +96,14 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
     const CURLcode rc = curl_easy_perform(h);
     if (rc == CURLE_OPERATION_TIMEDOUT)
         return kTimedOut;
-    if (rc != CURLE_OK) // CURLE_ABORTED_BY_CALLBACK after a stop request included
+    if (rc != CURLE_OK) // a stop request, or a body over the limit, included
         return kFailed;
     // Whatever the status, the body is the answer; a NUL ends it.
-    const size_t nul = received.find('\0');
+    std::string& text = received.body;
+    const size_t nul = text.find('\0');
     if (nul != std::string::npos)
-        received.resize(nul);
-    reply = Utf8Sanitize(received);
+        text.resize(nul);
+    reply = Utf8Sanitize(text);
     return kOk;
 }
 

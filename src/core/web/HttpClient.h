@@ -3,6 +3,7 @@
 // Every caller makes its own client on its own thread, uses it for one request and drops it.
 #include "web/HttpOptions.h"
 
+#include <cstddef>
 #include <stop_token>
 #include <string>
 
@@ -15,6 +16,10 @@ public:
     static constexpr int kOk = 0;       // sent, reply body read whatever the HTTP status
     static constexpr int kFailed = 1;   // not an http/https URL, or the request failed (TLS included)
     static constexpr int kTimedOut = 2; // no complete answer within the time-out
+
+    // The longest reply body kept. The services answer with short documents; a longer body (a
+    // misconfigured URL, a hostile server) is a failed request instead of memory without bound.
+    static constexpr std::size_t kMaxReplyBytes = 4 * 1024 * 1024;
 
     static constexpr const char* kDefaultUserAgent =
         "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
@@ -30,8 +35,8 @@ public:
     // Request("POST", url, body, reply, stop).
     int Post(const std::string& url, const std::string& body, std::string& reply, std::stop_token stop = {});
     // Sends `body` (UTF-8) with `verb`; `reply` gets the reply body up to its first NUL byte, as
-    // UTF-8 (malformed bytes become U+FFFD), or "" on any failure. A stop request on `stop` ends the
-    // request where it stands (libcurl looks about once a second while nothing moves): kFailed, "".
+    // UTF-8 (malformed bytes become U+FFFD), or "" on any failure, a body over kMaxReplyBytes included. A stop request
+    // on `stop` ends the request where it stands (libcurl looks about once a second while nothing moves): kFailed, "".
     int Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply,
                 std::stop_token stop = {});
 

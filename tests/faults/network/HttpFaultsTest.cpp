@@ -1,0 +1,258 @@
+// The services misbehave: they accept and never answer, close in the middle of a body, send 50 MB,
+// or answer very slowly. Every request still returns within the HTTP time-out (plus generous slack
+// for a loaded machine), the login falls back to the offline list, reports and stored rows are kept
+// for the next pass, and a huge body costs no more memory than the client's reply limit.
+#include "BadHttpServer.h"
+
+#include "app/AppSettings.h"
+#include "app/LogFile.h"
+#include "app/ProgramDirectory.h"
+#include "records/RecordStore.h"
+#include "records/Upload.h"
+#include "web/HttpClient.h"
+#include "web/LoginFile.h"
+#include "web/LoginService.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+
+namespace orva::test {
+namespace {
+
+constexpr int kHttpSubnet = 188; // only for the settings file: every request here goes to 127.0.0.1
+constexpr int kTimeoutSeconds = 2;
+// How much later than the time-out a call may return on a busy machine: generous on purpose, it
+// only has to show that the wait is bounded.
+constexpr auto kSlack = std::chrono::seconds(20);
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kLoginOk = "<SoftWareLogin><LoginResult>success</LoginResult></SoftWareLogin>";
+const std::string kReportOk = "<Response><Code>0</Code></Response>";
+
+// Peak resident memory of this process in kB since the last reset.
+long PeakResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+bool ResetPeakResident() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return static_cast<bool>(clear.flush());
+}
+
+template <class F> Clock::duration Timed(F&& f) {
+    const auto start = Clock::now();
+    f();
+    return Clock::now() - start;
+}
+
+class HttpFaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.writeSettings(kHttpSubnet, {{"RunNet", "1"}, {"HttpTimeout", std::to_string(kTimeoutSeconds)}});
+        SetProgramDirectory(dir.path());
+        AppSettings settings;
+        ASSERT_TRUE(LoadAppSettings(SettingsFilePath(), settings));
+        SetSettings(settings);
+        ASSERT_TRUE(LogFile::instance().open(dir.file("orva.log")));
+    }
+
+    static HttpOptions options(int seconds = kTimeoutSeconds) {
+        HttpOptions o;
+        o.timeout = std::chrono::seconds(seconds);
+        return o;
+    }
+
+    static DiagRecord record(const std::string& sn) {
+        DiagRecord r;
+        r.Operator = "tech01";
+        r.sn = sn;
+        r.DeviceType = "KT540G";
+        r.FE1Check = CheckPassed;
+        return r;
+    }
+
+    int uploadRows() {
+        RecordStore store(dir.file("orvalog.db"));
+        if (!store.open("uploads"))
+            return -1;
+        const int n = static_cast<int>(store.readUploads().rows.size());
+        store.close();
+        return n;
+    }
+
+    TempProgramDir dir{"orva-faults-http"};
+    RecordingNotifier notifier;
+};
+
+struct ClientCase {
+    ServerFault fault;
+    int timeoutSeconds;
+    int result;
+    bool answered; // the reply is the server's whole answer
+};
+
+TEST_F(HttpFaultsTest, EveryPostReturnsWithinItsTimeOut) {
+    const std::vector<ClientCase> cases = {
+        {ServerFault::Hang, kTimeoutSeconds, CHttpClient::kTimedOut, false},
+        {ServerFault::CloseMidBody, kTimeoutSeconds, CHttpClient::kFailed, false},
+        {ServerFault::HugeWithLength, kTimeoutSeconds, CHttpClient::kFailed, false},
+        {ServerFault::HugeWithoutLength, kTimeoutSeconds, CHttpClient::kFailed, false},
+        {ServerFault::SlowBeyondLimit, kTimeoutSeconds, CHttpClient::kTimedOut, false},
+        {ServerFault::SlowWithinLimit, 30, CHttpClient::kOk, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(FaultName(c.fault));
+        BadHttpServer server(c.fault, kReportOk);
+        CHttpClient client(CHttpClient::kDefaultUserAgent, options(c.timeoutSeconds));
+        std::string reply = "stale";
+        int result = -1;
+        const auto took = Timed([&] { result = client.Post(server.url("/report"), "<DeviceList/>", reply); });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(reply, c.answered ? kReportOk : "");
+        EXPECT_EQ(server.requests(), 1);
+        EXPECT_LT(took, std::chrono::seconds(c.timeoutSeconds) + kSlack);
+    }
+}
+
+TEST_F(HttpFaultsTest, HugeBodyCostsNoMoreThanTheReplyLimit) {
+    // The limit itself is far below the 50 MB; what the process may grow by is the limit with room for
+    // the string's growth, still well short of the body.
+    static_assert(CHttpClient::kMaxReplyBytes * 3 < BadHttpServer::kHugeBytes);
+    for (const auto fault : {ServerFault::HugeWithLength, ServerFault::HugeWithoutLength}) {
+        SCOPED_TRACE(FaultName(fault));
+        BadHttpServer server(fault, kReportOk);
+        CHttpClient client(CHttpClient::kDefaultUserAgent, options(30));
+        ASSERT_TRUE(ResetPeakResident());
+        const long before = PeakResidentKb();
+        std::string reply;
+        EXPECT_EQ(client.Post(server.url("/report"), "<DeviceList/>", reply), CHttpClient::kFailed);
+        const long grownKb = PeakResidentKb() - before;
+        EXPECT_EQ(reply, "");
+        EXPECT_LT(grownKb, static_cast<long>(CHttpClient::kMaxReplyBytes * 3 / 1024));
+    }
+}
+
+TEST_F(HttpFaultsTest, LongReplyUnderTheLimitStillComesBackWhole) {
+    // The limit must not bite a long but reasonable answer.
+    const std::string big = kReportOk + std::string(CHttpClient::kMaxReplyBytes - kReportOk.size() - 1, '-');
+    BadHttpServer server(ServerFault::None, big);
+    CHttpClient client(CHttpClient::kDefaultUserAgent, options(30));
+    std::string reply;
+    EXPECT_EQ(client.Post(server.url(), "x", reply), CHttpClient::kOk);
+    EXPECT_EQ(reply, big);
+}
+
+struct LoginCase {
+    ServerFault fault;
+    LoginOutcome outcome;
+};
+
+TEST_F(HttpFaultsTest, LoginFallsBackOfflineWithinTheHttpTimeout) {
+    const std::vector<LoginCase> cases = {
+        {ServerFault::Hang, LoginOutcome::OfflineOk},
+        {ServerFault::CloseMidBody, LoginOutcome::OfflineOk},
+        {ServerFault::HugeWithLength, LoginOutcome::OfflineOk},
+        {ServerFault::HugeWithoutLength, LoginOutcome::OfflineOk},
+        {ServerFault::SlowBeyondLimit, LoginOutcome::OfflineOk},
+        {ServerFault::SlowWithinLimit, LoginOutcome::OnlineOk},
+    };
+    ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(FaultName(c.fault));
+        BadHttpServer server(c.fault, kLoginOk);
+        LoginInput in;
+        in.loginUrl = server.url("/login");
+        in.version = "99";
+        in.userName = "tech01";
+        in.password = "pw";
+        in.programDir = dir.path();
+        in.runNet = 1; // the time-out comes from HttpTimeout in setting.ini
+        LoginResult result;
+        const auto took = Timed([&] { result = LoginService(in).Login(); });
+        EXPECT_EQ(result.outcome, c.outcome);
+        EXPECT_TRUE(result.loggedIn());
+        EXPECT_LT(took, std::chrono::seconds(kTimeoutSeconds) + kSlack);
+    }
+}
+
+TEST_F(HttpFaultsTest, WrongPasswordOfflineIsStillRefusedWhenTheServiceHangs) {
+    ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
+    BadHttpServer server(ServerFault::Hang, kLoginOk);
+    LoginInput in;
+    in.loginUrl = server.url("/login");
+    in.userName = "tech01";
+    in.password = "guess";
+    in.programDir = dir.path();
+    EXPECT_EQ(LoginService(in).Login().outcome, LoginOutcome::OfflineFailed);
+}
+
+struct UploadCase {
+    ServerFault fault;
+    int accepted;
+    int left; // rows still in uploads afterwards
+};
+
+TEST_F(HttpFaultsTest, UploadPassKeepsEveryRowTheServiceDidNotTake) {
+    const std::vector<UploadCase> cases = {
+        {ServerFault::Hang, 0, 2},
+        {ServerFault::CloseMidBody, 0, 2},
+        {ServerFault::HugeWithLength, 0, 2},
+        {ServerFault::HugeWithoutLength, 0, 2},
+        {ServerFault::SlowBeyondLimit, 0, 2},
+        {ServerFault::SlowWithinLimit, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(FaultName(c.fault));
+        {
+            RecordStore store(dir.file("orvalog.db"));
+            ASSERT_TRUE(store.open("uploads"));
+            for (const auto& row : store.readUploads().rows)
+                store.deleteUpload(std::stoi(*row[0]));
+            ASSERT_EQ(store.insert("uploads", {record("SN-A"), record("SN-B")}), RecordStore::Stored);
+            store.close();
+        }
+        BadHttpServer server(c.fault, kReportOk);
+        UploadConfig config = UploadConfig::FromSettings();
+        config.reportUrl = server.url("/report");
+        RecordStore store(dir.file("orvalog.db"));
+        UploadPassResult result;
+        const auto took = Timed([&] { result = uploadStoredRecords(store, config); });
+        EXPECT_TRUE(result.opened);
+        EXPECT_EQ(result.rows, 2);
+        EXPECT_EQ(result.accepted, c.accepted);
+        EXPECT_EQ(result.failed, 2 - c.accepted);
+        EXPECT_EQ(uploadRows(), c.left);
+        EXPECT_LT(took, 2 * std::chrono::seconds(kTimeoutSeconds) + kSlack);
+    }
+}
+
+TEST_F(HttpFaultsTest, ReportOfAFinishedDiagnosisIsKeptWhenTheServiceMisbehaves) {
+    for (const auto fault : {ServerFault::Hang, ServerFault::CloseMidBody, ServerFault::HugeWithoutLength}) {
+        SCOPED_TRACE(FaultName(fault));
+        BadHttpServer server(fault, kReportOk);
+        UploadConfig config = UploadConfig::FromSettings();
+        config.reportUrl = server.url("/report");
+        RecordStore store(dir.file("orvalog.db"));
+        const int before = uploadRows();
+        ReportOutcome outcome{};
+        const auto took = Timed([&] { outcome = reportNewest({record("SN-R")}, store, config); });
+        EXPECT_EQ(outcome, ReportOutcome::KeptForUpload);
+        EXPECT_EQ(uploadRows(), std::max(before, 0) + 1);
+        EXPECT_LT(took, std::chrono::seconds(kTimeoutSeconds) + kSlack);
+    }
+}
+
+} // namespace
+} // namespace orva::test
