@@ -1,0 +1,410 @@
+// Workbooks read back by LibreOffice: every case's file is written first, then one headless soffice
+// run converts them all to CSV (every sheet, UTF-8, text cells quoted), and each case compares every
+// cell and the sheet names with what it wrote. A different reader from xlrd catches record layouts that
+// xlrd forgives (CONTINUE boundaries, the mini stream cut-off, row blocks).
+#include "records/ExportQueryRows.h"
+#include "records/ExportRecords.h"
+#include "records/XlsWorkbook.h"
+
+#include "TestSupport.h"
+#include "xls_Support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orva {
+namespace {
+
+using Cells = std::map<std::pair<int, int>, std::string>;
+
+struct ExpectedSheet {
+    std::string name;
+    Cells cells;
+};
+
+// What LibreOffice wrote for one sheet: every non-empty cell, and the cells that were not quoted (a
+// quoted field is a text cell; an unquoted one was read as a number or something else).
+struct CsvSheet {
+    Cells cells;
+    std::vector<std::pair<int, int>> unquoted;
+};
+
+CsvSheet ParseCsv(const std::string& text) {
+    CsvSheet sheet;
+    int row = 0, col = 0;
+    std::string field;
+    bool quoted = false, inQuotes = false;
+    auto endField = [&] {
+        if (!field.empty()) {
+            sheet.cells[{row, col}] = field;
+            if (!quoted)
+                sheet.unquoted.emplace_back(row, col);
+        }
+        field.clear();
+        quoted = false;
+        ++col;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (inQuotes) {
+            if (ch == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (ch == '"') {
+                inQuotes = false;
+            } else {
+                field += ch;
+            }
+        } else if (ch == '"') {
+            inQuotes = quoted = true;
+        } else if (ch == ',') {
+            endField();
+        } else if (ch == '\n' || ch == '\r') {
+            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            endField();
+            ++row;
+            col = 0;
+        } else {
+            field += ch;
+        }
+    }
+    if (!field.empty() || quoted || col > 0)
+        endField();
+    return sheet;
+}
+
+const LogDate kDate{2024, 3, 5};
+
+const std::vector<std::string> kHeaders = {
+    "No",         "CheckDate",    "SN",       "SoftwareVersion", "LOIDCheck",
+    "PSCheck",    "CPULoadCheck", "MemCheck", "PreConfigCheck",  "DiskIntegrityCheck",
+    "DeviceType", "FE1Check",     "FE2Check", "FE3Check",        "FE4Check",
+    "POS1Check",  "POS2Check",    "PONCheck", "FlashCheck",      "LEDCheck",
+    "USBCheck",   "WifiCheck"};
+
+void PutRow(Cells& cells, int row, const std::vector<std::string>& texts) {
+    for (std::size_t c = 0; c < texts.size(); ++c)
+        if (!texts[c].empty())
+            cells[{row, static_cast<int>(c)}] = texts[c];
+}
+
+Cells HeaderOnly() {
+    Cells cells;
+    PutRow(cells, 0, kHeaders);
+    return cells;
+}
+
+DiagRecord Record(const std::string& sn, const std::string& type = "HG8245", const std::string& ps = "ok",
+                  const std::string& version = "V1.0.2") {
+    DiagRecord r;
+    r.Operator = "tech";
+    r.Mac = "00-11-22-33-44-55";
+    r.sn = sn;
+    r.DeviceType = type;
+    r.FE1Check = CheckPassed;
+    r.FE2Check = CheckFailed;
+    r.SoftWareVersionCheck = version;
+    r.PSCheck = ps;
+    r.CPULoadCheck = 12.5f;
+    r.MemCheck = 40.25f;
+    r.PreConfigCheck = CheckPassed;
+    r.DiskIntegrityCheck = CheckFailed;
+    return r;
+}
+
+// The row a Record() exports as, written out by hand.
+std::vector<std::string> RecordRow(int number, const std::string& sn, const std::string& type = "HG8245",
+                                   const std::string& ps = "ok", const std::string& version = "V1.0.2") {
+    return {std::to_string(number),
+            "2024-3-5",
+            sn,
+            version,
+            "",
+            ps,
+            "12.500000",
+            "40.250000",
+            "1",
+            "0",
+            type,
+            "1",
+            "0",
+            "9",
+            "9",
+            "9",
+            "9",
+            "9",
+            "9",
+            "9",
+            "9",
+            "9"};
+}
+
+std::string Repeat(const std::string& unit, int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += unit;
+    return s;
+}
+
+struct LoCase {
+    const char* label;
+    // Writes the file; false with `error` when it could not.
+    std::function<bool(const std::string& path, std::string& error)> write;
+    std::vector<ExpectedSheet> expected;
+};
+
+void PrintTo(const LoCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+bool SaveBook(XlsWorkbook& book, const std::string& path, std::string& error) {
+    if (book.saveAs(path))
+        return true;
+    error = book.lastError();
+    return false;
+}
+
+// One sheet holding `cells`; returns the workbook stream's size.
+std::size_t StreamSize(const Cells& cells) {
+    XlsWorkbook book = XlsWorkbook::create(1);
+    for (const auto& [at, text] : cells)
+        book.sheetAt(0).cell(at.first, at.second).setText(text);
+    std::string error;
+    return book.workbookStream(error).size();
+}
+
+// Cells whose workbook stream has exactly `size` bytes: a long text in A1 and, to reach odd sizes, a
+// short one in B1. Empty when no such pair is found.
+Cells CellsOfStreamSize(std::size_t size) {
+    for (int extra = 0; extra < 4; ++extra) {
+        for (int length = 1; length < 4096; ++length) {
+            Cells cells = {{{0, 0}, Repeat("m", length)}};
+            if (extra > 0)
+                cells[{0, 1}] = Repeat("z", extra);
+            const std::size_t got = StreamSize(cells);
+            if (got == size)
+                return cells;
+            if (got > size)
+                break;
+        }
+    }
+    return {};
+}
+
+LoCase ExportCase(const char* label, const std::string& operatorName, std::vector<DiagRecord> records,
+                  ExpectedSheet expected) {
+    return {label,
+            [operatorName, records](const std::string& path, std::string& error) {
+                return ExportRecords(path, operatorName, records, kDate, error);
+            },
+            {std::move(expected)}};
+}
+
+LoCase BookCase(const char* label, Cells cells) {
+    return {label,
+            [cells](const std::string& path, std::string& error) {
+                if (cells.empty()) {
+                    error = "no cells for this case";
+                    return false;
+                }
+                XlsWorkbook book = XlsWorkbook::create(1);
+                for (const auto& [at, text] : cells)
+                    book.sheetAt(0).cell(at.first, at.second).setText(text);
+                return SaveBook(book, path, error);
+            },
+            {{"Sheet1", cells}}};
+}
+
+std::vector<LoCase> Cases() {
+    std::vector<LoCase> cases;
+    cases.push_back(ExportCase("header_only", "tech", {}, {"tech", HeaderOnly()}));
+
+    {
+        // Header plus 32 records: rows 0-31 and row 32 in two row blocks; well above the mini stream.
+        std::vector<DiagRecord> records;
+        Cells cells = HeaderOnly();
+        for (int i = 1; i <= 32; ++i) {
+            records.push_back(Record("SN" + std::to_string(1000 + i)));
+            PutRow(cells, i, RecordRow(i, "SN" + std::to_string(1000 + i)));
+        }
+        cases.push_back(ExportCase("thirty_three_rows", "tech", records, {"tech", cells}));
+    }
+    {
+        Cells cells = HeaderOnly();
+        PutRow(cells, 1, RecordRow(1, "中兴SN01", "光猫甲型", "进程缺失: 语音", "版本三"));
+        PutRow(cells, 2, RecordRow(2, "SN02", "天翼网关", "ok", ""));
+        cases.push_back(ExportCase(
+            "chinese_texts", "张三",
+            {Record("中兴SN01", "光猫甲型", "进程缺失: 语音", "版本三"), Record("SN02", "天翼网关", "ok", "")},
+            {"张三", cells}));
+    }
+    {
+        // The rename to an existing name fails, yet the export finds the sheet and fills it.
+        Cells cells = HeaderOnly();
+        PutRow(cells, 1, RecordRow(1, "SN1"));
+        cases.push_back(ExportCase("operator_named_sheet1", "Sheet1", {Record("SN1")}, {"Sheet1", cells}));
+    }
+    {
+        // 300 distinct serial numbers of 40 characters: an SST of about 25 KB in several records.
+        std::vector<DiagRecord> records;
+        Cells cells = HeaderOnly();
+        for (int i = 1; i <= 300; ++i) {
+            const std::string sn = "SN-" + std::to_string(100000 + i) + Repeat("x", 31);
+            records.push_back(Record(sn));
+            PutRow(cells, i, RecordRow(i, sn));
+        }
+        cases.push_back(ExportCase("sst_of_many_records", "tech", records, {"tech", cells}));
+    }
+    // Texts that cross the SST's first record limit of 8224 bytes at awkward places.
+    cases.push_back(BookCase("sst_text_straddles", {{{0, 0}, Repeat("a", 5000)}, {{1, 0}, "after"}}));
+    cases.push_back(BookCase("sst_chinese_straddles", {{{0, 0}, Repeat("中文", 3000)}, {{1, 0}, "后"}}));
+    cases.push_back(BookCase("sst_header_at_the_limit", {{{0, 0}, Repeat("b", 4105)}, {{1, 0}, "xyz"}}));
+    // The mini stream holds streams shorter than 4096 bytes; 4096 goes to regular sectors.
+    cases.push_back(BookCase("stream_of_4095_bytes", CellsOfStreamSize(4095)));
+    cases.push_back(BookCase("stream_of_4096_bytes", CellsOfStreamSize(4096)));
+    cases.push_back(BookCase("stream_of_4097_bytes", CellsOfStreamSize(4097)));
+    {
+        // A search result as the log page exports it: titles, mapped texts, empty cells for NULLs.
+        const std::vector<std::string> columns = {"id", "Operator", "sn", "FE1Check", "CPULoadCheck", "datetime"};
+        const std::vector<RowTexts> rows = {{"2", "1", "SN2", "0", "0.000000", "2024-03-05 10:00:00"},
+                                            {"1", "李四", "SN1", "9", std::nullopt, "2024-03-05 09:00:00"}};
+        Cells cells;
+        PutRow(cells, 0, {"ID", "操作员", "序列号", "FE1测试", "CPU使用", "日期"});
+        PutRow(cells, 1, {"2", "成功", "SN2", "失败", "0.000000", "2024-03-05 10:00:00"});
+        PutRow(cells, 2, {"1", "李四", "SN1", "未检测", "", "2024-03-05 09:00:00"});
+        cases.push_back({"query_rows",
+                         [columns, rows](const std::string& path, std::string& error) {
+                             return ExportQueryRows(path, "日志", columns, rows, error);
+                         },
+                         {{"日志", cells}}});
+    }
+    return cases;
+}
+
+// Where soffice is, or empty.
+std::string FindSoffice() {
+    for (const char* candidate : {"/usr/bin/soffice", "/usr/lib/libreoffice/program/soffice", "/usr/local/bin/soffice"})
+        if (std::filesystem::exists(candidate))
+            return candidate;
+    return {};
+}
+
+class XlsLibreOffice : public ::testing::TestWithParam<LoCase> {
+protected:
+    static void SetUpTestSuite() {
+        const std::string soffice = FindSoffice();
+        if (soffice.empty()) {
+            skipReason_ = "LibreOffice (soffice, Debian package libreoffice-calc-nogui) is not installed";
+            return;
+        }
+        dir_ = std::make_unique<test::TempProgramDir>("xls-libreoffice");
+        std::filesystem::create_directories(dir_->file("csv"));
+        std::string files;
+        for (const LoCase& c : Cases()) {
+            const std::string path = dir_->file(std::string(c.label) + ".xls");
+            std::string error;
+            if (!c.write(path, error)) {
+                writeErrors_[c.label] = error.empty() ? "not written" : error;
+                continue;
+            }
+            files += " '" + path + "'";
+        }
+        // One start for every file, with a profile of its own so parallel runs never share one. The
+        // filter writes every sheet to <file>-<sheet>.csv in UTF-8 with text cells quoted.
+        const std::string command =
+            "timeout 600 '" + soffice + "' -env:UserInstallation=file://" + dir_->file("profile") +
+            " --headless --norestore --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true,true,false,"
+            "false,false,-1' --outdir '" +
+            dir_->file("csv") + "'" + files + " >'" + dir_->file("soffice.log") + "' 2>&1";
+        if (std::system(command.c_str()) != 0)
+            convertError_ = "soffice failed: " + test::readFile(dir_->file("soffice.log"));
+    }
+    static void TearDownTestSuite() {
+        dir_.reset();
+        writeErrors_.clear();
+    }
+
+    void SetUp() override {
+        if (!skipReason_.empty())
+            GTEST_SKIP() << skipReason_;
+    }
+
+    // The sheets LibreOffice wrote for a case, by sheet name.
+    static std::map<std::string, std::string> sheetFiles(const std::string& label) {
+        std::map<std::string, std::string> found;
+        const std::string prefix = label + "-";
+        for (const auto& entry : std::filesystem::directory_iterator(dir_->file("csv"))) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".csv")
+                found[name.substr(prefix.size(), name.size() - prefix.size() - 4)] = entry.path().string();
+        }
+        return found;
+    }
+
+    static inline std::string skipReason_;
+    static inline std::string convertError_;
+    static inline std::map<std::string, std::string> writeErrors_;
+    static inline std::unique_ptr<test::TempProgramDir> dir_;
+};
+
+TEST_P(XlsLibreOffice, EveryCellReadsBackAsText) {
+    const LoCase& c = GetParam();
+    ASSERT_EQ(writeErrors_.count(c.label), 0u) << writeErrors_[c.label];
+    ASSERT_TRUE(convertError_.empty()) << convertError_;
+    const std::map<std::string, std::string> files = sheetFiles(c.label);
+    ASSERT_EQ(files.size(), c.expected.size())
+        << "LibreOffice did not read the file: " << test::readFile(dir_->file("soffice.log"));
+    for (const ExpectedSheet& expected : c.expected) {
+        const auto it = files.find(expected.name);
+        ASSERT_NE(it, files.end()) << "no sheet named " << expected.name;
+        const CsvSheet sheet = ParseCsv(test::readFile(it->second));
+        EXPECT_TRUE(sheet.unquoted.empty())
+            << sheet.unquoted.size() << " cells not read as text, the first at row " << sheet.unquoted.front().first
+            << ", column " << sheet.unquoted.front().second;
+        EXPECT_EQ(sheet.cells.size(), expected.cells.size());
+        for (const auto& [at, text] : expected.cells) {
+            const auto cell = sheet.cells.find(at);
+            if (cell == sheet.cells.end())
+                ADD_FAILURE() << "missing cell at row " << at.first << ", column " << at.second;
+            else
+                EXPECT_EQ(cell->second, text) << "row " << at.first << ", column " << at.second;
+        }
+        for (const auto& [at, text] : sheet.cells)
+            EXPECT_TRUE(expected.cells.count(at))
+                << "unexpected cell at row " << at.first << ", column " << at.second << ": " << text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, XlsLibreOffice, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The stream-size cases only prove the cut-off when their files really sit on either side of it.
+TEST(XlsLibreOfficeCases, StreamSizeCasesStraddleTheMiniStreamCutOff) {
+    for (const auto& [size, inMini] : {std::pair<std::size_t, bool>{4095, true}, {4096, false}, {4097, false}}) {
+        const Cells cells = CellsOfStreamSize(size);
+        ASSERT_FALSE(cells.empty()) << size;
+        EXPECT_EQ(StreamSize(cells), size);
+        test::TempProgramDir dir("xls-cutoff");
+        XlsWorkbook book = XlsWorkbook::create(1);
+        for (const auto& [at, text] : cells)
+            book.sheetAt(0).cell(at.first, at.second).setText(text);
+        ASSERT_TRUE(book.saveAs(dir.file("b.xls")));
+        const test::CfbFile cfb = test::ParseCompoundFile(test::readFile(dir.file("b.xls")));
+        EXPECT_TRUE(cfb.problems.empty()) << ::testing::PrintToString(cfb.problems);
+        EXPECT_EQ(cfb.streamInMini, inMini) << size;
+        EXPECT_EQ(cfb.stream.size(), size);
+    }
+}
+
+} // namespace
+} // namespace orva
