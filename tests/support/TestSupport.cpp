@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include <cctype>
 
 #include <cstdlib>
 #include <filesystem>
@@ -8,8 +9,12 @@
 
 namespace orva::test {
 
-std::string subnet(int n) { return "127.0." + std::to_string(n) + "."; }
-std::string gatewayAddress(int n) { return subnet(n) + "1"; }
+std::string subnet(int n) {
+    return "127.0." + std::to_string(n) + ".";
+}
+std::string gatewayAddress(int n) {
+    return subnet(n) + "1";
+}
 
 TempProgramDir::TempProgramDir(const std::string& tag) {
     std::string templ = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
@@ -54,10 +59,16 @@ void writeFile(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
-RecordingNotifier::RecordingNotifier() { setNotifier(this); }
-RecordingNotifier::~RecordingNotifier() { setNotifier(nullptr); }
+RecordingNotifier::RecordingNotifier() {
+    setNotifier(this);
+}
+RecordingNotifier::~RecordingNotifier() {
+    setNotifier(nullptr);
+}
 
 void RecordingNotifier::messageBox(const std::string& text, const std::string&) {
     std::lock_guard lock(mutex_);
@@ -94,6 +105,20 @@ void RecordingNotifier::queueAnswer(bool answer) {
 std::vector<std::string> RecordingNotifier::messages() const {
     std::lock_guard lock(mutex_);
     return messages_;
+}
+
+std::string CaseName(const char* name) {
+    std::string out;
+    for (const char* p = name; *p; ++p)
+        out += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return out;
+}
+
+std::string PatternImage(size_t size, unsigned mul, unsigned add) {
+    std::string image(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        image[i] = static_cast<char>((i * mul + add) & 0xFF);
+    return image;
 }
 
 } // namespace orva::test

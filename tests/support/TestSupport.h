@@ -34,6 +34,13 @@ private:
 };
 
 std::string readFile(const std::string& path);
+
+// "BOM and CRLF" -> "BOM_and_CRLF": readable, valid names for parameterised cases.
+std::string CaseName(const char* name);
+
+// A firmware image of `size` bytes whose byte i is (i * mul + add) mod 256: every datagram of a
+// transfer differs from its neighbours, so a misplaced or repeated one shows.
+std::string PatternImage(size_t size, unsigned mul = 131, unsigned add = 17);
 void writeFile(const std::string& path, const std::string& bytes);
 bool fileExists(const std::string& path);
 
@@ -45,7 +52,7 @@ public:
         std::string text;
         int code;
     };
-    RecordingNotifier();  // installs itself
+    RecordingNotifier();           // installs itself
     ~RecordingNotifier() override; // restores the plain notifier
 
     void messageBox(const std::string& text, const std::string& caption) override;

@@ -16,9 +16,6 @@ namespace {
 
 constexpr int kIdentityPort = 7998;
 constexpr int kHardwarePort = 7999;
-constexpr const char* kHardwareSucc = "HG_HARDWARE_DIAG_SUCC";
-constexpr const char* kHardwareFail = "HG_HARDWARE_DIAG_FAIL";
-constexpr const char* kSoftwareSucc = "HG_SOFTWARE_DIAG_SUCC";
 constexpr const char* kSeparator = "------------------------------------------------";
 
 std::string NowText() {

@@ -11,8 +11,6 @@ namespace {
 
 constexpr const char* kPass = "√";
 constexpr const char* kFail = "X";
-constexpr const char* kHardwareSucc = "HG_HARDWARE_DIAG_SUCC";
-constexpr const char* kSoftwareSucc = "HG_SOFTWARE_DIAG_SUCC";
 constexpr const char* kModelMismatch = "选择检测设备类型与当前连接设备类型不一致，请重新设置！";
 
 const std::string& Success() {

@@ -11,6 +11,11 @@
 
 namespace orva {
 
+// Status words of the diagnostic replies.
+inline constexpr const char* kHardwareSucc = "HG_HARDWARE_DIAG_SUCC";
+inline constexpr const char* kHardwareFail = "HG_HARDWARE_DIAG_FAIL";
+inline constexpr const char* kSoftwareSucc = "HG_SOFTWARE_DIAG_SUCC";
+
 struct DiagnosisSession::Run {
     Run(unsigned long gen, DeviceTemplate t, std::string op);
 

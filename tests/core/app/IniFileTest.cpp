@@ -9,13 +9,7 @@
 namespace orva {
 namespace {
 
-// "BOM and CRLF" -> "BOM_and_CRLF": readable, valid test names.
-std::string CaseName(const char* name) {
-    std::string out;
-    for (const char* p = name; *p; ++p)
-        out += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return out;
-}
+using test::CaseName;
 
 struct ReadCase {
     const char* name;

@@ -1,5 +1,6 @@
 // The bytes of the image broadcast, built without sending anything.
 #include "maintenance/ImageDatagrams.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +10,7 @@
 namespace orva {
 namespace {
 
-std::string PatternImage(size_t size) {
-    std::string image(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        image[i] = static_cast<char>((i * 7 + i / 1000) & 0xFF);
-    return image;
-}
+using test::PatternImage;
 
 uint32_t Big32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
@@ -37,7 +33,7 @@ class ImageSizes : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(ImageSizes, InfoAndDataDatagramsFollowTheLength) {
     const SizeCase& c = GetParam();
-    const std::string image = PatternImage(c.length);
+    const std::string image = PatternImage(c.length, 7, 0);
 
     const ImageInfoDatagram info = BuildImageInfoDatagram(c.length);
     EXPECT_EQ(Big32(info.data()), 2754u);
@@ -90,7 +86,7 @@ TEST(ImageDatagrams, SequenceWrapsAfter65535InALargeImage) {
     EXPECT_EQ(ImageChunkLength(kLength, 65999), 1000);
     EXPECT_EQ(ImageChunkLength(kLength, 66000), 0);
 
-    const std::string image = PatternImage(kLength);
+    const std::string image = PatternImage(kLength, 7, 0);
     const ImageDataDatagram wrapped = BuildImageDataDatagram(image, 65535);
     EXPECT_EQ(Big16(wrapped.data() + 1000), 0);
     EXPECT_EQ(Big16(wrapped.data() + 1002), 1000);

@@ -3,6 +3,7 @@
 // whose gateways answer differently. The simulator is configured through its command line, so the
 // recipes its --help gives are the ones tested here.
 #include "MaintenanceFixture.h"
+#include "TestSupport.h"
 #include "maintenance/RestoreSession.h"
 #include "maintenance/UpgradeSession.h"
 #include "protocol/Base64.h"
@@ -27,13 +28,6 @@ using namespace std::chrono_literals;
 
 constexpr const char* kSn = "SIMUP0001";
 constexpr const char* kBuildDate = "20250607";
-
-std::string Image(size_t size) {
-    std::string image(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        image[i] = static_cast<char>((i * 131 + 17) & 0xFF);
-    return image;
-}
 
 // A simulator on 127.0.N.1 and its segment broadcast address, set up by command-line arguments.
 struct Simulator {
@@ -113,7 +107,7 @@ TEST_P(SimulatorUpgrade, EveryGatewayAnswersTheVerdictOnTheTransfer) {
     Simulator simulator(c.subnet, args);
     ASSERT_TRUE(simulator.started);
     RecordingNotifier notifier;
-    const std::string image = Image(c.imageSize);
+    const std::string image = PatternImage(c.imageSize, 131, 17);
     writeFile(dir.file("image.bin"), image);
 
     RecordingUpgradeView view;

@@ -1,5 +1,6 @@
 // The simulated gateway's judgement of an image transfer, fed with datagrams built by the sender's code.
 #include "sim/UpgradePeer.h"
+#include "TestSupport.h"
 #include "maintenance/ImageDatagrams.h"
 #include "protocol/Base64.h"
 
@@ -12,6 +13,8 @@
 namespace orva {
 namespace {
 
+using test::PatternImage;
+
 using sim::ImageDatagramKind;
 using sim::UpgradePeer;
 
@@ -19,13 +22,6 @@ const std::string kSource = "127.0.0.1:40000";
 
 std::string Bytes(const auto& datagram) {
     return std::string(reinterpret_cast<const char*>(datagram.data()), datagram.size());
-}
-
-std::string Image(size_t size) {
-    std::string image(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        image[i] = static_cast<char>(i * 13 + 5);
-    return image;
 }
 
 // The datagrams of a transfer, in order: info first.
@@ -44,7 +40,7 @@ void Feed(UpgradePeer& peer, const std::vector<std::string>& datagrams, const st
 TEST(UpgradePeer, CompleteTransfersSucceedWithTheImage) {
     for (size_t size : {size_t{0}, size_t{500}, size_t{2000}, size_t{2500}, size_t{66'000'000}}) {
         UpgradePeer peer("20240115");
-        const std::string image = Image(size);
+        const std::string image = PatternImage(size, 13, 5);
         Feed(peer, Transfer(image));
         const auto v = peer.verdict();
         EXPECT_EQ(v.status, "UPGRADE_SUCCESS") << size << ": " << v.reason;
@@ -68,7 +64,7 @@ TEST(UpgradePeer, FaultyTransfersFail) {
         {"short datagram in the middle", [](auto& d) { d[1][1003] = 10; }},
         {"cancelled", [](auto& d) { d.push_back(Base64Encode("HG_UPGRADE_CANCEL")); }},
     };
-    const std::string image = Image(2500);
+    const std::string image = PatternImage(2500, 13, 5);
     for (const auto& c : cases) {
         UpgradePeer peer;
         auto datagrams = Transfer(image);
@@ -81,8 +77,8 @@ TEST(UpgradePeer, FaultyTransfersFail) {
 
 TEST(UpgradePeer, CancelComesFromAnotherPortOfTheSameHost) {
     UpgradePeer peer;
-    Feed(peer, Transfer(Image(1500)), "127.0.0.1:40000");
-    Feed(peer, Transfer(Image(1500)), "127.0.0.2:40000");
+    Feed(peer, Transfer(PatternImage(1500, 13, 5)), "127.0.0.1:40000");
+    Feed(peer, Transfer(PatternImage(1500, 13, 5)), "127.0.0.2:40000");
     EXPECT_EQ(peer.receive("127.0.0.1:40001", Base64Encode("HG_UPGRADE_CANCEL")), ImageDatagramKind::Cancel);
     EXPECT_EQ(peer.verdict("127.0.0.1:40000").status, "UPGRADE_FAIL");
     EXPECT_EQ(peer.verdict("127.0.0.2:40000").status, "UPGRADE_SUCCESS");
@@ -90,13 +86,13 @@ TEST(UpgradePeer, CancelComesFromAnotherPortOfTheSameHost) {
 
 TEST(UpgradePeer, NewInfoDatagramStartsAgainAndVerdictFollowsTheLatestTransfer) {
     UpgradePeer peer;
-    auto broken = Transfer(Image(2500));
+    auto broken = Transfer(PatternImage(2500, 13, 5));
     broken.pop_back();
     Feed(peer, broken, "127.0.0.1:40000");
     EXPECT_EQ(peer.verdict().status, "UPGRADE_FAIL");
-    Feed(peer, Transfer(Image(2500)), "127.0.0.1:40002");
+    Feed(peer, Transfer(PatternImage(2500, 13, 5)), "127.0.0.1:40002");
     EXPECT_EQ(peer.verdict().status, "UPGRADE_SUCCESS");
-    Feed(peer, Transfer(Image(700)), "127.0.0.1:40000"); // the first sender starts over
+    Feed(peer, Transfer(PatternImage(700, 13, 5)), "127.0.0.1:40000"); // the first sender starts over
     EXPECT_EQ(peer.verdict("127.0.0.1:40000").status, "UPGRADE_SUCCESS");
 }
 
@@ -104,7 +100,7 @@ TEST(UpgradePeer, KindsOverrideAndNothingSeen) {
     UpgradePeer peer;
     EXPECT_EQ(peer.verdict().status, "UPGRADE_UNKNOWN");
     EXPECT_EQ(peer.receive(kSource, "hello"), ImageDatagramKind::Other);
-    const auto datagrams = Transfer(Image(1200));
+    const auto datagrams = Transfer(PatternImage(1200, 13, 5));
     EXPECT_EQ(peer.receive(kSource, datagrams[0]), ImageDatagramKind::Info);
     EXPECT_EQ(peer.receive(kSource, datagrams[1]), ImageDatagramKind::Data);
     EXPECT_EQ(peer.receive(kSource, datagrams[2]), ImageDatagramKind::Data);

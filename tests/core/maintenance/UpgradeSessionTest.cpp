@@ -2,6 +2,7 @@
 // cancel, the status check with several gateways, and transfers that cannot start.
 #include "maintenance/UpgradeSession.h"
 #include "MaintenanceFixture.h"
+#include "TestSupport.h"
 #include "UdpPeer.h"
 #include "protocol/CommandChannel.h"
 #include "sim/UpgradePeer.h"
@@ -21,13 +22,6 @@ using namespace std::chrono_literals;
 
 constexpr uint16_t kImagePort = 54321;
 constexpr uint16_t kQueryPort = 50003;
-
-std::string Image(size_t size) {
-    std::string image(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        image[i] = static_cast<char>((i * 31 + 7) & 0xFF);
-    return image;
-}
 
 std::string Big32(uint32_t v) {
     return {char(v >> 24), char((v >> 16) & 0xFF), char((v >> 8) & 0xFF), char(v & 0xFF)};
@@ -95,7 +89,7 @@ TEST_P(ImageTransfer, DatagramsArePacedAndTheCheckFollows) {
     RecordingNotifier notifier;
     SetChannelAsDiagnosisLeftIt(c.subnet);
 
-    const std::string image = Image(c.length);
+    const std::string image = PatternImage(c.length, 31, 7);
     writeFile(dir.file("image.bin"), image);
     RecordingUpgradeView view;
     UpgradeSession session(view);
@@ -161,7 +155,7 @@ TEST(UpgradeSession, CancelStopsTheDatagramsAndTellsTheGateways) {
     ASSERT_TRUE(images.ok() && queries.ok());
     RecordingNotifier notifier;
     SetChannelAsDiagnosisLeftIt(kSubnet);
-    writeFile(dir.file("image.bin"), Image(400'000)); // 400 datagrams, most of a second
+    writeFile(dir.file("image.bin"), PatternImage(400'000, 31, 7)); // 400 datagrams, most of a second
 
     RecordingUpgradeView view;
     UpgradeSession session(view);
@@ -238,7 +232,7 @@ TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
     ASSERT_TRUE(images.ok() && queries.ok());
     RecordingNotifier notifier;
     SetChannelAsDiagnosisLeftIt(kSubnet);
-    writeFile(dir.file("image.bin"), Image(kImageBytes));
+    writeFile(dir.file("image.bin"), PatternImage(kImageBytes, 31, 7));
 
     RecordingUpgradeView view;
     UpgradeSession session(view);

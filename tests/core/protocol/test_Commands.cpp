@@ -10,7 +10,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 23;
+constexpr int kCommandsSubnet = 23;
 using Fields = std::map<std::string, std::string>;
 
 // The gateway's answer: a reply line, a raw payload, or silence.
@@ -53,7 +53,7 @@ void PrintTo(const CommandCase& c, std::ostream* os) {
 
 class CommandsTest : public ChannelFixture, public ::testing::WithParamInterface<CommandCase> {
 protected:
-    CommandsTest() : ChannelFixture(kSubnet) {}
+    CommandsTest() : ChannelFixture(kCommandsSubnet) {}
 };
 
 TEST_P(CommandsTest, LeavesWhatTheReplyHeld) {
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class IdentityTest : public ChannelFixture {
 protected:
-    IdentityTest() : ChannelFixture(kSubnet) {}
+    IdentityTest() : ChannelFixture(kCommandsSubnet) {}
 };
 
 TEST_F(IdentityTest, WrappersReturnTheirFieldOrEmptyText) {

@@ -9,11 +9,11 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 22;
+constexpr int kListenSubnet = 22;
 
 class SendAndListenTest : public ChannelFixture {
 protected:
-    SendAndListenTest() : ChannelFixture(kSubnet) {}
+    SendAndListenTest() : ChannelFixture(kListenSubnet) {}
 
     // Each reply seen by the callback, with what LastListenReply held while the callback ran.
     struct Seen {
@@ -37,7 +37,7 @@ FakeGateway::Responder ThreeGateways(const std::string& prefix) {
 }
 
 TEST_F(SendAndListenTest, ThreeGatewaysGiveThreeCallbacksInArrivalOrder) {
-    FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+    FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
     aimAt(segment, broadcast());
     std::string error;
     EXPECT_EQ(channel().SendAndListen("HG_REVOCERY_PRECONFIG", recorder(), error), 0);
@@ -63,7 +63,7 @@ TEST_F(SendAndListenTest, NoGatewayAnsweringEndsAfterTheListenTimeWithAReceiveEr
 }
 
 TEST_F(SendAndListenTest, UndecodableAndOversizedDatagramsAreSkipped) {
-    const std::string prefix = subnet(kSubnet);
+    const std::string prefix = subnet(kListenSubnet);
     FakeGateway segment(broadcast(), [prefix](const std::string&) {
         return std::vector<Answer>{ReplyLine("FIRST", prefix + "2"), Answer{"not*base64", prefix + "3"},
                                    ReplyLine(std::string(603, 'X'), prefix + "4"), ReplyLine("LAST", prefix + "5")};
@@ -82,7 +82,7 @@ TEST_F(SendAndListenTest, UnsetTimesShowTheirMessageAndSendNothing) {
     };
     for (const Case c :
          {Case{-1, 1, "未正确设置超时"}, Case{1, -1, "未正确设置等待监听的超时"}, Case{-1, -1, "未正确设置超时"}}) {
-        FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+        FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
         aimAt(segment, broadcast());
         channel().SetReplyTimeout(c.replyTimeout);
         channel().SetListenTime(c.listenTime);
@@ -111,7 +111,7 @@ TEST_F(SendAndListenTest, EmptyCommandIsRefused) {
 
 TEST_F(SendAndListenTest, WholeSegmentOfLongRepliesArrives) {
     // 253 gateways answer at once with 600-byte reply lines (800 Base64 characters each).
-    const std::string prefix = subnet(kSubnet);
+    const std::string prefix = subnet(kListenSubnet);
     FakeGateway segment(broadcast(), [prefix](const std::string&) {
         std::vector<Answer> answers;
         for (int h = 2; h <= 254; ++h) {
@@ -133,7 +133,7 @@ TEST_F(SendAndListenTest, StopFromAnotherThreadEndsTheListenAtOnce) {
     // Counted before the fake segment exists: while it answers it opens sockets of its own.
     const int fds = OpenDescriptorCount();
     {
-        FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+        FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
         aimAt(segment, broadcast());
         channel().SetReplyTimeout(3600);
         channel().SetListenTime(3600);
@@ -150,7 +150,7 @@ TEST_F(SendAndListenTest, StopFromAnotherThreadEndsTheListenAtOnce) {
 }
 
 TEST_F(SendAndListenTest, StopFromTheCallbackDeliversNoFurtherReply) {
-    FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+    FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
     aimAt(segment, broadcast());
     channel().SetListenTime(3600);
     std::stop_source stop;
@@ -170,7 +170,7 @@ TEST_F(SendAndListenTest, StopFromTheCallbackDeliversNoFurtherReply) {
 
 TEST_F(SendAndListenTest, ListenTimeIsReadAgainOnEveryPass) {
     // Shortening the listen time from the callback ends the loop after the reply in hand.
-    FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+    FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
     aimAt(segment, broadcast());
     channel().SetListenTime(3600);
     std::string error = "untouched";
@@ -190,7 +190,7 @@ class MaintenanceCommandsTest : public SendAndListenTest {};
 
 TEST_F(MaintenanceCommandsTest, BroadcastsReturnTrueWithOrWithoutAnswers) {
     {
-        FakeGateway segment(broadcast(), ThreeGateways(subnet(kSubnet)));
+        FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
         aimAt(segment, broadcast());
         EXPECT_TRUE(DeviceCommands::RestorePreconfig(recorder()));
         EXPECT_EQ(seen_.size(), 3u);

@@ -7,11 +7,11 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 21;
+constexpr int kTransactSubnet = 21;
 
 class TransactTest : public ChannelFixture {
 protected:
-    TransactTest() : ChannelFixture(kSubnet) {}
+    TransactTest() : ChannelFixture(kTransactSubnet) {}
 
     // Sends a marker datagram on a good exchange and waits for it, so that the gateway's record shows
     // whether an earlier call sent anything.

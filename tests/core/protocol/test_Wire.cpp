@@ -9,7 +9,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 20;
+constexpr int kWireSubnet = 20;
 
 struct WireCase {
     const char* name;
@@ -23,7 +23,7 @@ void PrintTo(const WireCase& c, std::ostream* os) {
 
 class WireTest : public ChannelFixture, public ::testing::WithParamInterface<WireCase> {
 protected:
-    WireTest() : ChannelFixture(kSubnet) {}
+    WireTest() : ChannelFixture(kWireSubnet) {}
 };
 
 TEST_P(WireTest, SendsExactlyTheBase64OfTheCommand) {
