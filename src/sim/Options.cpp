@@ -199,6 +199,20 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
                 error = "bad --report-mode '" + v + "' (ok, code1, html500, silent or slow)";
                 return false;
             }
+        } else if (a == "--report-fail-every") {
+            if (!next(a, v))
+                return false;
+            if (!parseInt(v, options.reportFailEvery, 0)) {
+                error = "bad --report-fail-every '" + v + "' (a report count from 1, or 0 for never)";
+                return false;
+            }
+        } else if (a == "--report-fail-mode") {
+            if (!next(a, v))
+                return false;
+            if (!parseReportMode(v, options.reportFailMode)) {
+                error = "bad --report-fail-mode '" + v + "' (ok, code1, html500, silent or slow)";
+                return false;
+            }
         } else if (a == "--slow-ms") {
             if (!next(a, v))
                 return false;
@@ -289,6 +303,11 @@ Service endpoints (login at /login, reports at /report, installer at /download/s
   --report-mode MODE             ok (Code 0), code1 (Code 1), html500 (an HTML error page with
                                  status 500), silent (close without answering) or slow (answer
                                  Code 0 after --slow-ms milliseconds, default 5000)
+  --report-fail-every N          answer every N-th report (the N-th, 2N-th, ... received since
+                                 the start, from the upload pass too) in --report-fail-mode
+                                 instead; 0 (the default) never
+  --report-fail-mode MODE        how those reports are answered, a --report-mode MODE (default
+                                 code1)
 
   --no-udp                       serve only the web endpoints (no gateway sockets)
   --help                         this text

@@ -53,6 +53,10 @@ struct Options {
     std::string reportsFile;
     ReportMode reportMode = ReportMode::Ok;
     int slowMs = 5000;
+    // Every reportFailEvery-th report received (counted from 1 since the start) is answered in
+    // reportFailMode instead of reportMode; 0: never.
+    int reportFailEvery = 0;
+    ReportMode reportFailMode = ReportMode::Code1;
 };
 
 // Parses one override setting ("no-reply", "delay=MS", "status=WORD", "raw=TEXT", "payload=TEXT",

@@ -368,6 +368,10 @@ void ServiceEndpoints::handleReport(const httplib::Request& req, httplib::Respon
     {
         std::lock_guard lock(mutex_);
         mode = reportMode_;
+        // Counted under the same lock as the list, so the k-th report kept is the k-th one answered.
+        const size_t number = reports_.size() + 1;
+        if (options_.reportFailEvery > 0 && number % static_cast<size_t>(options_.reportFailEvery) == 0)
+            mode = options_.reportFailMode;
         if (reportsFile_.is_open()) {
             nlohmann::json j{{"time", report.time}, {"path", report.path}, {"sn", report.sn}, {"body", report.body}};
             reportsFile_ << j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush;

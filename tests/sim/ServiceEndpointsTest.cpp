@@ -169,6 +169,84 @@ TEST(SimServices, ReportingServiceAnswersInEveryModeAndKeepsEveryDocument) {
     EXPECT_FALSE(std::getline(file, line));
 }
 
+// The fail-every setting as a command line gives it, against the answers of seven reports in a row:
+// '0' Code 0, '1' Code 1, 'H' the HTML error page, '-' no answer.
+TEST(SimServices, EveryNthReportIsAnsweredInTheFailureMode) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string answers;
+    };
+    const std::vector<Case> cases = {
+        {{}, "0000000"},
+        {{"--report-fail-every", "0"}, "0000000"},
+        {{"--report-fail-every", "3"}, "0010010"},
+        {{"--report-fail-every", "1"}, "1111111"},
+        {{"--report-fail-every", "2", "--report-fail-mode", "html500"}, "0H0H0H0"},
+        {{"--report-fail-every", "3", "--report-fail-mode", "silent"}, "00-00-0"},
+        {{"--report-mode", "code1", "--report-fail-every", "4", "--report-fail-mode", "ok"}, "1110111"},
+        {{"--report-fail-mode", "html500"}, "0000000"},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const auto& a : c.args)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        Options o = webOptions();
+        bool help = false;
+        std::string error;
+        ASSERT_TRUE(ParseCommandLine(c.args, o, help, error)) << error;
+        Started s(o);
+        ASSERT_TRUE(s.ok);
+        std::string answers;
+        for (size_t i = 0; i < c.answers.size(); ++i) {
+            httplib::Client client("127.0.0.1", s.services.httpPort());
+            auto res = client.Post(ServiceEndpoints::kReportPath, reportDocument("N" + std::to_string(i)), "text/xml");
+            if (!res)
+                answers += '-';
+            else if (res->status == 500 && res->body.find("<html>") == 0)
+                answers += 'H';
+            else if (res->status == 200 && res->body == "<Response><Code>0</Code></Response>")
+                answers += '0';
+            else if (res->status == 200 && res->body == "<Response><Code>1</Code></Response>")
+                answers += '1';
+            else
+                answers += '?';
+        }
+        EXPECT_EQ(answers, c.answers);
+        // Failed or not, every report is kept.
+        EXPECT_EQ(s.services.reports().size(), c.answers.size());
+    }
+}
+
+TEST(SimServices, FailEveryNeedsACountAndAKnownMode) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {{"--report-fail-every"}, "--report-fail-every needs a value"},
+        {{"--report-fail-every", "-1"}, "bad --report-fail-every '-1'"},
+        {{"--report-fail-every", "3x"}, "bad --report-fail-every '3x'"},
+        {{"--report-fail-mode", "sometimes"}, "bad --report-fail-mode 'sometimes'"},
+        {{"--report-fail-mode"}, "--report-fail-mode needs a value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        Options o;
+        bool help = false;
+        std::string error;
+        EXPECT_FALSE(ParseCommandLine(c.args, o, help, error));
+        EXPECT_TRUE(error.starts_with(c.error)) << error;
+    }
+    Options o;
+    bool help = false;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"--report-fail-every", "5", "--report-fail-mode", "silent"}, o, help, error));
+    EXPECT_EQ(o.reportFailEvery, 5);
+    EXPECT_EQ(o.reportFailMode, ReportMode::Silent);
+    EXPECT_NE(UsageText().find("--report-fail-every N"), std::string::npos);
+}
+
 TEST(SimServices, StopEndsASlowAnswerEarly) {
     Options o = webOptions();
     o.reportMode = ReportMode::Slow;
