@@ -7,6 +7,7 @@
 #include "records/XlsWorkbook.h"
 
 #include "TestSupport.h"
+#include "xls_LibreOffice.h"
 #include "xls_Support.h"
 
 #include <gtest/gtest.h>
@@ -24,64 +25,12 @@
 namespace orva {
 namespace {
 
-using Cells = std::map<std::pair<int, int>, std::string>;
+using Cells = test::CellTexts;
 
 struct ExpectedSheet {
     std::string name;
     Cells cells;
 };
-
-// What LibreOffice wrote for one sheet: every non-empty cell, and the cells that were not quoted (a
-// quoted field is a text cell; an unquoted one was read as a number or something else).
-struct CsvSheet {
-    Cells cells;
-    std::vector<std::pair<int, int>> unquoted;
-};
-
-CsvSheet ParseCsv(const std::string& text) {
-    CsvSheet sheet;
-    int row = 0, col = 0;
-    std::string field;
-    bool quoted = false, inQuotes = false;
-    auto endField = [&] {
-        if (!field.empty()) {
-            sheet.cells[{row, col}] = field;
-            if (!quoted)
-                sheet.unquoted.emplace_back(row, col);
-        }
-        field.clear();
-        quoted = false;
-        ++col;
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        if (inQuotes) {
-            if (ch == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (ch == '"') {
-                inQuotes = false;
-            } else {
-                field += ch;
-            }
-        } else if (ch == '"') {
-            inQuotes = quoted = true;
-        } else if (ch == ',') {
-            endField();
-        } else if (ch == '\n' || ch == '\r') {
-            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            endField();
-            ++row;
-            col = 0;
-        } else {
-            field += ch;
-        }
-    }
-    if (!field.empty() || quoted || col > 0)
-        endField();
-    return sheet;
-}
 
 const LogDate kDate{2024, 3, 5};
 
@@ -291,64 +240,35 @@ std::vector<LoCase> Cases() {
     return cases;
 }
 
-// Where soffice is, or empty.
-std::string FindSoffice() {
-    for (const char* candidate : {"/usr/bin/soffice", "/usr/lib/libreoffice/program/soffice", "/usr/local/bin/soffice"})
-        if (std::filesystem::exists(candidate))
-            return candidate;
-    return {};
-}
-
 class XlsLibreOffice : public ::testing::TestWithParam<LoCase> {
 protected:
     static void SetUpTestSuite() {
-        const std::string soffice = FindSoffice();
+        const std::string soffice = test::FindSoffice();
         if (soffice.empty()) {
-            skipReason_ = "LibreOffice (soffice, Debian package libreoffice-calc-nogui) is not installed";
+            skipReason_ = test::kNoSoffice;
             return;
         }
         dir_ = std::make_unique<test::TempProgramDir>("xls-libreoffice");
-        std::filesystem::create_directories(dir_->file("csv"));
-        std::string files;
+        std::vector<std::string> files;
         for (const LoCase& c : Cases()) {
             const std::string path = dir_->file(std::string(c.label) + ".xls");
             std::string error;
-            if (!c.write(path, error)) {
+            if (c.write(path, error))
+                files.push_back(path);
+            else
                 writeErrors_[c.label] = error.empty() ? "not written" : error;
-                continue;
-            }
-            files += " '" + path + "'";
         }
-        // One start for every file, with a profile of its own so parallel runs never share one. The
-        // filter writes every sheet to <file>-<sheet>.csv in UTF-8 with text cells quoted.
-        const std::string command =
-            "timeout 600 '" + soffice + "' -env:UserInstallation=file://" + dir_->file("profile") +
-            " --headless --norestore --convert-to 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,true,true,false,"
-            "false,false,-1' --outdir '" +
-            dir_->file("csv") + "'" + files + " >'" + dir_->file("soffice.log") + "' 2>&1";
-        if (std::system(command.c_str()) != 0)
-            convertError_ = "soffice failed: " + test::readFile(dir_->file("soffice.log"));
+        test::ConvertToCsv(soffice, files, dir_->path(), convertError_);
     }
     static void TearDownTestSuite() {
         dir_.reset();
         writeErrors_.clear();
+        convertError_.clear();
     }
 
     void SetUp() override {
         if (!skipReason_.empty())
             GTEST_SKIP() << skipReason_;
-    }
-
-    // The sheets LibreOffice wrote for a case, by sheet name.
-    static std::map<std::string, std::string> sheetFiles(const std::string& label) {
-        std::map<std::string, std::string> found;
-        const std::string prefix = label + "-";
-        for (const auto& entry : std::filesystem::directory_iterator(dir_->file("csv"))) {
-            const std::string name = entry.path().filename().string();
-            if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".csv")
-                found[name.substr(prefix.size(), name.size() - prefix.size() - 4)] = entry.path().string();
-        }
-        return found;
     }
 
     static inline std::string skipReason_;
@@ -361,27 +281,15 @@ TEST_P(XlsLibreOffice, EveryCellReadsBackAsText) {
     const LoCase& c = GetParam();
     ASSERT_EQ(writeErrors_.count(c.label), 0u) << writeErrors_[c.label];
     ASSERT_TRUE(convertError_.empty()) << convertError_;
-    const std::map<std::string, std::string> files = sheetFiles(c.label);
-    ASSERT_EQ(files.size(), c.expected.size())
+    const std::map<std::string, test::CsvSheet> sheets = test::ConvertedSheets(dir_->path(), c.label);
+    ASSERT_EQ(sheets.size(), c.expected.size())
         << "LibreOffice did not read the file: " << test::readFile(dir_->file("soffice.log"));
     for (const ExpectedSheet& expected : c.expected) {
-        const auto it = files.find(expected.name);
-        ASSERT_NE(it, files.end()) << "no sheet named " << expected.name;
-        const CsvSheet sheet = ParseCsv(test::readFile(it->second));
-        EXPECT_TRUE(sheet.unquoted.empty())
-            << sheet.unquoted.size() << " cells not read as text, the first at row " << sheet.unquoted.front().first
-            << ", column " << sheet.unquoted.front().second;
-        EXPECT_EQ(sheet.cells.size(), expected.cells.size());
-        for (const auto& [at, text] : expected.cells) {
-            const auto cell = sheet.cells.find(at);
-            if (cell == sheet.cells.end())
-                ADD_FAILURE() << "missing cell at row " << at.first << ", column " << at.second;
-            else
-                EXPECT_EQ(cell->second, text) << "row " << at.first << ", column " << at.second;
-        }
-        for (const auto& [at, text] : sheet.cells)
-            EXPECT_TRUE(expected.cells.count(at))
-                << "unexpected cell at row " << at.first << ", column " << at.second << ": " << text;
+        const auto it = sheets.find(expected.name);
+        ASSERT_NE(it, sheets.end()) << "no sheet named " << expected.name;
+        const std::vector<std::string> problems = test::CompareCells(it->second, expected.cells);
+        EXPECT_TRUE(problems.empty()) << "sheet " << expected.name << ":" << test::JoinLines(problems);
+        EXPECT_EQ(it->second.cells.size(), expected.cells.size());
     }
 }
 
