@@ -65,9 +65,14 @@ protected:
         SetCurrentDeviceType("");
     }
 
-    void makePage(RecordSink* sink = nullptr) {
+    // A gateway that does not answer fails an exchange after a second, well inside the watchdog.
+    static SessionOptions QuickOptions() {
         SessionOptions options;
         options.replyTimeoutSeconds = 1;
+        return options;
+    }
+
+    void makePage(RecordSink* sink = nullptr, SessionOptions options = QuickOptions()) {
         page = std::make_unique<CorvaDlg>(nullptr, sink, options);
         page->setOperatorName("tech01");
         page->show();
@@ -122,6 +127,22 @@ protected:
     }
 
     static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+
+    // The page is ready for the next Start, and no question is left on the screen.
+    void expectIdle() const {
+        EXPECT_FALSE(page->running());
+        EXPECT_TRUE(page->addressEdit()->isEnabled());
+        EXPECT_FALSE(page->startButton()->IsInactive());
+        EXPECT_FALSE(page->judge()->isVisible());
+    }
+
+    // Check boxes of the item list, row by row.
+    std::vector<bool> itemTicks() const {
+        std::vector<bool> out;
+        for (int r = 0; r < page->itemList()->topLevelItemCount(); ++r)
+            out.push_back(page->itemList()->topLevelItem(r)->checkState(0) == Qt::Checked);
+        return out;
+    }
 
     // Column texts of the item list and of a log tab.
     std::vector<QString> itemColumn(int column) const {
