@@ -2,6 +2,7 @@
 
 #include "protocol/CommandTexts.h"
 #include "protocol/ReplyFields.h"
+#include "protocol/ReplyText.h"
 #include "protocol/RunStandardCommand.h"
 
 namespace orva {
@@ -16,7 +17,11 @@ bool Standard(Command id, DeviceReply& reply, std::stop_token stop) {
 
 bool Broadcast(Command id, const ListenCallback& onReply, std::stop_token stop) {
     std::string errorText; // not passed on: no answer and a failed start look the same to the caller
-    CommandChannel::Instance().SendAndListen(CommandText(id), onReply, errorText, std::move(stop));
+    const ListenCallback asText = [&onReply](const std::string& reply) {
+        if (onReply)
+            onReply(ReplyBytesToText(reply));
+    };
+    CommandChannel::Instance().SendAndListen(CommandText(id), asText, errorText, std::move(stop));
     return true;
 }
 
@@ -35,7 +40,7 @@ bool DeviceCommands::QuerySystemInfo(DeviceReply& reply, std::stop_token stop) {
     if (replyText.find(kSystemInfoMarker) == std::string::npos)
         return false;
     ReplyFields fields;
-    fields.ParseReplyFields(replyText, " ");
+    fields.ParseReplyFields(ReplyBytesToText(replyText), " ");
     for (const auto& name : Info(Command::QuerySystemInfo).replyFields) {
         std::string value;
         if (!fields.Field(name, value))

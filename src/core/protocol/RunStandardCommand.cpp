@@ -2,6 +2,7 @@
 
 #include "protocol/CommandChannel.h"
 #include "protocol/ReplyFields.h"
+#include "protocol/ReplyText.h"
 
 namespace orva {
 
@@ -16,7 +17,7 @@ bool RunStandardCommand(const std::string& command, const std::vector<std::strin
     }
     reply.Put("RET", "SUCC");
     ReplyFields fields;
-    fields.ParseReplyFields(replyText, " ");
+    fields.ParseReplyFields(ReplyBytesToText(replyText), " ");
     for (const auto& name : fieldNames) {
         std::string value;
         if (!fields.Field(name, value))

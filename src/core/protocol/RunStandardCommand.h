@@ -9,8 +9,8 @@ namespace orva {
 
 // The exchange shared by the command operations: Transact with wait flag 1 on the process-wide
 // channel; a failed exchange puts "RET"="ERROR" and "ERROR"=the error text and gives false;
-// otherwise "RET"="SUCC", the reply line is parsed on " " and the named fields are put in order,
-// stopping with false at the first that is missing.
+// otherwise "RET"="SUCC", the reply line (as text: ReplyBytesToText) is parsed on " " and the named
+// fields are put in order, stopping with false at the first that is missing.
 bool RunStandardCommand(const std::string& command, const std::vector<std::string>& fieldNames, DeviceReply& reply,
                         std::stop_token stop = {});
 
