@@ -27,11 +27,87 @@ std::vector<std::string> AttributeNamesIn(std::string_view tag) {
     return names;
 }
 
+bool ValidUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = s[i];
+        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size())
+            return false;
+        std::uint32_t cp = n == 1 ? c : n == 2 ? c & 0x1F : n == 3 ? c & 0x0F : c & 0x07;
+        for (std::size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < least[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
 void CheckEntry(const orva::XmlDocument& doc, std::uint32_t i) {
     const orva::ElementEntry& e = doc.Entry(i);
     FUZZ_CHECK(e.startTagLength <= e.length);
     FUZZ_CHECK(std::size_t(e.start) + e.length <= doc.GetText().size());
     FUZZ_CHECK(doc.GetText()[e.start] == '<');
+}
+
+// Where every element lies, in document order, as the cursor meets them.
+struct Placed {
+    std::string name;
+    std::uint32_t start, length, startTagLength, depth;
+    bool operator==(const Placed&) const = default;
+};
+
+std::vector<Placed> Outline(orva::XmlDocument& doc) {
+    std::vector<Placed> out;
+    std::uint32_t depth = 0;
+    doc.ResetPosition();
+    for (;;) {
+        if (doc.FindElement()) {
+            FUZZ_CHECK(out.size() < doc.EntryCount());
+            const orva::ElementEntry& e = doc.Entry(doc.CursorCurrent());
+            out.push_back({doc.GetTagName(), e.start, e.length, e.startTagLength, depth});
+            doc.EnterElement();
+            ++depth;
+        } else if (depth == 0 || !doc.LeaveElement()) {
+            break;
+        } else {
+            --depth;
+        }
+    }
+    doc.ResetPosition();
+    return out;
+}
+
+// Edits a well-formed document through the cursor and checks that the index kept up to date by the
+// edit describes the new text exactly as a fresh parse of it does.
+void CheckEdits(const std::string& input) {
+    const std::string value = "a<b&c>\"d'e";
+    orva::XmlDocument doc;
+    doc.Parse(input);
+    FUZZ_CHECK(doc.FindElement());
+    // Only a root with a plain start tag ("<name>" or "<name/>") is edited: the lenient scanner reads
+    // stray quotes, slashes or "=" in a tag in ways an edit of that tag cannot keep.
+    const orva::ElementEntry& root = doc.Entry(doc.CursorCurrent());
+    const std::string_view tag = std::string_view(doc.GetText()).substr(root.start, root.startTagLength);
+    const std::string name = doc.GetTagName();
+    if (tag != "<" + name + ">" && tag != "<" + name + "/>")
+        return;
+    FUZZ_CHECK(doc.SetAttribute("orva", value));
+    FUZZ_CHECK(doc.GetAttribute("orva") == value);
+    FUZZ_CHECK(doc.AddChildElement("OrvaAdded", value));
+    FUZZ_CHECK(doc.EnterElement());
+    FUZZ_CHECK(doc.GetElementText() == value);
+    FUZZ_CHECK(doc.AddElement("OrvaNumber"));
+    FUZZ_CHECK(doc.AddChildElement("Inner", 42));
+
+    orva::XmlDocument fresh;
+    FUZZ_CHECK(fresh.Parse(doc.GetText()));
+    FUZZ_CHECK(Outline(doc) == Outline(fresh));
+    FUZZ_CHECK(fresh.FindElement() && fresh.GetAttribute("orva") == value);
 }
 
 } // namespace
@@ -40,6 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(orva::fuzz::AsText(data, size));
     orva::XmlDocument doc;
     const bool wellFormed = doc.Parse(input);
+    // References are replaced by real characters only, so valid UTF-8 in gives valid UTF-8 out.
+    const bool utf8 = ValidUtf8(input);
     FUZZ_CHECK(doc.GetText() == input);
     FUZZ_CHECK(doc.IsWellFormed() == wellFormed);
 
@@ -59,12 +137,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (depth == 0 && names.size() < 64)
                 names.push_back(name);
             const std::string text = doc.GetElementText();
+            if (utf8)
+                FUZZ_CHECK(ValidUtf8(text));
             if (doc.Entry(current).firstChild != 0)
                 FUZZ_CHECK(text.empty());
             const orva::ElementEntry& e = doc.Entry(current);
             for (const auto& attribute :
                  AttributeNamesIn(std::string_view(doc.GetText()).substr(e.start, e.startTagLength)))
-                (void)doc.GetAttribute(attribute);
+                if (utf8)
+                    FUZZ_CHECK(ValidUtf8(doc.GetAttribute(attribute)));
             (void)doc.GetAttribute("id");
             (void)doc.GetAttribute("");
             FUZZ_CHECK(doc.EnterElement());
@@ -93,5 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orva::XmlDocument twice;
     FUZZ_CHECK(twice.Parse(input) == wellFormed);
     FUZZ_CHECK(twice.EntryCount() == doc.EntryCount());
+
+    if (wellFormed)
+        CheckEdits(input);
     return 0;
 }
