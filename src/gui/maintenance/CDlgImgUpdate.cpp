@@ -1,4 +1,5 @@
 #include "maintenance/CDlgImgUpdate.h"
+#include "common/QtText.h"
 
 #include "app/TextTable.h"
 #include "common/UiPrompts.h"
@@ -17,10 +18,6 @@
 namespace orva {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 constexpr const char* kNote1 = "1）若设备语音1灯被点亮，则说明传输失败，需断电重启重新进行升级。";
 constexpr const char* kNote2 =

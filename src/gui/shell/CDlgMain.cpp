@@ -1,4 +1,5 @@
 #include "shell/CDlgMain.h"
+#include "common/QtText.h"
 
 #include "app/AppSettings.h"
 #include "app/ProgramDirectory.h"
@@ -26,10 +27,6 @@ namespace {
 
 // Used when top.png is missing, so the window keeps a usable width.
 constexpr int kFallbackHeaderWidth = 1000;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 void CentreOnScreen(QWidget* w) {
     QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();

@@ -1,4 +1,5 @@
 #include "web/CDlgLogin.h"
+#include "common/QtText.h"
 
 #include "app/AppSettings.h"
 #include "app/LogFile.h"
@@ -33,9 +34,6 @@ namespace {
 
 constexpr quint32 kWhite = 0xFFFFFF;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 QString Skin(const char* name) {
     return skin::SkinPath(QString::fromUtf8(name));
 }
