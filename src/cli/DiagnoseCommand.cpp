@@ -229,6 +229,19 @@ int RunDiagnose(Args& args) {
     std::fflush(stdout);
     if (!summary.ended || summary.outcome != RunOutcome::Finished)
         return kExitNotFinished;
+    // A template that selects nothing (a device.ini cut short or spoilt) gives a run that checks nothing;
+    // passing the gateway on that would be a plainly wrong result.
+    if (summary.checks.empty()) {
+        std::fprintf(stderr, "orva-cli: no check was run: the template of %s in %s selects none\n",
+                     model ? model->c_str() : "the model", DeviceIniPath().c_str());
+        return kExitFaults;
+    }
+    // A run whose record did not reach logs is not done: a script that only looks at the exit code must
+    // not take it for a stored, passed diagnosis. The store's own error text has been printed already.
+    if (summary.record && summary.stored != 1) {
+        std::fprintf(stderr, "orva-cli: the record of this diagnosis was not stored\n");
+        return kExitFaults;
+    }
     return summary.faults.empty() ? kExitOk : kExitFaults;
 }
 

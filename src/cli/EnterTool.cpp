@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace orva::cli {
@@ -33,11 +34,16 @@ void SetCredentials(std::optional<std::string> user, std::optional<std::string> 
 
 int EnterTool(std::string& operatorName) {
     g_guard = std::make_unique<InstanceGuard>();
-    if (!g_guard->acquired()) {
+    if (g_guard->heldElsewhere()) {
         std::fprintf(stderr, "orva-cli: another copy of the tool is using %s (lock %s)\n", ProgramDirectory().c_str(),
                      g_guard->lockPath().c_str());
         return kExitOtherInstance;
     }
+    // No lock file can be made (a read-only program directory): that is no other copy, so the work goes
+    // on, and whatever cannot be written there is reported where it happens.
+    if (!g_guard->acquired())
+        std::fprintf(stderr, "orva-cli: cannot create the lock %s (%s); going on without the single-copy guard\n",
+                     g_guard->lockPath().c_str(), std::strerror(g_guard->openError()));
     const std::string logPath = JoinPath(ProgramDirectory(), "orva.log");
     if (!LogFile::instance().open(logPath))
         std::fprintf(stderr, "orva-cli: cannot open the log %s\n", logPath.c_str());

@@ -4,6 +4,7 @@
 
 #include "app/ProgramDirectory.h"
 
+#include <csignal>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -29,7 +30,8 @@ void PrintUsage(std::FILE* to) {
                      "       [--json] [--xls FILE]  the stored records as the query page lists them, newest\n"
                      "                              first (default: today's); --json an array of objects,\n"
                      "                              --xls a spreadsheet of the same rows\n"
-                     "exit codes: 0 done (all passed, restored or upgraded), 1 some faults or failures,\n"
+                     "exit codes: 0 done (all passed and stored, restored or upgraded), 1 some faults or failures\n"
+                     "  (a finished diagnosis that could not be stored included),\n"
                      "  2 not finished (or no gateway answered), 64 usage, 75 another copy runs, 77 login failed\n"
                      "user and password also come from ORVA_USER and ORVA_PASSWORD.\n");
 }
@@ -38,6 +40,9 @@ void PrintUsage(std::FILE* to) {
 
 int main(int argc, char** argv) {
     using namespace orva::cli;
+    // A file-size limit reached by orva.log or orvalog.db must fail that write, not kill the process
+    // in the middle of a diagnosis: the log drops the line, the store reports the error.
+    std::signal(SIGXFSZ, SIG_IGN);
     orva::InitProgramDirectory(argc, argv);
     // The command is the first word that is neither an option nor an option's value.
     static const std::set<std::string> kValueOptions = {

@@ -13,14 +13,22 @@ InstanceGuard::InstanceGuard() : InstanceGuard(ProgramDirectory()) {}
 
 InstanceGuard::InstanceGuard(const std::string& programDirectory) : path_(JoinPath(programDirectory, "orva.lock")) {
     // Close-on-exec: a helper process started later must not keep the lock alive after we end.
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // A lock file that exists but may not be written (a read-only installation) still carries the lock:
+    // flock needs no write access.
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+        fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        openError_ = errno;
         return;
+    }
     int rc;
     do
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
     while (rc != 0 && errno == EINTR);
     if (rc != 0) {
+        heldElsewhere_ = errno == EWOULDBLOCK;
+        openError_ = heldElsewhere_ ? 0 : errno;
         ::close(fd);
         return;
     }

@@ -1,0 +1,171 @@
+// orvalog.db that cannot be used: not a database, read-only, in a read-only directory, a directory. The
+// diagnosis still runs to its end, the technician is told why the record was not stored (and a script
+// sees it in the exit code), and what was in the file stays as it was.
+#include "ChildProcess.h"
+#include "FaultSupport.h"
+
+#include "GatewaySimulator.h"
+#include "TestSupport.h"
+#include "app/InstanceGuard.h"
+#include "records/RecordStore.h"
+#include "web/LoginFile.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace orva::test {
+namespace {
+
+constexpr int kSubnet = 181;
+
+struct Prepared {
+    std::vector<std::unique_ptr<Immutable>> locks;
+    bool ok = true;
+    void lock(const std::string& path) {
+        locks.push_back(std::make_unique<Immutable>(path));
+        ok = ok && locks.back()->works();
+    }
+};
+
+std::string GarbageBytes() {
+    std::mt19937 gen(181);
+    std::string bytes(8192, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(gen() & 0xFF);
+    return bytes;
+}
+
+void StoreOldRecord(const TempProgramDir& dir) {
+    RecordStore store(dir.file("orvalog.db"));
+    ASSERT_TRUE(store.open("logs"));
+    ASSERT_EQ(store.insert("logs", {SampleRecord("OLD-1")}), RecordStore::Stored);
+    ASSERT_TRUE(store.open("uploads"));
+    ASSERT_EQ(store.insert("uploads", {SampleRecord("OLD-1")}), RecordStore::Stored);
+}
+
+struct DbCase {
+    const char* name;
+    std::function<void(const TempProgramDir&, Prepared&)> prepare;
+    const char* message; // the wrapper's text the technician is shown
+    bool oldRecord;      // the file held OLD-1 beforehand, which must still be there
+    int uploadCode;      // orva-cli upload's exit code
+};
+
+class DatabaseFile : public ::testing::TestWithParam<DbCase> {
+protected:
+    void SetUp() override {
+        dir.writeSettings(kSubnet, {{"RunNet", "0"}});
+        ShipDeviceIni(dir.path());
+        sim::Options o;
+        o.address = gatewayAddress(kSubnet);
+        o.sn = "DBF-1";
+        gateway = std::make_unique<sim::GatewaySimulator>(o);
+        std::string error;
+        ASSERT_TRUE(gateway->start(error)) << error;
+    }
+    void TearDown() override { gateway->stop(); }
+
+    TempProgramDir dir{"orva-faults-db"};
+    std::unique_ptr<sim::GatewaySimulator> gateway;
+};
+
+TEST_P(DatabaseFile, TheRunFinishesAndTheTechnicianIsToldTheRecordIsNotStored) {
+    const DbCase& c = GetParam();
+    const std::string db = dir.file("orvalog.db");
+    Prepared prepared;
+    c.prepare(dir, prepared);
+    if (!prepared.ok)
+        GTEST_SKIP() << "the immutable attribute cannot be set here";
+    const std::string before = std::filesystem::is_regular_file(db) ? readFile(db) : "";
+
+    ChildProcess cli(CliPath(), DiagnoseArgs(dir.path(), gatewayAddress(kSubnet)));
+    const ChildOutcome o = cli.finish();
+    EXPECT_EQ(o.signal, 0);
+    EXPECT_EQ(o.code, 1) << o.err;
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("not stored"), std::string::npos) << o.err;
+    const auto doc = nlohmann::json::parse(o.out, nullptr, false);
+    ASSERT_FALSE(doc.is_discarded()) << o.out;
+    EXPECT_TRUE(doc["completed"].get<bool>());
+    EXPECT_EQ(doc["record"]["sn"], "DBF-1");
+    EXPECT_FALSE(doc["stored"].get<bool>());
+
+    ChildProcess upload(CliPath(), CliArgs(dir.path(), {"upload"}));
+    const ChildOutcome u = upload.finish();
+    EXPECT_EQ(u.signal, 0);
+    EXPECT_EQ(u.code, c.uploadCode) << u.out << u.err;
+
+    prepared.locks.clear();
+    // Nothing the tool could not use was overwritten or half-written.
+    if (std::filesystem::is_regular_file(db)) {
+        EXPECT_EQ(readFile(db), before);
+    }
+    if (c.oldRecord) {
+        EXPECT_EQ(IntegrityCheck(db), "ok");
+        EXPECT_EQ(SerialsIn(db, "logs"), std::vector<std::string>{"OLD-1"});
+        EXPECT_EQ(SerialsIn(db, "uploads"), std::vector<std::string>{"OLD-1"});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DatabaseFile,
+                         ::testing::Values(DbCase{"NotADatabase",
+                                                  [](const TempProgramDir& d, Prepared&) {
+                                                      writeFile(d.file("orvalog.db"), GarbageBytes());
+                                                  },
+                                                  "UNKNOWN_ERROR[26]: file is not a database", false, 2},
+                                           DbCase{"ReadOnlyFile",
+                                                  [](const TempProgramDir& d, Prepared& p) {
+                                                      StoreOldRecord(d);
+                                                      p.lock(d.file("orvalog.db"));
+                                                  },
+                                                  "SQLITE_READONLY[8]: attempt to write a readonly database", true, 0},
+                                           DbCase{"ReadOnlyDirectory",
+                                                  [](const TempProgramDir& d, Prepared& p) {
+                                                      StoreOldRecord(d);
+                                                      p.lock(d.path());
+                                                  },
+                                                  "SQLITE_CANTOPEN[14]: unable to open database file", true, 0},
+                                           DbCase{"ReadOnlyDirectoryWithoutDatabase",
+                                                  [](const TempProgramDir& d, Prepared& p) { p.lock(d.path()); },
+                                                  "SQLITE_CANTOPEN[14]: unable to open database file", false, 2},
+                                           DbCase{"DatabaseIsADirectory",
+                                                  [](const TempProgramDir& d, Prepared&) {
+                                                      std::filesystem::create_directory(d.file("orvalog.db"));
+                                                  },
+                                                  "SQLITE_CANTOPEN[14]: unable to open database file", false, 2}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The lock file of a read-only installation still keeps a second copy out, and only a copy that holds it
+// does: without one the tool goes on (and says it has no guard).
+TEST(ReadOnlyProgramDirectory, OnlyACopyHoldingTheLockKeepsTheNextOneOut) {
+    TempProgramDir dir("orva-faults-lock");
+    dir.writeSettings(kSubnet, {{"RunNet", "0"}});
+    ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
+    StoreOldRecord(dir);
+    writeFile(dir.file("orva.lock"), "");
+    Immutable lockFile(dir.file("orva.lock"));
+    Immutable programDir(dir.path());
+    if (!lockFile.works() || !programDir.works())
+        GTEST_SKIP() << "the immutable attribute cannot be set here";
+    const auto logs = CliArgs(dir.path(), {"logs", "--sn", "OLD-1"});
+    {
+        InstanceGuard first(dir.path());
+        ASSERT_TRUE(first.acquired());
+        ChildProcess second(CliPath(), logs);
+        const ChildOutcome o = second.finish();
+        EXPECT_EQ(o.code, 75) << o.err;
+        EXPECT_NE(o.err.find("another copy"), std::string::npos) << o.err;
+    }
+    ChildProcess alone(CliPath(), logs);
+    const ChildOutcome o = alone.finish();
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(o.out.find("OLD-1"), std::string::npos) << o.out;
+}
+
+} // namespace
+} // namespace orva::test
