@@ -4,6 +4,8 @@
 #include "web/Utf8.h"
 #include "web/XmlDocument.h"
 
+#include <cstdio>
+
 namespace orva {
 
 std::string CredentialDigest(const std::string& text) {
@@ -12,7 +14,6 @@ std::string CredentialDigest(const std::string& text) {
 
 bool RememberCredentials(const std::string& path, const std::string& userName, const std::string& password) {
     XmlDocument doc;
-    // A missing or unreadable file simply starts a new list.
     doc.LoadFile(path);
     const std::string entry = "N" + CredentialDigest(userName);
     const std::string passwordDigest = CredentialDigest(password);
@@ -22,10 +23,24 @@ bool RememberCredentials(const std::string& path, const std::string& userName, c
             return true; // the first password stays; changing it online does not change it here
         doc.AddElement(entry, passwordDigest);
     } else {
+        // A missing file, or one without a login list (binary junk, a foreign file), starts a new list:
+        // appending one to the junk would leave a file whose list the offline check cannot find.
+        doc = XmlDocument();
         doc.AddElement("Login");
         doc.AddChildElement(entry, passwordDigest);
     }
-    return doc.SaveFile(path);
+    // Written beside the file and renamed over it, so a full disk or a file-size limit never leaves the
+    // list emptied or cut: the entries of the other users stay usable.
+    const std::string temporary = path + ".new";
+    if (!doc.SaveFile(temporary)) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 OfflineCheck CheckOfflineCredentials(const std::string& path, const std::string& userName,
