@@ -14,7 +14,7 @@ std::string CredentialDigest(const std::string& text) {
 
 bool RememberCredentials(const std::string& path, const std::string& userName, const std::string& password) {
     XmlDocument doc;
-    doc.LoadFile(path);
+    const bool wellFormed = doc.LoadFile(path);
     const std::string entry = "N" + CredentialDigest(userName);
     const std::string passwordDigest = CredentialDigest(password);
     if (doc.FindElement("Login")) {
@@ -23,9 +23,10 @@ bool RememberCredentials(const std::string& path, const std::string& userName, c
             return true; // the first password stays; changing it online does not change it here
         doc.AddElement(entry, passwordDigest);
     } else {
-        // A missing file, or one without a login list (binary junk, a foreign file), starts a new list:
-        // appending one to the junk would leave a file whose list the offline check cannot find.
-        doc = XmlDocument();
+        // A file that is no XML at all (binary junk) is replaced by a new list: appended to the junk, the
+        // list could not be found again by the offline check. A document without a list keeps what it has.
+        if (!wellFormed)
+            doc = XmlDocument();
         doc.AddElement("Login");
         doc.AddChildElement(entry, passwordDigest);
     }

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -78,11 +79,16 @@ int RunShell() {
 }
 
 int OrvaMain(int argc, char** argv) {
+    // A file-size limit reached by orva.log or orvalog.db must fail that write, not kill the tool: the
+    // log drops the line, the record store shows its error.
+    std::signal(SIGXFSZ, SIG_IGN);
     InitProgramDirectory(argc, argv);
     const std::string screenshots = TakeScreenshotOption(argc, argv);
     // The guard comes first: a second copy ends before it opens any window or display connection.
     InstanceGuard guard;
-    if (!guard.acquired())
+    // Only a copy that holds the lock ends this one; a lock file that cannot be created (read-only
+    // program directory) must not end the tool without a word.
+    if (guard.heldElsewhere())
         return 0;
     InstallShellCrashHandler();
     std::optional<QApplication> ownApp;
