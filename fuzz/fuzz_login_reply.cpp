@@ -5,6 +5,7 @@
 
 #include "web/LoginFile.h"
 #include "web/LoginService.h"
+#include "web/XmlDocument.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else
         std::remove(loginFile.c_str());
 
+    // A well-formed list without the user's entry is one the login can add the entry to.
+    bool roomForEntry = !hadFile;
+    if (hadFile) {
+        orva::XmlDocument list;
+        roomForEntry = list.LoadFile(loginFile) &&
+                       input.substr(nul + 1).find(orva::CredentialDigest(in.userName)) == std::string_view::npos;
+    }
+
     const orva::LoginResult result = service.HandleReply(reply);
     using orva::LoginOutcome;
     const bool offline = result.outcome == LoginOutcome::OfflineOk || result.outcome == LoginOutcome::OfflineFailed ||
@@ -59,8 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool online = result.outcome == LoginOutcome::OnlineOk || result.outcome == LoginOutcome::UpdateOffered;
     FUZZ_CHECK(result.loggedIn() == (online || result.outcome == LoginOutcome::OfflineOk));
-    // A user who logged in online can log in offline next time, at least when no list existed before.
-    if (online && !hadFile)
+    // A user who logged in online can log in offline next time, unless the list was damaged or already
+    // held another password for the user.
+    if (online && roomForEntry)
         FUZZ_CHECK(orva::CheckOfflineCredentials(loginFile, in.userName, in.password) == orva::OfflineCheck::Match);
     return 0;
 }
