@@ -1,4 +1,5 @@
 #include "diagnosis/CorvaDlg.h"
+#include "common/QtText.h"
 
 #include "app/AppSettings.h"
 #include "app/TextTable.h"
@@ -14,6 +15,7 @@
 #include "diagnosis/DialogUnits.h"
 #include "records/RecordStore.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -40,10 +42,6 @@ constexpr int kLogTabTop = 420;
 constexpr int kLogTabRightGap = 25;
 constexpr int kLogTabBottom = 600;
 constexpr int kDesignHeight = 620;
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A dotted IPv4 address, each part 0-255; the entry accepts nothing else.
 QRegularExpressionValidator* Ipv4Validator(QObject* parent) {
@@ -84,6 +82,7 @@ CorvaDlg::CorvaDlg(QWidget* parent, RecordSink* sink, SessionOptions options) : 
     resize(designSize());
     buildControls();
     applyEnglishCaptions();
+    fitAddressCaption();
 
     judge_ = new CDlgJudge(this);
     judge_->hide();
@@ -189,7 +188,7 @@ void CorvaDlg::buildControls() {
     barcode_->setReadOnly(true);
     barcode_->setGeometry(Rect(368, 193, 114, 13));
 
-    MakeFrame(this, Rect(7, 215, 483, 134));
+    MakeFrame(this, Rect(7, 215, 483, 134))->setObjectName(QStringLiteral("logFrame"));
     currentLogButton_ = MakeImageButton(this, skin::kCurrentLog, Rect(13, 222, 50, 14), "currentLogButton");
     connect(currentLogButton_, &QAbstractButton::clicked, this, &CorvaDlg::showCurrentLog);
     allLogsButton_ = MakeImageButton(this, skin::kAllLogs, Rect(71, 222, 50, 14), "allLogsButton");
@@ -212,8 +211,41 @@ void CorvaDlg::applyEnglishCaptions() {
     itemGroup_->setTitle(Q(Text(TextId::CapItemList)));
 }
 
+void CorvaDlg::fitAddressCaption() {
+    // The label draws one line, a few pixels in from its left edge. A caption longer than its place
+    // (the English one) takes the gap after the confirm button, then as much of the address entry as
+    // the longest address leaves free, and only then a smaller font.
+    constexpr int kTextInset = 4;
+    constexpr int kGap = 6;
+    constexpr int kSmallestPointSize = 7;
+    const auto needed = [this] {
+        return QFontMetrics(addressCaption_->font()).horizontalAdvance(addressCaption_->text()) + kTextInset + 2;
+    };
+    if (needed() <= addressCaption_->width())
+        return;
+    QRect caption = addressCaption_->geometry();
+    caption.setLeft(confirm_->geometry().right() + 1 + kGap);
+    QRect address = address_->geometry();
+    const int addressWidth = QFontMetrics(address_->font()).horizontalAdvance(QStringLiteral("255.255.255.255")) + 16;
+    const int captionRight = std::min(caption.left() + needed(), address.right() + 1 - addressWidth - kGap);
+    if (captionRight + kGap > address.left()) {
+        address.setLeft(captionRight + kGap);
+        address_->setGeometry(address);
+    }
+    caption.setRight(std::max(caption.right(), captionRight - 1));
+    addressCaption_->setGeometry(caption);
+    QFont font = addressCaption_->font();
+    while (needed() > addressCaption_->width() && font.pointSize() > kSmallestPointSize) {
+        font.setPointSize(font.pointSize() - 1);
+        addressCaption_->setFont(font);
+    }
+}
+
 void CorvaDlg::placeLogTabs() {
-    const QRect rect(QPoint(kLogTabLeft, kLogTabTop), QPoint(width() - kLogTabRightGap - 1, kLogTabBottom - 1));
+    // The main window may make the page wider than it was laid out for; the tabs keep to the log area's
+    // frame, which stays where the layout put it, instead of running past it.
+    const int right = std::min(width(), designSize().width()) - kLogTabRightGap;
+    const QRect rect(QPoint(kLogTabLeft, kLogTabTop), QPoint(right - 1, kLogTabBottom - 1));
     page1_->setGeometry(rect);
     page2_->setGeometry(rect);
 }

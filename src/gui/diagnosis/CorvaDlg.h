@@ -112,6 +112,7 @@ protected:
 private:
     void buildControls();
     void applyEnglishCaptions();
+    void fitAddressCaption();
     void placeLogTabs();
     // Runs `fn` on the UI thread and returns once it ran: directly when called there, otherwise queued
     // to the page while the caller waits. A page being destroyed runs nothing more and lets every

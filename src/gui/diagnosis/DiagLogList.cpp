@@ -24,6 +24,10 @@ DiagLogList::DiagLogList(TextId headings, QWidget* parent) : QTableWidget(0, 3, 
     for (int c = 0; c < 3; ++c)
         setColumnWidth(c, kColumnWidths[c]);
     verticalHeader()->hide();
+    // Rows as close as a report list's: a line of text and a little air, so the short log area shows
+    // a run's checks rather than a handful of them.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     setShowGrid(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -35,9 +39,13 @@ void DiagLogList::appendResultRow(const std::string& item, const std::string& re
     ++counter_;
     const int row = rowCount();
     insertRow(row);
-    setItem(row, 0, new QTableWidgetItem(QString::number(counter_)));
-    setItem(row, 1, new QTableWidgetItem(QString::fromStdString(item)));
-    setItem(row, 2, new QTableWidgetItem(QString::fromStdString(result)));
+    const QString texts[] = {QString::number(counter_), QString::fromStdString(item), QString::fromStdString(result)};
+    for (int c = 0; c < 3; ++c) {
+        auto* cell = new QTableWidgetItem(texts[c]);
+        // The columns are narrow for the heading rows; the whole text shows on hovering.
+        cell->setToolTip(texts[c]);
+        setItem(row, c, cell);
+    }
     scrollToItem(this->item(row, 0), QAbstractItemView::EnsureVisible);
 }
 
