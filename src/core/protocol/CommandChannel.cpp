@@ -61,13 +61,13 @@ int CommandChannel::ListenTime() const {
 
 namespace {
 
-// One exchange from socket creation to the end of the pause: what Transact and SendAndListen share.
+// One exchange from socket creation to the received reply: what Transact and SendAndListen share.
 // Owns the socket, so it is closed on every path.
 class Exchange {
 public:
     explicit Exchange(std::stop_token stop) : waker_(std::move(stop)) {}
 
-    // Creates the socket, sends the command and pauses. False with errorText set on failure.
+    // Creates the socket and sends the command. False with errorText set on failure.
     bool start(const std::string& command, const std::string& address, int port, int replyTimeout, bool bigBuffer,
                std::string& errorText) {
         if (waker_.stopRequested())
@@ -105,11 +105,24 @@ public:
         if (!waker_.ok())
             return fail(errorText, CommandChannel::kTimeoutError);
         receiveWait_ = std::chrono::milliseconds(static_cast<long long>(replyTimeout) * 1000);
-
-        const auto pauseEnd = Clock::now() + std::chrono::milliseconds(CommandChannel::kPauseMilliseconds);
-        if (WaitReadable(-1, waker_, pauseEnd) == WaitResult::Stopped)
-            return fail(errorText, CommandChannel::kStopped);
+        destination_ = to.sin_addr.s_addr;
         return true;
+    }
+
+    // The pause between sending and the first receive. A single-gateway exchange keeps reading while it
+    // pauses, so that a burst of foreign datagrams cannot fill the socket buffer and push the gateway's
+    // reply out; the reply is kept for receiveFromGateway. False when a stop request ended the pause.
+    bool pause(bool sortWhilePausing) {
+        const auto pauseEnd = Clock::now() + std::chrono::milliseconds(CommandChannel::kPauseMilliseconds);
+        while (sortWhilePausing && !held_ && Clock::now() < pauseEnd) {
+            const WaitResult r = WaitReadable(socket_.get(), waker_, pauseEnd);
+            if (r == WaitResult::Stopped)
+                return false;
+            if (r != WaitResult::Ready)
+                break;
+            sortOne();
+        }
+        return WaitReadable(-1, waker_, pauseEnd) != WaitResult::Stopped;
     }
 
     enum class Received { Reply, Failed, Stopped };
@@ -139,7 +152,62 @@ public:
         return Received::Reply;
     }
 
+    // The reply of the gateway the command went to. Its first datagram is the reply, whatever it holds
+    // (one longer than the buffer is a failed receive). Datagrams from other senders are not its
+    // reply: those that do not decode are dropped; the first that decodes is kept and taken only when
+    // the gateway itself says nothing within the reply time-out (a command sent to a broadcast address
+    // is answered by other addresses, so it still gets its reply, only later).
+    Received receiveFromGateway(std::string& bytes) {
+        std::optional<Clock::time_point> deadline;
+        if (receiveWait_.count() > 0)
+            deadline = Clock::now() + receiveWait_;
+        while (!held_) {
+            const WaitResult r = WaitReadable(socket_.get(), waker_, deadline);
+            if (r == WaitResult::Stopped)
+                return Received::Stopped;
+            if (r != WaitResult::Ready)
+                break;
+            sortOne();
+            // A flood that never lets the socket run dry must not hold the wait open past its deadline.
+            if (deadline && Clock::now() >= *deadline)
+                break;
+        }
+        if (held_) {
+            if (heldTooLong_)
+                return Received::Failed;
+            bytes = std::move(*held_);
+            return Received::Reply;
+        }
+        if (foreign_) {
+            bytes = std::move(*foreign_);
+            return Received::Reply;
+        }
+        return Received::Failed;
+    }
+
 private:
+    // Reads one waiting datagram and files it: the gateway's own, a foreign one worth keeping, or
+    // nothing. A datagram longer than the buffer keeps its real length (MSG_TRUNC), so the gateway's
+    // oversized reply is seen as such.
+    void sortOne() {
+        std::array<char, CommandChannel::kReceiveBufferSize> buffer{};
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = ::recvfrom(socket_.get(), buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n < 0)
+            return;
+        const size_t length = static_cast<size_t>(n);
+        if (from.sin_family == AF_INET && from.sin_addr.s_addr == destination_) {
+            heldTooLong_ = length > buffer.size();
+            held_ = heldTooLong_ ? std::string() : std::string(buffer.data(), length);
+            return;
+        }
+        std::string decoded;
+        if (!foreign_ && length <= buffer.size() && Base64Decode(std::string_view(buffer.data(), length), decoded))
+            foreign_ = std::string(buffer.data(), length);
+    }
+
     static bool fail(std::string& errorText, const char* text) {
         errorText = text;
         return false;
@@ -148,6 +216,10 @@ private:
     StopWaker waker_;
     UniqueFd socket_;
     std::chrono::milliseconds receiveWait_{0};
+    in_addr_t destination_ = 0;
+    std::optional<std::string> held_;    // the first datagram from the destination
+    bool heldTooLong_ = false;           // ... and it did not fit the receive buffer
+    std::optional<std::string> foreign_; // the first decodable datagram from anyone else
 };
 
 // Base64 payload to reply text: the decoded bytes up to the first zero byte, bytes 128-255 as they are.
@@ -186,11 +258,15 @@ int CommandChannel::Transact(std::string command, std::string& replyText, std::s
     Exchange exchange(std::move(stop));
     if (!exchange.start(command, Address(), Port(), replyTimeout, false, errorText))
         return -1;
+    if (!exchange.pause(waitFlag == 1)) {
+        errorText = kStopped;
+        return -1;
+    }
     if (waitFlag != 1)
         return 0;
 
     std::string payload;
-    switch (exchange.receive(payload)) {
+    switch (exchange.receiveFromGateway(payload)) {
     case Exchange::Received::Stopped:
         errorText = kStopped;
         return -1;
@@ -222,6 +298,10 @@ int CommandChannel::SendAndListen(std::string command, const ListenCallback& onR
     Exchange exchange(std::move(stop));
     if (!exchange.start(command, Address(), Port(), replyTimeout, true, errorText))
         return -1;
+    if (!exchange.pause(false)) {
+        errorText = kStopped;
+        return -1;
+    }
 
     const auto start = Clock::now();
     // The listen time is read again on every pass; its end is only tested between receives.

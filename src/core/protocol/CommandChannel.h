@@ -53,10 +53,13 @@ public:
 
     // Sends one command and, when waitFlag is exactly 1, waits up to the reply time-out for one reply.
     // 0 on success (also when the reply did not decode: replyText is then left as it was), -1 on
-    // failure with errorText set. A negative reply time-out shows a message box and leaves errorText
-    // alone. A reply time-out of 0 waits without limit (until a reply or a stop request). A command
-    // over 255 bytes is refused like an empty one. An address that is not dotted-decimal IPv4 sends
-    // nothing and fails with kSendError. A stop request abandons the exchange at once: -1, kStopped.
+    // failure with errorText set. The reply is the first datagram from the address the command went
+    // to; datagrams from other senders do not end the wait (those that do not decode are dropped, and
+    // the first that decodes is taken only when the address itself sends nothing before the time-out,
+    // as happens when the address is a broadcast address). A negative reply time-out shows a message box and leaves
+    // errorText alone. A reply time-out of 0 waits without limit (until a reply or a stop request). A command over 255
+    // bytes is refused like an empty one. An address that is not dotted-decimal IPv4 sends nothing and fails with
+    // kSendError. A stop request abandons the exchange at once: -1, kStopped.
     int Transact(std::string command, std::string& replyText, std::string& errorText, int waitFlag,
                  std::stop_token stop = {});
 

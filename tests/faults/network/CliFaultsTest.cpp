@@ -1,0 +1,117 @@
+// What a script sees from orva-cli when the gateway misbehaves: the run finishes, the exit code says
+// whether checks failed, the JSON document is valid (also when the gateway sent bytes above 127) and
+// the stored row matches it.
+#include "records/RecordStore.h"
+
+#include "CliRunner.h"
+#include "GatewaySimulator.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <functional>
+
+namespace orva::test {
+namespace {
+
+constexpr int kCliFaultsSubnet = 187;
+
+struct CliFault {
+    std::string name;
+    std::vector<sim::Override> overrides;
+    int exitCode;
+    std::string field;    // record field the fault shows in
+    nlohmann::json value; // its value in the document and the stored row
+};
+
+sim::Override With(const std::string& prefix, const std::function<void(sim::Override&)>& set) {
+    sim::Override o;
+    o.prefix = prefix;
+    set(o);
+    return o;
+}
+
+class CliFaultsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.writeSettings(kCliFaultsSubnet, {{"RunNet", "0"}});
+        writeFile(dir.file("res/device.ini"), "[DeviceName]\nList=KT540G\n[DeviceCount]\nCount=1\n[DeviceInfo]\n"
+                                              "KT540G=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n");
+        sim::Options o;
+        o.address = gatewayAddress(kCliFaultsSubnet);
+        o.sn = "CLI0187";
+        sim = std::make_unique<sim::GatewaySimulator>(o);
+        std::string error;
+        ASSERT_TRUE(sim->start(error)) << error;
+    }
+    void TearDown() override { sim->stop(); }
+
+    CliOutcome diagnose() const {
+        return RunCli({"--dir", dir.path(), "--user", "tech01", "--password", "pw", "diagnose", "--address",
+                       gatewayAddress(kCliFaultsSubnet), "--model", "KT540G", "--answers", "yes", "--json",
+                       "--reply-timeout", "1"});
+    }
+
+    std::vector<StoredRecord> logs() const {
+        RecordStore store(dir.file("orvalog.db"));
+        if (!store.open("logs"))
+            return {};
+        auto rows = store.logsAfter(0);
+        store.close();
+        return rows;
+    }
+
+    TempProgramDir dir{"orva-faults-cli"};
+    std::unique_ptr<sim::GatewaySimulator> sim;
+};
+
+TEST_F(CliFaultsTest, MisbehavingGatewayStillGivesAValidDocumentAndTheStoredRow) {
+    const std::vector<CliFault> cases = {
+        {"HighBytesInSoftwareVersion",
+         {With("HG_SOFTWARE_DIAG STEP=1",
+               [](auto& o) {
+                   o.fields = {{"SOFTWAREVERSION", "V2-\xE9\xFF"}};
+               })},
+         0,
+         "SoftWareVersionCheck",
+         "V2-\xC3\xA9\xC3\xBF"},
+        {"RandomBytesToLan2",
+         {With("HG_HARDWARE_DIAG STEP=1 FENUM=2", [](auto& o) { o.payload = std::string("\x01\xFF\0=?", 5); })},
+         1,
+         "FE2Check",
+         9},
+        {"Over800BytesToWifi",
+         {With("HG_HARDWARE_DIAG STEP=7",
+               [](auto& o) { o.raw = "HG_HARDWARE_DIAG_SUCC STEP=7 WIFISTATUS=OK PAD=" + std::string(600, 'w'); })},
+         1,
+         "WifiCheck",
+         0},
+        {"LateReplyToFlash", {With("HG_HARDWARE_DIAG STEP=4", [](auto& o) { o.delayMs = 1500; })}, 1, "FlashCheck", 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim->setOverrides(c.overrides);
+        const size_t before = logs().size();
+        const CliOutcome o = diagnose();
+        EXPECT_EQ(o.code, c.exitCode) << o.err;
+        nlohmann::json doc;
+        ASSERT_NO_THROW(doc = nlohmann::json::parse(o.out)) << o.out << o.err;
+        EXPECT_EQ(doc["outcome"], "finished");
+        EXPECT_EQ(doc["stored"], true);
+        EXPECT_EQ(doc["record"][c.field], c.value);
+        EXPECT_EQ(doc["record"]["sn"], "CLI0187");
+
+        const auto rows = logs();
+        ASSERT_EQ(rows.size(), before + 1);
+        const DiagRecord& r = rows.back().record;
+        const nlohmann::json stored = {{"SoftWareVersionCheck", r.SoftWareVersionCheck},
+                                       {"FE2Check", r.FE2Check},
+                                       {"WifiCheck", r.WifiCheck},
+                                       {"FlashCheck", r.FlashCheck}};
+        EXPECT_EQ(stored[c.field], c.value);
+    }
+}
+
+} // namespace
+} // namespace orva::test

@@ -1,0 +1,169 @@
+#pragma once
+// A diagnosis of a KT540G with every check selected, run by a DiagnosisSession against the
+// in-process gateway simulator on the suite's own subnet; every question is answered yes. What a run
+// should give when the gateway behaves is known, so a case states only what its fault changes.
+#include "app/AppSettings.h"
+#include "app/LogFile.h"
+#include "app/ProgramDirectory.h"
+#include "app/TextTable.h"
+#include "diagnosis/DeviceModels.h"
+#include "diagnosis/DiagnosisSession.h"
+#include "records/RecordStore.h"
+
+#include "GatewaySimulator.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace orva::test {
+
+// Answers every prompt with OK / yes as soon as it is shown.
+class YesView final : public DiagnosisView {
+public:
+    DiagnosisSession* session = nullptr;
+
+    void clearItemList() override {}
+    void setItemRows(const std::vector<ItemRow>&) override {}
+    void setItemTicks(const std::vector<bool>&) override {}
+    void setItemStatus(int, const std::string&) override {}
+    void scrollToItem(int) override {}
+    void insertTopRow(const std::string&, const std::string&) override {}
+    void clearResults() override {}
+    void addResult(const std::string&) override {}
+    void clearLogTab(LogTab) override {}
+    void appendLogRow(LogTab, int, const std::string&, const std::string&) override {}
+    void showIdentity(const std::string&, const std::string&) override {}
+    void showPrompt(const Prompt&) override {
+        if (session)
+            session->answer(true);
+    }
+    void hidePrompt() override {}
+    void setRunning(bool) override {}
+    void message(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        messages_.push_back(text);
+    }
+    std::vector<std::string> messages() const {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> messages_;
+};
+
+class DiagnosisRig : public ::testing::Test {
+protected:
+    explicit DiagnosisRig(int subnetN) : subnet_(subnetN) {}
+
+    void SetUp() override {
+        dir.writeSettings(subnet_, {{"RunNet", "0"}});
+        writeFile(dir.file("res/device.ini"), "[DeviceName]\nList=KT540G\n[DeviceCount]\nCount=1\n[DeviceInfo]\n"
+                                              "KT540G=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n");
+        SetProgramDirectory(dir.path());
+        AppSettings settings;
+        ASSERT_TRUE(LoadAppSettings(SettingsFilePath(), settings));
+        SetSettings(settings);
+        SelectLanguage("Chinese");
+        ASSERT_TRUE(LogFile::instance().open(dir.file("orva.log")));
+
+        sim::Options o;
+        o.address = gatewayAddress(subnet_);
+        o.model = "KT540G";
+        o.sn = "SN0185";
+        simOptions = o;
+        sim = std::make_unique<sim::GatewaySimulator>(o);
+        std::string error;
+        ASSERT_TRUE(sim->start(error)) << error;
+
+        SessionOptions so;
+        so.replyTimeoutSeconds = 1;
+        session = std::make_unique<DiagnosisSession>(view, nullptr, so);
+        view.session = session.get();
+        session->initialise();
+        session->setOperator("tech01");
+        ASSERT_EQ(session->confirmModel("KT540G"), DiagnosisSession::ConfirmResult::Confirmed);
+    }
+
+    void TearDown() override {
+        session.reset();
+        if (sim)
+            sim->stop();
+        SetCurrentDeviceType("");
+    }
+
+    // One whole run; its summary.
+    RunSummary runOnce() {
+        const size_t before = storedLogs().size();
+        EXPECT_TRUE(session->start(gatewayAddress(subnet_)));
+        EXPECT_TRUE(session->waitForRunEnd(std::chrono::seconds(120)));
+        RunSummary s = session->lastRun();
+        // A finished run has stored exactly one new row.
+        if (s.ended && s.outcome == RunOutcome::Finished) {
+            EXPECT_EQ(storedLogs().size(), before + 1);
+        }
+        return s;
+    }
+
+    // The record of a run in which the gateway behaved.
+    DiagRecord expectedRecord() const {
+        DiagRecord r;
+        r.Operator = "tech01";
+        r.sn = simOptions.sn;
+        r.DeviceType = "KT540G";
+        r.FE1Check = r.FE2Check = r.FE3Check = r.FE4Check = CheckPassed;
+        r.POS1Check = r.POS2Check = r.PONCheck = r.FlashCheck = r.LEDCheck = r.USBCheck = r.WifiCheck = CheckPassed;
+        r.SoftWareVersionCheck = "V1.0.3";
+        r.PSCheck = "OK";
+        r.CPULoadCheck = 12;
+        r.MemCheck = 40;
+        r.PreConfigCheck = r.DiskIntegrityCheck = CheckPassed;
+        return r;
+    }
+
+    std::vector<StoredRecord> storedLogs() const {
+        RecordStore store(dir.file("orvalog.db"));
+        if (!store.open("logs"))
+            return {};
+        auto rows = store.logsAfter(0);
+        store.close();
+        return rows;
+    }
+
+    // Items shown as failed ("X").
+    static std::set<int> failedItems(const RunSummary& s) {
+        std::set<int> out;
+        for (const auto& c : s.checks)
+            if (c.mark == "X")
+                out.insert(c.item);
+        return out;
+    }
+
+    // The newest stored record, with the PC's adapter address left out of the comparison.
+    DiagRecord newestStored(const DiagRecord& like) const {
+        auto rows = storedLogs();
+        if (rows.empty())
+            return {};
+        DiagRecord r = rows.back().record;
+        r.Mac = like.Mac;
+        return r;
+    }
+
+    int subnet_;
+    TempProgramDir dir{"orva-faults-net"};
+    RecordingNotifier notifier;
+    YesView view;
+    sim::Options simOptions;
+    std::unique_ptr<sim::GatewaySimulator> sim;
+    std::unique_ptr<DiagnosisSession> session;
+};
+
+} // namespace orva::test
