@@ -5,12 +5,20 @@
 #include "controls/CBitComboBox.h"
 #include "controls/CPngButton.h"
 #include "controls/SkinFiles.h"
+#include "diagnosis/CDlgJudge.h"
 #include "diagnosis/CDlgTemplate.h"
+#include "diagnosis/CPage1Dlg.h"
+#include "diagnosis/CorvaDlg.h"
 #include "protocol/CommandChannel.h"
+
+#include "GatewaySimulator.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
 
 #include <memory>
 #include <sstream>
@@ -222,6 +230,78 @@ TEST_F(TemplatePageTest, SavingWritesTheChosenModelsLineAndKeepsTheRest) {
     click(page.SaveButton());
     EXPECT_EQ(LoadDeviceTemplate("KT540G").flags, (std::array<int, kCheckItemCount>{}));
     EXPECT_NE(test::readFile(iniPath()).find("KT540G=0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0"), std::string::npos);
+}
+
+// A template saved here reaches a diagnosis only when the model is next confirmed on the diagnosis page,
+// which reads it anew from device.ini; from then on the item list and the run follow it.
+TEST_F(TemplatePageTest, SavedTemplateRunsAfterTheNextConfirm) {
+    sim::Options simOptions;
+    simOptions.address = test::gatewayAddress(kSubnet);
+    simOptions.model = "KT540G";
+    sim::GatewaySimulator gateway(simOptions);
+    std::string error;
+    ASSERT_TRUE(gateway.start(error)) << error;
+
+    SessionOptions sessionOptions;
+    sessionOptions.replyTimeoutSeconds = 1;
+    auto diagnosis = std::make_unique<CorvaDlg>(nullptr, nullptr, sessionOptions);
+    diagnosis->show();
+    // The technician acknowledges every question.
+    QTimer technician;
+    technician.setInterval(5);
+    QObject::connect(&technician, &QTimer::timeout, [&] {
+        if (diagnosis->judge()->isVisible())
+            click(diagnosis->judge()->okButton());
+    });
+    technician.start();
+    const auto ticks = [&] {
+        std::vector<int> ticked;
+        for (int r = 0; r < diagnosis->itemList()->topLevelItemCount(); ++r)
+            if (diagnosis->itemList()->topLevelItem(r)->checkState(0) == Qt::Checked)
+                ticked.push_back(r + 1);
+        return ticked;
+    };
+    const auto runAndCollect = [&] {
+        click(diagnosis->startButton());
+        EXPECT_TRUE(guitest::WaitUntil([&] { return diagnosis->session().lastRun().ended; }, 30000));
+        std::vector<int> items;
+        for (const CheckOutcome& c : diagnosis->session().lastRun().checks)
+            items.push_back(c.item);
+        return items;
+    };
+
+    // A first run with the shipped template makes the item list's rows.
+    click(diagnosis->confirmButton());
+    ASSERT_EQ(diagnosis->session().deviceTemplate()->flags, LoadDeviceTemplate("KT540G").flags);
+    const std::vector<int> shipped = runAndCollect();
+    ASSERT_EQ(shipped.size(), static_cast<size_t>(kCheckItemCount));
+
+    // KT540G keeps only LAN1 and the software version.
+    CDlgTemplate& page = open();
+    choose(0);
+    ASSERT_EQ(page.LoadedTemplate().model, "KT540G");
+    for (int n = kCheckItemCount; n >= 1; --n)
+        if (n != 1 && n != 17)
+            doubleClick(page.CheckedList(), label(n));
+    ASSERT_EQ(Entries(page.CheckedList()), labels({1, 17}));
+    UiPrompts::clearShown();
+    click(page.SaveButton());
+    ASSERT_EQ(UiPrompts::shownTexts(), QStringList{kTemplateSaved});
+
+    // Not yet: the diagnosis page still holds what it loaded.
+    EXPECT_EQ(runAndCollect(), shipped);
+
+    UiPrompts::clearShown();
+    click(diagnosis->confirmButton());
+    EXPECT_EQ(UiPrompts::shownTexts(), QStringList{QStringLiteral("设备选择成功")});
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 17}));
+    EXPECT_EQ(runAndCollect(), (std::vector<int>{1, 17}));
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 17}));
+    EXPECT_EQ(diagnosis->currentLogTab()->list()->rowCount(), 2);
+
+    technician.stop();
+    diagnosis.reset();
+    gateway.stop();
 }
 
 // The model saved under is the combo box's text, typed or chosen, checked by the substring rule.
