@@ -79,7 +79,8 @@ public:
         if (::setsockopt(socket_.get(), SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
             return fail(errorText, CommandChannel::kBroadcastError);
         if (bigBuffer) {
-            // A whole segment answers a broadcast at once; the default buffer drops most of a burst.
+            // A whole segment answers a broadcast at once, and other hosts may flood the port; the
+            // default buffer drops most of a burst.
             // As root the system limit does not apply; otherwise take what the limit allows.
             const int size = CommandChannel::kListenSocketBuffer;
             if (::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
@@ -256,7 +257,8 @@ int CommandChannel::Transact(std::string command, std::string& replyText, std::s
         return -1;
 
     Exchange exchange(std::move(stop));
-    if (!exchange.start(command, Address(), Port(), replyTimeout, false, errorText))
+    // The big buffer also keeps the reply when the thread is slow to read during a burst from elsewhere.
+    if (!exchange.start(command, Address(), Port(), replyTimeout, waitFlag == 1, errorText))
         return -1;
     if (!exchange.pause(waitFlag == 1)) {
         errorText = kStopped;

@@ -36,7 +36,8 @@ public:
     static constexpr size_t kReceiveBufferSize = 800;
     // Pause between sending and the first receive.
     static constexpr int kPauseMilliseconds = 100;
-    // Socket receive buffer asked for by SendAndListen, so a whole segment answering at once fits.
+    // Socket receive buffer asked for by SendAndListen and by a Transact that waits, so a whole segment
+    // answering at once, or a burst of foreign datagrams ahead of the reply, fits.
     static constexpr int kListenSocketBuffer = 4 * 1024 * 1024;
 
     static CommandChannel& Instance();
