@@ -2,6 +2,9 @@
 // whether checks failed, the JSON document is valid (also when the gateway sent bytes above 127) and
 // the stored row matches it.
 #include "records/RecordStore.h"
+#include "web/LoginFile.h"
+
+#include "BadHttpServer.h"
 
 #include "CliRunner.h"
 #include "GatewaySimulator.h"
@@ -10,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <functional>
 
 namespace orva::test {
@@ -34,8 +38,9 @@ sim::Override With(const std::string& prefix, const std::function<void(sim::Over
 
 class CliFaultsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir.writeSettings(kCliFaultsSubnet, {{"RunNet", "0"}});
+    void SetUp() override { writeSettings({{"RunNet", "0"}}); }
+    void writeSettings(const std::map<std::string, std::string>& extra) {
+        dir.writeSettings(kCliFaultsSubnet, extra);
         writeFile(dir.file("res/device.ini"), "[DeviceName]\nList=KT540G\n[DeviceCount]\nCount=1\n[DeviceInfo]\n"
                                               "KT540G=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n");
         sim::Options o;
@@ -45,12 +50,24 @@ protected:
         std::string error;
         ASSERT_TRUE(sim->start(error)) << error;
     }
-    void TearDown() override { sim->stop(); }
+    void TearDown() override {
+        if (sim)
+            sim->stop();
+    }
 
     CliOutcome diagnose() const {
         return RunCli({"--dir", dir.path(), "--user", "tech01", "--password", "pw", "diagnose", "--address",
                        gatewayAddress(kCliFaultsSubnet), "--model", "KT540G", "--answers", "yes", "--json",
                        "--reply-timeout", "1"});
+    }
+
+    int uploads() const {
+        RecordStore store(dir.file("orvalog.db"));
+        if (!store.open("uploads"))
+            return -1;
+        const int n = static_cast<int>(store.readUploads().rows.size());
+        store.close();
+        return n;
     }
 
     std::vector<StoredRecord> logs() const {
@@ -111,6 +128,29 @@ TEST_F(CliFaultsTest, MisbehavingGatewayStillGivesAValidDocumentAndTheStoredRow)
                                        {"FlashCheck", r.FlashCheck}};
         EXPECT_EQ(stored[c.field], c.value);
     }
+}
+
+TEST_F(CliFaultsTest, HangingServicesCostTheirTimeOutsAndKeepTheRecord) {
+    // Login and reports both go to a service that accepts and never answers.
+    BadHttpServer hanging(ServerFault::Hang, "");
+    writeSettings({{"RunNet", "1"},
+                   {"HttpTimeout", "2"},
+                   {"LoginURL", hanging.url("/login")},
+                   {"ReportURL", hanging.url("/report")}});
+    ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
+
+    const auto start = std::chrono::steady_clock::now();
+    const CliOutcome o = diagnose();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(o.code, 0) << o.err;
+    nlohmann::json doc;
+    ASSERT_NO_THROW(doc = nlohmann::json::parse(o.out)) << o.out << o.err;
+    EXPECT_EQ(doc["stored"], true);
+    EXPECT_EQ(logs().size(), 1u);
+    EXPECT_EQ(uploads(), 1); // the service never took it
+    EXPECT_GE(hanging.requests(), 2);
+    // Offline login, the diagnosis and the unanswered report: bounded by the time-outs (generous slack).
+    EXPECT_LT(took, std::chrono::seconds(60));
 }
 
 } // namespace
