@@ -30,4 +30,7 @@ const std::string& ScratchDir();
 // Writes bytes to a file, replacing it. False when it could not be written.
 bool WriteBytes(const std::string& path, std::string_view bytes);
 
+// The bytes of a file; empty when it cannot be read.
+std::string ReadBytes(const std::string& path);
+
 } // namespace orva::fuzz

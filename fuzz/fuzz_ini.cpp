@@ -60,7 +60,9 @@ void SetAndReadBack(const orva::IniFile& original, const Values& before, const s
     FUZZ_CHECK(ini.saveAs(path));
     const auto loaded = orva::IniFile::load(path);
     FUZZ_CHECK(loaded && loaded->find(section, key) == value);
-    FUZZ_CHECK(loaded->text() == ini.text());
+    // The file holds exactly the document's text. (Reading it back may still differ in a stray CR at
+    // a line end, which the reader drops like any other line-end CR.)
+    FUZZ_CHECK(orva::fuzz::ReadBytes(path) == ini.text());
 }
 
 } // namespace
