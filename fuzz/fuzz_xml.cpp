@@ -68,6 +68,7 @@ std::vector<Placed> Outline(orva::XmlDocument& doc) {
     for (;;) {
         if (doc.FindElement()) {
             FUZZ_CHECK(out.size() < doc.EntryCount());
+            CheckEntry(doc, doc.CursorCurrent());
             const orva::ElementEntry& e = doc.Entry(doc.CursorCurrent());
             out.push_back({doc.GetTagName(), e.start, e.length, e.startTagLength, depth});
             doc.EnterElement();
@@ -80,6 +81,24 @@ std::vector<Placed> Outline(orva::XmlDocument& doc) {
     }
     doc.ResetPosition();
     return out;
+}
+
+// Edits any document the way the offline list is edited after a login, damaged or not: whatever
+// the repairs made of it, every element the cursor can reach still lies inside the text.
+void EditAnyway(const std::string& input) {
+    orva::XmlDocument doc;
+    doc.Parse(input);
+    if (doc.FindElement()) {
+        FUZZ_CHECK(doc.EnterElement());
+        doc.FindElement();
+        FUZZ_CHECK(doc.AddElement("OrvaAfter", "v&"));
+        FUZZ_CHECK(doc.LeaveElement());
+        FUZZ_CHECK(doc.AddChildElement("OrvaChild", 7));
+    }
+    doc.ResetPosition();
+    FUZZ_CHECK(doc.AddElement("OrvaTop", "<w>"));
+    FUZZ_CHECK(doc.GetElementText() == "<w>");
+    Outline(doc);
 }
 
 // Edits a well-formed document through the cursor and checks that the index kept up to date by the
@@ -177,5 +196,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (wellFormed)
         CheckEdits(input);
+    EditAnyway(input);
     return 0;
 }
