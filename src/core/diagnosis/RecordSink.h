@@ -8,7 +8,9 @@
 namespace orva {
 
 struct SinkResult {
-    int stored = 0; // RecordStore::insert's result for logs (1 stored, 0 nothing, -1 failed)
+    int stored = 0;        // RecordStore::insert's result for logs (1 stored, 0 nothing, -1 failed)
+    bool accepted = false; // the reporting service took the newest record
+    int uploads = 0;       // the same for uploads; 0 when the service took the record
 };
 
 class RecordSink {
@@ -19,8 +21,10 @@ public:
     virtual SinkResult finish(const std::vector<DiagRecord>& pending) = 0;
 };
 
-// Reports the newest record (reportNewest: what the service does not take goes into uploads) and stores
-// all of them in logs through a RecordStore of its own, opened and closed for each finish.
+// Reports the newest record, then stores all of them in logs and, when the service did not take it, in
+// uploads, through a RecordStore of its own opened and closed for each finish. Both tables are written
+// in one transaction: a tool ended in the middle never leaves a record waiting for upload that the log
+// query cannot find, nor a stored record that nobody will report.
 class DefaultRecordSink final : public RecordSink {
 public:
     SinkResult finish(const std::vector<DiagRecord>& pending) override;

@@ -4,6 +4,8 @@
 #include "app/ProgramDirectory.h"
 #include "records/SqliteError.h"
 
+#include <sqlite3.h>
+
 #include <ctime>
 #include <utility>
 
@@ -75,22 +77,29 @@ void RecordStore::fail(const std::string& message, bool show) {
 }
 
 bool RecordStore::open(const std::string& table) {
+    return open(std::vector<std::string>{table});
+}
+
+bool RecordStore::open(const std::vector<std::string>& tables) {
     close();
     try {
-        if (!KnownTable(table))
-            throw SqliteError(SqliteError::WrapperError, "Unknown table " + table);
+        for (const std::string& table : tables)
+            if (!KnownTable(table))
+                throw SqliteError(SqliteError::WrapperError, "Unknown table " + table);
         db_.open(path_);
-        if (!db_.hasTable(table)) {
-            const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
-            if (rc != 0)
-                throw SqliteError(rc, db_.errorMessage());
-        }
-        if (table == "logs") {
-            // Only a speed-up: a table of another shape or a read-only file must still open.
-            for (const char* sql : kLogIndexes) {
-                try {
-                    db_.execute(sql);
-                } catch (const SqliteError&) {
+        for (const std::string& table : tables) {
+            if (!db_.hasTable(table)) {
+                const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
+                if (rc != 0)
+                    throw SqliteError(rc, db_.errorMessage());
+            }
+            if (table == "logs") {
+                // Only a speed-up: a table of another shape or a read-only file must still open.
+                for (const char* sql : kLogIndexes) {
+                    try {
+                        db_.execute(sql);
+                    } catch (const SqliteError&) {
+                    }
                 }
             }
         }
@@ -156,6 +165,79 @@ int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>&
         return StoreFailed;
     }
     return Stored;
+}
+
+int RecordStore::insertBatch(const std::string& table, const std::vector<DiagRecord>& records,
+                             const std::string& storedAt) {
+    try {
+        // SQLite ends the whole transaction by itself after some errors (a full disk, for one): the
+        // next batch then needs a transaction of its own.
+        if (sqlite3_get_autocommit(db_.handle())) {
+            const int rc = db_.execute("BEGIN TRANSACTION;");
+            if (rc != 0)
+                throw SqliteError(rc, db_.errorMessage());
+        }
+        int rc = db_.execute("SAVEPOINT batch;");
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+        const std::string sql = InsertSql(table);
+        for (const DiagRecord& record : records) {
+            SqliteParams params;
+            params.reserve(RecordColumnCount - 1);
+            for (std::string& text : RecordColumnTexts(record))
+                params.emplace_back(std::move(text));
+            params.emplace_back(storedAt);
+            rc = db_.execute(sql, params);
+            if (rc != 0)
+                throw SqliteError(rc, db_.errorMessage());
+        }
+        rc = db_.execute("RELEASE batch;");
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+    } catch (const SqliteError& e) {
+        try {
+            if (!sqlite3_get_autocommit(db_.handle())) {
+                db_.execute("ROLLBACK TO batch;");
+                db_.execute("RELEASE batch;");
+            }
+        } catch (const SqliteError&) {
+            // The savepoint went with a transaction SQLite had already ended.
+        }
+        fail(e.message(), true);
+        return StoreFailed;
+    }
+    return Stored;
+}
+
+RecordStore::FinishedResult RecordStore::insertFinished(const std::vector<DiagRecord>& records, bool keepForUpload) {
+    FinishedResult result;
+    if (!open_ || records.empty())
+        return result;
+    const std::string storedAt = NowText();
+    if (keepForUpload)
+        result.uploads = insertBatch("uploads", records, storedAt);
+    result.logs = insertBatch("logs", records, storedAt);
+    // A failure that made SQLite end the transaction took the uploads rows of this call with it.
+    if (result.logs == StoreFailed && result.uploads == Stored && sqlite3_get_autocommit(db_.handle()))
+        result.uploads = StoreFailed;
+    try {
+        if (!sqlite3_get_autocommit(db_.handle())) {
+            const int rc = db_.execute("COMMIT TRANSACTION;");
+            if (rc != 0)
+                throw SqliteError(rc, db_.errorMessage());
+        }
+    } catch (const SqliteError& e) {
+        try {
+            db_.execute("ROLLBACK TRANSACTION;");
+        } catch (const SqliteError&) {
+        }
+        fail(e.message(), true);
+        if (result.uploads == Stored)
+            result.uploads = StoreFailed;
+        if (result.logs == Stored)
+            result.logs = StoreFailed;
+    }
+    return result;
 }
 
 bool RecordStore::readRows(const std::string& sql, const SqliteParams& params, const RowTaker& take) {

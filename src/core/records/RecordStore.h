@@ -38,6 +38,8 @@ public:
     // missing; an existing table is left as it is. A failure is shown to the technician with the
     // database's error text and leaves the store closed.
     bool open(const std::string& table);
+    // The same for several tables on one connection.
+    bool open(const std::vector<std::string>& tables);
     void close();
     bool isOpen() const { return open_; }
     const std::string& path() const { return path_; }
@@ -49,6 +51,17 @@ public:
     int insert(const std::string& table, const std::vector<DiagRecord>& records);
     // The same with a given datetime text ("YYYY-MM-DD HH:MM:SS").
     int insert(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
+
+    // A finished diagnosis's records: into uploads (when `keepForUpload`) and into logs, in one
+    // transaction, so that a process ended meanwhile leaves them in both tables or in neither. Each
+    // table's batch still stands or falls on its own: when a row of one table fails, that table's batch
+    // is rolled back (the technician sees why) and the other table's is stored. Needs open({"uploads",
+    // "logs"}). Results as insert()'s, NothingToStore for a table not asked for.
+    struct FinishedResult {
+        int uploads = NothingToStore;
+        int logs = NothingToStore;
+    };
+    FinishedResult insertFinished(const std::vector<DiagRecord>& records, bool keepForUpload);
 
     // Every row of uploads in ascending id order, read completely before returning so that no lock is
     // held while the caller sends them. Empty when not open or the read failed.
@@ -79,6 +92,8 @@ private:
     bool readRows(const std::string& sql, const SqliteParams& params, const RowTaker& take);
     RecordRows collectRows(const std::string& sql, const SqliteParams& params);
     void fail(const std::string& message, bool show);
+    // Inserts the rows inside the open transaction under a savepoint; a failure rolls back to it.
+    int insertBatch(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
 
     std::string path_;
     SqliteDb db_;

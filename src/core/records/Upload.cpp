@@ -36,21 +36,27 @@ std::string postReport(const UploadConfig& config, const std::string& body, std:
     return reply;
 }
 
-ReportOutcome reportNewest(const std::vector<DiagRecord>& pending, RecordStore& store, const UploadConfig& config) {
-    if (pending.empty()) {
-        notifier().messageBox(Text(TextId::NoReportResult));
-        return ReportOutcome::NothingToReport;
-    }
+bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config) {
     const XmlDocument doc = buildReportDocument(pending.back());
     const std::string reply = postReport(config, doc.GetText());
     if (isAcceptedReply(reply)) {
         log("SAVE", "云平台上传记录成功");
-        return ReportOutcome::Accepted;
+        return true;
     }
     // No reply, an error page or a refusal: the service does not have the record, so it must wait in
     // uploads for the next start rather than be lost.
     log("SAVE", "云平台上传失败，暂存到本地:");
     log("SAVE", doc.GetText());
+    return false;
+}
+
+ReportOutcome reportNewest(const std::vector<DiagRecord>& pending, RecordStore& store, const UploadConfig& config) {
+    if (pending.empty()) {
+        notifier().messageBox(Text(TextId::NoReportResult));
+        return ReportOutcome::NothingToReport;
+    }
+    if (sendNewest(pending, config))
+        return ReportOutcome::Accepted;
     ReportOutcome outcome = ReportOutcome::NotKept;
     if (store.open("uploads") && store.insert("uploads", pending) == RecordStore::Stored)
         outcome = ReportOutcome::KeptForUpload;

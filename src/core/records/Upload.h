@@ -35,6 +35,10 @@ enum class ReportOutcome {
     NotKept,         // not accepted, and uploads could not take them (the technician saw why)
 };
 
+// The report alone: posts the newest (last) record of a non-empty list and writes the "SAVE" lines;
+// true when the service accepted it. Keeping the records when it did not is the caller's part.
+bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config);
+
 // The report of a finished diagnosis, on the diagnosis thread: sends the newest (last) record; when
 // the service does not accept it, stores all of `pending` in uploads through `store`.
 ReportOutcome reportNewest(const std::vector<DiagRecord>& pending, RecordStore& store, const UploadConfig& config);

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "app/InstanceGuard.h"
 #include "records/RecordStore.h"
+#include "records/SqliteDb.h"
 #include "web/LoginFile.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,47 @@ INSTANTIATE_TEST_SUITE_P(Faults, DatabaseFile,
                                                   },
                                                   "SQLITE_CANTOPEN[14]: unable to open database file", false, 2}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// logs and uploads are written in one transaction, yet a table whose rows cannot be stored does not take
+// the other table's rows down with it.
+TEST(FinishedRecords, EachTableStandsOnItsOwnInTheSharedTransaction) {
+    struct Case {
+        const char* name;
+        const char* foreignTable; // created beforehand with another shape, so its rows fail; "" for none
+        int uploads, logs;
+    };
+    const std::vector<Case> cases = {
+        {"Sound", "", RecordStore::Stored, RecordStore::Stored},
+        {"ForeignLogs", "logs", RecordStore::Stored, RecordStore::StoreFailed},
+        {"ForeignUploads", "uploads", RecordStore::StoreFailed, RecordStore::Stored},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempProgramDir dir("orva-faults-both");
+        const std::string db = dir.file("orvalog.db");
+        if (*c.foreignTable) {
+            SqliteDb raw;
+            raw.open(db);
+            raw.execute(std::string("CREATE TABLE ") + c.foreignTable + " (sn TEXT)");
+        }
+        RecordingNotifier notifier;
+        RecordStore store(db);
+        ASSERT_TRUE(store.open(std::vector<std::string>{"uploads", "logs"}));
+        const auto r = store.insertFinished({SampleRecord("BOTH-1"), SampleRecord("BOTH-2")}, true);
+        store.close();
+        EXPECT_EQ(r.uploads, c.uploads);
+        EXPECT_EQ(r.logs, c.logs);
+        EXPECT_EQ(notifier.messages().size(), *c.foreignTable ? 1u : 0u);
+        const std::vector<std::string> both = {"BOTH-1", "BOTH-2"};
+        if (c.uploads == RecordStore::Stored) {
+            EXPECT_EQ(SerialsIn(db, "uploads"), both);
+        }
+        if (c.logs == RecordStore::Stored) {
+            EXPECT_EQ(SerialsIn(db, "logs"), both);
+        }
+        EXPECT_EQ(IntegrityCheck(db), "ok");
+    }
+}
 
 // The lock file of a read-only installation still keeps a second copy out, and only a copy that holds it
 // does: without one the tool goes on (and says it has no guard).

@@ -70,7 +70,7 @@ TEST_F(KilledProcessTest, RecordsReportedAsStoredSurviveAKillAtAnyPoint) {
     useService(*service);
     // After the k-th "stored" line the kill waits this long, so it lands in different phases of the next
     // record: the report, the uploads transaction, the logs transaction, between them.
-    const std::vector<int> delaysUs = {0, 100, 300, 700, 1500, 3000, 6000, 12000, 250, 2000};
+    const std::vector<int> delaysUs = {0, 100, 300, 700, 1500, 3000, 6000, 12000, 250, 2000, 50, 500, 900, 4000, 8000};
     std::map<int, bool> reported;
     for (std::size_t round = 0; round < delaysUs.size(); ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
@@ -93,6 +93,10 @@ TEST_F(KilledProcessTest, RecordsReportedAsStoredSurviveAKillAtAnyPoint) {
             EXPECT_EQ(std::count(logs.begin(), logs.end(), sn), 1) << sn;
             EXPECT_EQ(Contains(uploads, sn), !accepted) << sn;
         }
+        // Nor did the kill leave a record waiting for upload that logs lacks (the one under way is in
+        // both tables or in neither).
+        for (const auto& sn : uploads)
+            EXPECT_TRUE(Contains(logs, sn)) << sn;
     }
     EXPECT_GE(reported.size(), 20u);
 
@@ -231,7 +235,9 @@ TEST_P(DiagnosisKilled, EarlierRecordsSurviveAndTheNextRunStores) {
         ASSERT_TRUE(reported) << cli.finish().err;
         std::this_thread::sleep_for(std::chrono::milliseconds(GetParam().killDelayMs));
         cli.kill(SIGKILL);
-        EXPECT_EQ(cli.finish().signal, SIGKILL);
+        // Storing is quick: now and then the run has ended by itself before the signal arrives.
+        const ChildOutcome killed = cli.finish();
+        EXPECT_TRUE(killed.signal == SIGKILL || killed.code == 0) << killed.signal << " " << killed.code;
     }
     service->stop();
     EXPECT_EQ(IntegrityCheck(db()), "ok");
@@ -260,8 +266,8 @@ TEST_P(DiagnosisKilled, EarlierRecordsSurviveAndTheNextRunStores) {
 
 INSTANTIATE_TEST_SUITE_P(KillPoints, DiagnosisKilled,
                          ::testing::Values(DiagnosisKill{"WhileTheReportIsOut", sim::ReportMode::Slow, 0},
-                                           DiagnosisKill{"RightAfterTheAcknowledgement", sim::ReportMode::Ok, 2},
-                                           DiagnosisKill{"WhileTheRefusalIsStored", sim::ReportMode::Code1, 3}),
+                                           DiagnosisKill{"RightAfterTheAcknowledgement", sim::ReportMode::Ok, 0},
+                                           DiagnosisKill{"WhileTheRefusalIsStored", sim::ReportMode::Code1, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,14 +1,14 @@
-// faults-store-loop: stores finished diagnoses one after another the way the diagnosis page does (report,
-// then uploads when the service did not take it, then logs), and tells its parent after each one that is
-// stored. The parent kills it at some point and checks the database afterwards.
+// faults-store-loop: stores finished diagnoses one after another through the diagnosis page's record sink
+// (report, then logs and, when the service did not take it, uploads), and tells its parent after each one
+// that is stored. The parent kills it at some point and checks the database afterwards.
 //   faults-store-loop --dir DIR FIRST COUNT
 // Prints "stored N accepted|kept" once record LOOP-N is in logs (and, unless accepted, in uploads);
 // "failed N" when it could not be stored.
 #include "app/AppSettings.h"
 #include "app/LogFile.h"
 #include "app/ProgramDirectory.h"
+#include "diagnosis/RecordSink.h"
 #include "records/RecordStore.h"
-#include "records/Upload.h"
 
 #include "FaultSupport.h"
 
@@ -30,20 +30,16 @@ int main(int argc, char** argv) {
     }
     SetSettings(settings);
     LogFile::instance().open(JoinPath(ProgramDirectory(), "orva.log"));
-    const UploadConfig config = UploadConfig::FromSettings();
     const int first = std::atoi(argv[1]);
     const int count = std::atoi(argv[2]);
+    DefaultRecordSink sink;
     for (int n = first; n < first + count; ++n) {
         // A long operator name makes each row span more of a page, so kills land inside writes too.
         const std::vector<DiagRecord> pending = {
             test::SampleRecord("LOOP-" + std::to_string(n), "tech-" + std::string(600, 'x'))};
-        RecordStore uploads;
-        const ReportOutcome outcome = reportNewest(pending, uploads, config);
-        RecordStore logs;
-        const bool stored = logs.open("logs") && logs.insert("logs", pending) == RecordStore::Stored;
-        logs.close();
-        const bool kept = outcome == ReportOutcome::KeptForUpload;
-        if (stored && (kept || outcome == ReportOutcome::Accepted))
+        const SinkResult r = sink.finish(pending);
+        const bool kept = r.uploads == RecordStore::Stored;
+        if (r.stored == RecordStore::Stored && (kept || r.accepted))
             std::printf("stored %d %s\n", n, kept ? "kept" : "accepted");
         else
             std::printf("failed %d\n", n);
