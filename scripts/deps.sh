@@ -7,6 +7,7 @@ ORVA_PACKAGES=(
     python3 python3-xlrd
     qt6-base-dev qt6-translations-l10n fonts-noto-cjk
     clang
+    libreoffice-calc-nogui
 )
 
 orva_install_packages() {

@@ -14,31 +14,9 @@
 namespace orva {
 namespace {
 
-const LogDate kDate{2024, 3, 5};
-
-const std::vector<std::string> kHeaders = {
-    "No",         "CheckDate",    "SN",       "SoftwareVersion", "LOIDCheck",
-    "PSCheck",    "CPULoadCheck", "MemCheck", "PreConfigCheck",  "DiskIntegrityCheck",
-    "DeviceType", "FE1Check",     "FE2Check", "FE3Check",        "FE4Check",
-    "POS1Check",  "POS2Check",    "PONCheck", "FlashCheck",      "LEDCheck",
-    "USBCheck",   "WifiCheck"};
-
-DiagRecord Record(const std::string& sn) {
-    DiagRecord r;
-    r.Operator = "tech";
-    r.Mac = "00-11-22-33-44-55";
-    r.sn = sn;
-    r.DeviceType = "HG8245";
-    r.FE1Check = CheckPassed;
-    r.FE2Check = CheckFailed;
-    r.SoftWareVersionCheck = "V1.0.2";
-    r.PSCheck = "ok";
-    r.CPULoadCheck = 12.5f;
-    r.MemCheck = 40.25f;
-    r.PreConfigCheck = CheckPassed;
-    r.DiskIntegrityCheck = CheckPassed;
-    return r;
-}
+using test::ExportRecord;
+using test::kExportDate;
+using test::kExportHeaders;
 
 class ExportTest : public ::testing::Test {
 protected:
@@ -62,11 +40,11 @@ protected:
 };
 
 TEST_F(ExportTest, FewRecordsFollowTheExportLayout) {
-    DiagRecord noVersion = Record("SN0002");
+    DiagRecord noVersion = ExportRecord("SN0002");
     noVersion.SoftWareVersionCheck.clear();
     noVersion.CPULoadCheck = 0;
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", {Record("SN0001"), noVersion}, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), "tech", {ExportRecord("SN0001"), noVersion}, kExportDate, error)) << error;
 
     const test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.size(), 1u);
@@ -75,7 +53,7 @@ TEST_F(ExportTest, FewRecordsFollowTheExportLayout) {
     EXPECT_EQ(s.nonText, 0) << "every cell, numbers included, is text";
     ASSERT_EQ(s.nrows, 3);
     ASSERT_EQ(s.ncols, 22);
-    EXPECT_EQ(s.cells[0], kHeaders);
+    EXPECT_EQ(s.cells[0], kExportHeaders);
     const std::vector<std::string> first = {"1", "2024-3-5", "SN0001", "V1.0.2", "",  "ok", "12.500000", "40.250000",
                                             "1", "1",        "HG8245", "1",      "0", "9",  "9",         "9",
                                             "9", "9",        "9",      "9",      "9", "9"};
@@ -96,25 +74,25 @@ TEST_F(ExportTest, FewRecordsFollowTheExportLayout) {
 
 TEST_F(ExportTest, NoRecordsWritesTheHeaderRowOnly) {
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", {}, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), "tech", {}, kExportDate, error)) << error;
     const test::BiffBook b = analyse();
     ASSERT_EQ(b.sheets.size(), 1u);
     EXPECT_EQ(b.sheets[0].cells.size(), 22u);
     EXPECT_EQ(b.sheets[0].dbCells, 1);
     EXPECT_EQ(b.sstTotal, 22u);
     EXPECT_EQ(b.sstUnique, 22u);
-    EXPECT_EQ(b.sst, kHeaders);
+    EXPECT_EQ(b.sst, kExportHeaders);
     const test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.size(), 1u);
     EXPECT_EQ(book.sheets[0].nrows, 1);
-    EXPECT_EQ(book.sheets[0].cells[0], kHeaders);
+    EXPECT_EQ(book.sheets[0].cells[0], kExportHeaders);
 }
 
 TEST_F(ExportTest, RepeatedTextsAreStoredOnceButCountedPerCell) {
-    DiagRecord r = Record("SN1");
+    DiagRecord r = ExportRecord("SN1");
     r.FE1Check = r.FE2Check = r.FE3Check = r.FE4Check = r.POS1Check = r.POS2Check = CheckPassed;
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", {r, r}, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), "tech", {r, r}, kExportDate, error)) << error;
     const test::BiffBook b = analyse();
     EXPECT_EQ(b.sstTotal, 22u + 2 * 21u);
     EXPECT_EQ(std::count(b.sst.begin(), b.sst.end(), "1"), 1);
@@ -125,9 +103,9 @@ TEST_F(ExportTest, RepeatedTextsAreStoredOnceButCountedPerCell) {
 TEST_F(ExportTest, ThirtyTwoRecordsMakeTwoRowBlocks) {
     std::vector<DiagRecord> records;
     for (int i = 0; i < 32; ++i)
-        records.push_back(Record("SN" + std::to_string(i)));
+        records.push_back(ExportRecord("SN" + std::to_string(i)));
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", records, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), "tech", records, kExportDate, error)) << error;
     const test::BiffBook b = analyse();
     EXPECT_EQ(b.sheets.at(0).dbCells, 2);
     EXPECT_EQ(b.sheets.at(0).dbCellOffsets.size(), 2u);
@@ -145,7 +123,7 @@ class ExportOperators : public ExportTest, public ::testing::WithParamInterface<
 
 TEST_P(ExportOperators, TheSheetIsNamedAfterTheOperator) {
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), GetParam().operatorName, {Record("SN1")}, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), GetParam().operatorName, {ExportRecord("SN1")}, kExportDate, error)) << error;
     const test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.size(), 1u);
     EXPECT_EQ(book.sheets[0].name, GetParam().sheetName);
@@ -165,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ExportTest, AnUnwritablePathIsReportedAndNoFileIsLeft) {
     std::string error;
-    EXPECT_FALSE(ExportRecords(dir.file("no/such/dir/x.xls"), "tech", {Record("SN1")}, kDate, error));
+    EXPECT_FALSE(ExportRecords(dir.file("no/such/dir/x.xls"), "tech", {ExportRecord("SN1")}, kExportDate, error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("no/such/dir/x.xls")));
 }
@@ -195,9 +173,9 @@ TEST(ExportNames, ProposedFileNameAndSuccessText) {
 TEST_F(ExportTest, HundredThousandRecordsContinueOnASecondSheet) {
     std::vector<DiagRecord> records;
     for (int i = 0; i < 100000; ++i)
-        records.push_back(Record("SN" + std::to_string(i)));
+        records.push_back(ExportRecord("SN" + std::to_string(i)));
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", records, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), "tech", records, kExportDate, error)) << error;
 
     const test::CfbFile cfb = test::ParseCompoundFile(test::readFile(path()));
     EXPECT_TRUE(cfb.problems.empty()) << ::testing::PrintToString(cfb.problems);
@@ -211,7 +189,7 @@ TEST_F(ExportTest, HundredThousandRecordsContinueOnASecondSheet) {
     EXPECT_EQ(book.sheets[1].name, "tech (2)");
     EXPECT_EQ(book.sheets[0].nrows, 65536);
     EXPECT_EQ(book.sheets[1].nrows, 100000 - 65535 + 1);
-    EXPECT_EQ(book.sheets[1].cells[0], kHeaders);
+    EXPECT_EQ(book.sheets[1].cells[0], kExportHeaders);
     EXPECT_EQ(book.sheets[0].cells[65535][0], "65535");
     EXPECT_EQ(book.sheets[0].cells[65535][2], "SN65534");
     EXPECT_EQ(book.sheets[1].cells[1][0], "65536");
@@ -249,17 +227,17 @@ TEST_F(ExportTest, RecordsStoredSinceStartUpAndASearchResult) {
     test::RecordingNotifier notifier;
     RecordStore store(dir.file("orvalog.db"));
     ASSERT_TRUE(store.open("logs"));
-    ASSERT_EQ(store.insert("logs", {Record("OLD1"), Record("OLD2")}), RecordStore::Stored);
+    ASSERT_EQ(store.insert("logs", {ExportRecord("OLD1"), ExportRecord("OLD2")}), RecordStore::Stored);
     const int atStart = store.highestLogId();
-    ASSERT_EQ(store.insert("logs", {Record("NEW1")}), RecordStore::Stored);
-    ASSERT_EQ(store.insert("logs", {Record("NEW2"), Record("NEW3")}), RecordStore::Stored);
+    ASSERT_EQ(store.insert("logs", {ExportRecord("NEW1")}), RecordStore::Stored);
+    ASSERT_EQ(store.insert("logs", {ExportRecord("NEW2"), ExportRecord("NEW3")}), RecordStore::Stored);
 
     const std::vector<DiagRecord> since = RecordsStoredAfter(store, atStart);
     ASSERT_EQ(since.size(), 3u);
     EXPECT_EQ(since[0].sn, "NEW1");
     EXPECT_EQ(since[2].sn, "NEW3");
     std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", since, kDate, error)) << error;
+    ASSERT_TRUE(ExportRecords(path(), "tech", since, kExportDate, error)) << error;
     test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.at(0).nrows, 4);
     EXPECT_EQ(book.sheets[0].cells[3][2], "NEW3");

@@ -26,21 +26,17 @@
 namespace orva {
 namespace {
 
+using test::ExportRecord;
+using test::kExportDate;
+using test::kExportHeaders;
+using test::Repeat;
+
 using Cells = test::CellTexts;
 
 struct ExpectedSheet {
     std::string name;
     Cells cells;
 };
-
-const LogDate kDate{2024, 3, 5};
-
-const std::vector<std::string> kHeaders = {
-    "No",         "CheckDate",    "SN",       "SoftwareVersion", "LOIDCheck",
-    "PSCheck",    "CPULoadCheck", "MemCheck", "PreConfigCheck",  "DiskIntegrityCheck",
-    "DeviceType", "FE1Check",     "FE2Check", "FE3Check",        "FE4Check",
-    "POS1Check",  "POS2Check",    "PONCheck", "FlashCheck",      "LEDCheck",
-    "USBCheck",   "WifiCheck"};
 
 void PutRow(Cells& cells, int row, const std::vector<std::string>& texts) {
     for (std::size_t c = 0; c < texts.size(); ++c)
@@ -50,29 +46,11 @@ void PutRow(Cells& cells, int row, const std::vector<std::string>& texts) {
 
 Cells HeaderOnly() {
     Cells cells;
-    PutRow(cells, 0, kHeaders);
+    PutRow(cells, 0, kExportHeaders);
     return cells;
 }
 
-DiagRecord Record(const std::string& sn, const std::string& type = "HG8245", const std::string& ps = "ok",
-                  const std::string& version = "V1.0.2") {
-    DiagRecord r;
-    r.Operator = "tech";
-    r.Mac = "00-11-22-33-44-55";
-    r.sn = sn;
-    r.DeviceType = type;
-    r.FE1Check = CheckPassed;
-    r.FE2Check = CheckFailed;
-    r.SoftWareVersionCheck = version;
-    r.PSCheck = ps;
-    r.CPULoadCheck = 12.5f;
-    r.MemCheck = 40.25f;
-    r.PreConfigCheck = CheckPassed;
-    r.DiskIntegrityCheck = CheckFailed;
-    return r;
-}
-
-// The row a Record() exports as, written out by hand.
+// The row a ExportRecord() exports as, written out by hand.
 std::vector<std::string> RecordRow(int number, const std::string& sn, const std::string& type = "HG8245",
                                    const std::string& ps = "ok", const std::string& version = "V1.0.2") {
     return {std::to_string(number),
@@ -84,7 +62,7 @@ std::vector<std::string> RecordRow(int number, const std::string& sn, const std:
             "12.500000",
             "40.250000",
             "1",
-            "0",
+            "1",
             type,
             "1",
             "0",
@@ -97,13 +75,6 @@ std::vector<std::string> RecordRow(int number, const std::string& sn, const std:
             "9",
             "9",
             "9"};
-}
-
-std::string Repeat(const std::string& unit, int count) {
-    std::string s;
-    for (int i = 0; i < count; ++i)
-        s += unit;
-    return s;
 }
 
 struct LoCase {
@@ -153,7 +124,7 @@ LoCase ExportCase(const char* label, const std::string& operatorName, std::vecto
                   ExpectedSheet expected) {
     return {label,
             [operatorName, records](const std::string& path, std::string& error) {
-                return ExportRecords(path, operatorName, records, kDate, error);
+                return ExportRecords(path, operatorName, records, kExportDate, error);
             },
             {std::move(expected)}};
 }
@@ -182,7 +153,7 @@ std::vector<LoCase> Cases() {
         std::vector<DiagRecord> records;
         Cells cells = HeaderOnly();
         for (int i = 1; i <= 32; ++i) {
-            records.push_back(Record("SN" + std::to_string(1000 + i)));
+            records.push_back(ExportRecord("SN" + std::to_string(1000 + i)));
             PutRow(cells, i, RecordRow(i, "SN" + std::to_string(1000 + i)));
         }
         cases.push_back(ExportCase("thirty_three_rows", "tech", records, {"tech", cells}));
@@ -191,16 +162,16 @@ std::vector<LoCase> Cases() {
         Cells cells = HeaderOnly();
         PutRow(cells, 1, RecordRow(1, "中兴SN01", "光猫甲型", "进程缺失: 语音", "版本三"));
         PutRow(cells, 2, RecordRow(2, "SN02", "天翼网关", "ok", ""));
-        cases.push_back(ExportCase(
-            "chinese_texts", "张三",
-            {Record("中兴SN01", "光猫甲型", "进程缺失: 语音", "版本三"), Record("SN02", "天翼网关", "ok", "")},
-            {"张三", cells}));
+        cases.push_back(ExportCase("chinese_texts", "张三",
+                                   {ExportRecord("中兴SN01", "光猫甲型", "进程缺失: 语音", "版本三"),
+                                    ExportRecord("SN02", "天翼网关", "ok", "")},
+                                   {"张三", cells}));
     }
     {
         // The rename to an existing name fails, yet the export finds the sheet and fills it.
         Cells cells = HeaderOnly();
         PutRow(cells, 1, RecordRow(1, "SN1"));
-        cases.push_back(ExportCase("operator_named_sheet1", "Sheet1", {Record("SN1")}, {"Sheet1", cells}));
+        cases.push_back(ExportCase("operator_named_sheet1", "Sheet1", {ExportRecord("SN1")}, {"Sheet1", cells}));
     }
     {
         // 300 distinct serial numbers of 40 characters: an SST of about 25 KB in several records.
@@ -208,7 +179,7 @@ std::vector<LoCase> Cases() {
         Cells cells = HeaderOnly();
         for (int i = 1; i <= 300; ++i) {
             const std::string sn = "SN-" + std::to_string(100000 + i) + Repeat("x", 31);
-            records.push_back(Record(sn));
+            records.push_back(ExportRecord(sn));
             PutRow(cells, i, RecordRow(i, sn));
         }
         cases.push_back(ExportCase("sst_of_many_records", "tech", records, {"tech", cells}));
@@ -245,8 +216,8 @@ std::vector<LoCase> Cases() {
                        std::vector<DiagRecord> records;
                        records.reserve(kRecords);
                        for (int i = 1; i <= kRecords; ++i)
-                           records.push_back(Record("SN" + std::to_string(i)));
-                       return ExportRecords(path, "tech", records, kDate, error);
+                           records.push_back(ExportRecord("SN" + std::to_string(i)));
+                       return ExportRecords(path, "tech", records, kExportDate, error);
                    },
                    {}};
         big.expectedLater = [] {

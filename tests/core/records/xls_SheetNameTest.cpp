@@ -1,17 +1,14 @@
 #include "records/XlsSheetName.h"
 #include "records/XlsWorkbook.h"
 
+#include "xls_Support.h"
+
 #include <gtest/gtest.h>
 
 namespace orva {
 namespace {
 
-std::string Repeat(const std::string& unit, int count) {
-    std::string s;
-    for (int i = 0; i < count; ++i)
-        s += unit;
-    return s;
-}
+using test::Repeat;
 
 TEST(XlsSheetNames, NewWorkbooksNumberTheirSheetsFromOne) {
     EXPECT_EQ(XlsWorkbook::create(1).sheetNames(), (std::vector<std::string>{"Sheet1"}));

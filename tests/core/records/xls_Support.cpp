@@ -572,3 +572,32 @@ BiffBook AnalyseWorkbook(const std::string& stream) {
 }
 
 } // namespace orva::test
+
+namespace orva::test {
+
+DiagRecord ExportRecord(const std::string& sn, const std::string& type, const std::string& ps,
+                        const std::string& version) {
+    DiagRecord r;
+    r.Operator = "tech";
+    r.Mac = "00-11-22-33-44-55";
+    r.sn = sn;
+    r.DeviceType = type;
+    r.FE1Check = CheckPassed;
+    r.FE2Check = CheckFailed;
+    r.SoftWareVersionCheck = version;
+    r.PSCheck = ps;
+    r.CPULoadCheck = 12.5f;
+    r.MemCheck = 40.25f;
+    r.PreConfigCheck = CheckPassed;
+    r.DiskIntegrityCheck = CheckPassed;
+    return r;
+}
+
+std::string Repeat(const std::string& unit, int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += unit;
+    return s;
+}
+
+} // namespace orva::test

@@ -1,6 +1,9 @@
 #pragma once
 // Readers for what the spreadsheet writer produces: a compound file parsed back by hand, the BIFF
 // records of a workbook stream, and the workbook as python3-xlrd reads it.
+#include "records/DiagRecord.h"
+#include "records/LogQuery.h"
+
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -90,5 +93,25 @@ struct BiffBook {
 BiffBook AnalyseWorkbook(const std::string& stream);
 
 std::string Utf16LeToUtf8(const std::string& bytes);
+
+} // namespace orva::test
+
+namespace orva::test {
+
+// Exports in the tests are made on this day, under the export sheet's own heading row.
+inline const LogDate kExportDate{2024, 3, 5};
+inline const std::vector<std::string> kExportHeaders = {
+    "No",         "CheckDate",    "SN",       "SoftwareVersion", "LOIDCheck",
+    "PSCheck",    "CPULoadCheck", "MemCheck", "PreConfigCheck",  "DiskIntegrityCheck",
+    "DeviceType", "FE1Check",     "FE2Check", "FE3Check",        "FE4Check",
+    "POS1Check",  "POS2Check",    "PONCheck", "FlashCheck",      "LEDCheck",
+    "USBCheck",   "WifiCheck"};
+
+// A finished diagnosis with a value of every kind: marks passed and failed, texts, the two loads.
+DiagRecord ExportRecord(const std::string& sn, const std::string& type = "HG8245", const std::string& ps = "ok",
+                        const std::string& version = "V1.0.2");
+
+// `unit` `count` times over.
+std::string Repeat(const std::string& unit, int count);
 
 } // namespace orva::test

@@ -12,6 +12,8 @@
 namespace orva {
 namespace {
 
+using test::Repeat;
+
 using test::AnalyseWorkbook;
 using test::BiffBook;
 using test::Get16;
@@ -189,13 +191,6 @@ struct SstCase {
     const char* label;
     std::vector<std::string> texts;
 };
-
-std::string Repeat(const std::string& unit, int count) {
-    std::string s;
-    for (int i = 0; i < count; ++i)
-        s += unit;
-    return s;
-}
 
 class XlsSstBoundaries : public XlsFileTest, public ::testing::WithParamInterface<SstCase> {};
 

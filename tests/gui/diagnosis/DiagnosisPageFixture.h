@@ -36,6 +36,10 @@
 
 namespace orva::test {
 
+// The model-mismatch message and the command that starts the telephone checks.
+inline const QString kModelMismatch = QStringLiteral("选择检测设备类型与当前连接设备类型不一致，请重新设置！");
+inline const std::string kPotsStart = "HG_HARDWARE_DIAG STEP=2 METHOD=START";
+
 // What the prompt window showed when the technician answered it.
 struct SeenPrompt {
     int questionId;

@@ -12,9 +12,7 @@ namespace orva::test {
 namespace {
 
 const QString kModelConfirmed = QStringLiteral("设备选择成功");
-const QString kModelMismatch = QStringLiteral("选择检测设备类型与当前连接设备类型不一致，请重新设置！");
 const QString kRunActive = QStringLiteral("检测进行中，不能切换。");
-const std::string kPotsStart = "HG_HARDWARE_DIAG STEP=2 METHOD=START";
 const std::string kPotsStop = "HG_HARDWARE_DIAG STEP=2 METHOD=STOP";
 
 std::array<int, kCheckItemCount> FlagsOf(std::initializer_list<int> items) {

@@ -10,9 +10,7 @@
 namespace orva::test {
 namespace {
 
-const QString kModelMismatch = QStringLiteral("选择检测设备类型与当前连接设备类型不一致，请重新设置！");
 const QString kSerial = QStringLiteral("SN0170"); // the simulator's, as the fixture starts it
-const std::string kPotsStart = "HG_HARDWARE_DIAG STEP=2 METHOD=START";
 const std::string kFlash = "HG_HARDWARE_DIAG STEP=4";
 
 DeviceTemplate Kt540gWith(const std::vector<int>& items) {
