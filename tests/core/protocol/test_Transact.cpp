@@ -145,7 +145,9 @@ TEST_F(TransactTest, DatagramLongerThanTheReceiveBufferIsAFailedReceive) {
     EXPECT_EQ(reply, "old");
 }
 
-TEST_F(TransactTest, SenderOfTheReplyIsNotExamined) {
+// A gateway asked on the segment address answers from its own address: when nobody answers from the
+// address asked, the first readable reply from another host is taken once the wait is over.
+TEST_F(TransactTest, ReplyFromAnotherHostIsTakenWhenTheAddressAskedStaysSilent) {
     const std::string other = host(7);
     FakeGateway gw(gateway(),
                    [other](const std::string&) { return std::vector<Answer>{ReplyLine("FROM_ELSEWHERE", other)}; });
