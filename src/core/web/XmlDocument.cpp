@@ -333,6 +333,30 @@ std::string XmlDocument::GetTagName() const {
     return std::string(tagName(current_));
 }
 
+namespace {
+
+// The inside of a CDATA section: what follows its nine-character opener and precedes "]]>". The
+// scanner takes any "<![C" for an opener, so a damaged one ("<![CD<AT...") may hold characters of
+// several bytes; the opener is counted in UTF-16 units, as positions are everywhere else, so no
+// character is ever cut in two and the text stays valid UTF-8.
+std::string_view CDataInside(std::string_view section) {
+    constexpr std::size_t kOpenerUnits = 9;
+    constexpr std::size_t kCloserBytes = 3; // "]]>"
+    std::size_t begin = 0;
+    for (std::size_t units = 0; units < kOpenerUnits && begin < section.size();) {
+        const unsigned char lead = static_cast<unsigned char>(section[begin]);
+        units += lead >= 0xF0 ? 2 : 1; // a character beyond U+FFFF takes two units
+        ++begin;
+        while (begin < section.size() && (static_cast<unsigned char>(section[begin]) & 0xC0) == 0x80)
+            ++begin;
+    }
+    if (section.size() < begin + kCloserBytes)
+        return {};
+    return section.substr(begin, section.size() - kCloserBytes - begin);
+}
+
+} // namespace
+
 std::string XmlDocument::GetElementText() const {
     if (current_ == 0)
         return {};
@@ -355,8 +379,8 @@ std::string XmlDocument::GetElementText() const {
         pos = node.start + node.length;
         if (node.kind == XmlNodeKind::Text) {
             out += UnescapeText(content.substr(node.start, node.length));
-        } else if (node.kind == XmlNodeKind::CDataSection && node.length >= 12) {
-            out += content.substr(node.start + 9, node.length - 12);
+        } else if (node.kind == XmlNodeKind::CDataSection) {
+            out += CDataInside(content.substr(node.start, node.length));
         }
     }
     return out;

@@ -116,7 +116,15 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"<v>x<![CDATA[<y&amp;>]]>z</v>", "x<y&amp;>z"},
                       TextCase{"<v>a<!-- c -->b<?p?>c</v>", "abc"}, TextCase{"<v> <![CDATA[x]]> </v>", "x"},
                       TextCase{"<v>a&gt; b &amp;<!--c--></v>", "a> b &"},
-                      TextCase{"<v attr=\"1\">&#128512;</v >", "\xF0\x9F\x98\x80"}));
+                      TextCase{"<v attr=\"1\">&#128512;</v >", "\xF0\x9F\x98\x80"},
+                      // A damaged CDATA opener is still nine characters long, however many bytes they take.
+                      TextCase{"<v><![CD<AT\xEF\xBB\xBFSof<b]]></v>", "Sof<b"},
+                      TextCase{"<v><![C\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9x]]></v>", "x"},
+                      TextCase{"<v><![C\xE2\x82\xAC\xE2\x82\xAC]]></v>", ""},
+                      TextCase{"<v><![C\xF0\x9F\x98\x80\xF0\x9F\x98\x80"
+                               "ab]]></v>",
+                               "b"},
+                      TextCase{"<v><![CDATA[\xE4\xB8\xAD]]></v>", "\xE4\xB8\xAD"}));
 
 TEST(XmlNavigation, NoCurrentElementGivesEmptyText) {
     XmlDocument doc;
