@@ -2,10 +2,13 @@
 // afterwards every diagnosis has its row in logs, exactly the records whose latest report failed wait
 // in uploads, and the next upload pass (against a service that takes everything) empties it.
 //
-//   bench_soak_cli [--runs N] [--fail-every K]    (defaults 1000 and 3; the gateway answers on 127.0.6.1)
+//   bench_soak_cli [--runs N] [--fail-every K] [--subnet S]
 //
-// Each run gets a serial number of its own (SOAK00001, ...) so that every report, row and stored record
-// can be traced back to its diagnosis.
+// Defaults: 1000 runs, every 3rd report turned down, subnet 6 (the gateway answers on 127.0.S.1). Each run
+// gets a serial number of its own (SOAK00001, ...) so that every report, row and stored record can be
+// traced back to its diagnosis. After every run, uploads must hold exactly the records whose latest
+// report was turned down: a refused record waits there until an upload pass (each diagnosis runs one
+// beside it) gets it accepted.
 #include "GatewaySimulator.h"
 #include "ServiceEndpoints.h"
 
@@ -31,8 +34,6 @@ extern char** environ;
 
 namespace {
 
-constexpr const char* kGateway = "127.0.6.1";
-constexpr const char* kSegment = "127.0.6.255";
 constexpr const char* kUser = "soak";
 constexpr const char* kPassword = "pw";
 
@@ -42,9 +43,12 @@ std::string SerialOf(int run) {
     return text;
 }
 
+std::string g_gateway = "127.0.6.1";
+std::string g_segment = "127.0.6.255";
+
 void WriteSettings(const std::string& dir, const std::string& serviceUrl) {
     std::ofstream ini(dir + "res/setting.ini", std::ios::trunc);
-    ini << "[Setting]\nLanguage=English\nMaintenanceAddress=" << kGateway << "\nUpgradeAddress=" << kSegment
+    ini << "[Setting]\nLanguage=English\nMaintenanceAddress=" << g_gateway << "\nUpgradeAddress=" << g_segment
         << "\nLoginURL=" << serviceUrl << "/login\nReportURL=" << serviceUrl << "/report\nRunNet=1\nHttpTimeout=10\n";
 }
 
@@ -137,6 +141,16 @@ int main(int argc, char** argv) {
     int failEvery = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--subnet" && i + 1 < argc) {
+            const int v = ParseInt(argv[++i], -1);
+            if (v < 1 || v > 254) {
+                std::fprintf(stderr, "bench_soak_cli: bad --subnet '%s'\n", argv[i]);
+                return 64;
+            }
+            g_gateway = "127.0." + std::to_string(v) + ".1";
+            g_segment = "127.0." + std::to_string(v) + ".255";
+            continue;
+        }
         if ((a == "--runs" || a == "--fail-every") && i + 1 < argc) {
             const int v = ParseInt(argv[++i], -1);
             if (v < (a == "--runs" ? 1 : 0)) {
@@ -145,7 +159,7 @@ int main(int argc, char** argv) {
             }
             (a == "--runs" ? runs : failEvery) = v;
         } else {
-            std::fprintf(stderr, "usage: bench_soak_cli [--runs N] [--fail-every K]\n");
+            std::fprintf(stderr, "usage: bench_soak_cli [--runs N] [--fail-every K] [--subnet S]\n");
             return 64;
         }
     }
@@ -157,7 +171,7 @@ int main(int argc, char** argv) {
     const std::string db = dir + "orvalog.db";
 
     orva::sim::Options options;
-    options.address = kGateway;
+    options.address = g_gateway;
     options.model = "KT540G";
     options.http = "127.0.0.1:0";
     options.users = {{kUser, kPassword}};
@@ -172,10 +186,14 @@ int main(int argc, char** argv) {
     WriteSettings(dir, sim.services()->httpUrl());
 
     std::printf("orva-cli diagnose, %d runs, KT540G on %s; the reporting service answers Code 1 to every %d. report\n",
-                runs, kGateway, failEvery);
+                runs, g_gateway.c_str(), failEvery);
     std::printf("%5s %5s %8s %8s %8s %8s %8s\n", "run", "exit", "wall ms", "reports", "failed", "logs", "uploads");
     std::map<int, int> exits;
     std::vector<double> walls;
+    // Per serial number, the outcome of its latest report so far (true: turned down).
+    std::map<std::string, bool> latest;
+    size_t seenReports = 0;
+    size_t heldRuns = 0, brokenRuns = 0, refusedOwnReports = 0, refusedResends = 0, acceptedResends = 0;
     const auto soakStart = std::chrono::steady_clock::now();
     for (int run = 1; run <= runs; ++run) {
         orva::sim::Override serial;
@@ -188,6 +206,32 @@ int main(int argc, char** argv) {
         const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
         walls.push_back(wall);
         ++exits[code];
+
+        const auto soFar = sim.services()->reports();
+        for (; seenReports < soFar.size(); ++seenReports) {
+            const bool failed = FailedAt(seenReports + 1, failEvery);
+            const auto& sn = soFar[seenReports].sn;
+            const bool resend = latest.count(sn) > 0;
+            if (resend)
+                (failed ? refusedResends : acceptedResends) += 1;
+            else
+                refusedOwnReports += failed;
+            latest[sn] = failed;
+        }
+        std::set<std::string> waiting;
+        for (const auto& [sn, failed] : latest)
+            if (failed)
+                waiting.insert(sn);
+        bool readOk = false;
+        const auto now = SerialsIn(db, "uploads", readOk);
+        const std::set<std::string> held(now.begin(), now.end());
+        if (readOk && held == waiting && now.size() == held.size()) {
+            ++heldRuns;
+        } else {
+            ++brokenRuns;
+            std::printf("run %d: uploads holds %zu rows, %zu records wait for a resend\n", run, now.size(),
+                        waiting.size());
+        }
         if (run == 1 || run % 25 == 0 || run == runs || code != 0) {
             const size_t reports = sim.services()->reports().size();
             size_t failed = 0;
@@ -271,6 +315,9 @@ int main(int argc, char** argv) {
                 reports.size(), outcomes.size(), resends, failedReports, firstReportsFailed);
     std::printf("logs: %zu rows%s, %zu distinct serials, %zu of the %d runs\n", logSerials.size(),
                 logsOk ? "" : " (read failed)", logSet.size(), logsOfRuns, runs);
+    std::printf("after each run, uploads held exactly the refused records: %zu runs, not so: %zu runs; refused "
+                "first reports %zu, resends by the next passes accepted %zu, refused %zu\n",
+                heldRuns, brokenRuns, refusedOwnReports, acceptedResends, refusedResends);
     std::printf("uploads before the upload pass: %zu rows%s (%zu distinct); records whose latest report was "
                 "turned down: %zu; missing from uploads %zu, there without cause %zu\n",
                 uploadSerials.size(), uploadsOk ? "" : " (read failed)", uploadSet.size(), expectedWaiting.size(),
