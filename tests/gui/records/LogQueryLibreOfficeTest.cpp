@@ -23,7 +23,7 @@ namespace {
 using guitest::Q;
 
 // Nothing here touches the network; the subnet only keeps the settings file apart from other suites'.
-constexpr int kSubnet = 168;
+constexpr int kExportSubnet = 168;
 
 const std::vector<std::string> kTitles = {
     "ID",         "Mac地址",      "操作员",   "序列号",       "设备类型",   "FE1测试",        "FE2测试", "FE3测试",
@@ -57,7 +57,7 @@ TEST(LogQueryLibreOffice, ExportedSearchesReadBackCellByCell) {
         GTEST_SKIP() << test::kNoSoffice;
     UiPromptsTestScope prompts;
     test::RecordingNotifier notes;
-    guitest::ProgramFixture program(kSubnet, {}, "orva-gui-logquery-lo");
+    guitest::ProgramFixture program(kExportSubnet, {}, "orva-gui-logquery-lo");
     const std::string db = program.dir().file("orvalog.db");
     {
         RecordStore store(db);

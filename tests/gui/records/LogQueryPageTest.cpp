@@ -24,7 +24,7 @@ namespace {
 using guitest::Q;
 
 // Nothing here touches the network; the subnet only keeps the settings file apart from other suites'.
-constexpr int kSubnet = 167;
+constexpr int kQuerySubnet = 167;
 
 const QDate kMay9{2024, 5, 9}, kMay10{2024, 5, 10}, kMay11{2024, 5, 11}, kMay12{2024, 5, 12};
 
@@ -40,7 +40,7 @@ class LogQueryPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UiPrompts::clearShown();
-        program_ = std::make_unique<guitest::ProgramFixture>(kSubnet, std::map<std::string, std::string>{},
+        program_ = std::make_unique<guitest::ProgramFixture>(kQuerySubnet, std::map<std::string, std::string>{},
                                                              "orva-gui-logquery");
         store_ = std::make_unique<RecordStore>(program_->dir().file("orvalog.db"));
         ASSERT_TRUE(store_->open("logs"));

@@ -22,7 +22,7 @@ namespace {
 
 using guitest::Q;
 
-constexpr int kSubnet = 160;
+constexpr int kMainWindowSubnet = 160;
 constexpr int kTopWidth = 917;
 const QSize kPageSize(600, 400);
 
@@ -102,7 +102,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         program_ = std::make_unique<guitest::ProgramFixture>(
-            kSubnet, std::map<std::string, std::string>{{"Version", "11-2.2-33333333"}}, "orva-gui-main");
+            kMainWindowSubnet, std::map<std::string, std::string>{{"Version", "11-2.2-33333333"}}, "orva-gui-main");
         guitest::WritePicture(program_->skinFile("top.png"), kTopWidth, 120, QColor(30, 79, 138));
         for (int i = 0; i < 6; ++i)
             guitest::WritePicture(program_->skinFile(CDlgMain::NavigationImage(kAllPages[i])), 5 * (80 + i), 70,

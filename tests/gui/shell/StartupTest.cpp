@@ -17,7 +17,7 @@ namespace {
 
 using guitest::Q;
 
-constexpr int kSubnet = 162;
+constexpr int kStartupSubnet = 162;
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -37,7 +37,7 @@ TEST_F(StartupTest, MissingSettingsFileEndsWithExitCodeZero) {
 
 TEST_F(StartupTest, SecondCopyInTheSameDirectoryEndsSilently) {
     test::TempProgramDir dir("orva-gui-start");
-    dir.writeSettings(kSubnet);
+    dir.writeSettings(kStartupSubnet);
     InstanceGuard first(dir.path());
     ASSERT_TRUE(first.acquired());
 
@@ -52,7 +52,7 @@ TEST_F(StartupTest, SecondCopyInTheSameDirectoryEndsSilently) {
 }
 
 TEST_F(StartupTest, ChineseSelectsQtsChineseButtons) {
-    guitest::ProgramFixture program(kSubnet, {{"Language", "Chinese"}}, "orva-gui-start");
+    guitest::ProgramFixture program(kStartupSubnet, {{"Language", "Chinese"}}, "orva-gui-start");
     ASSERT_TRUE(InstallQtTranslations());
     QMessageBox box;
     box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
@@ -65,7 +65,7 @@ TEST_F(StartupTest, ChineseSelectsQtsChineseButtons) {
 }
 
 TEST_F(StartupTest, WholeRunFromLoginToConfirmedExit) {
-    guitest::ProgramFixture program(kSubnet, {{"Version", "11-2.2-33333333"}}, "orva-gui-start");
+    guitest::ProgramFixture program(kStartupSubnet, {{"Version", "11-2.2-33333333"}}, "orva-gui-start");
     bool sawMain = false;
     bool timedOut = false;
     std::string operatorName;
