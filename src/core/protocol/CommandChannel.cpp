@@ -16,6 +16,17 @@
 
 namespace orva {
 
+bool DecodeDatagram(const std::string& payload, std::string& text) {
+    std::string decoded;
+    if (!Base64Decode(payload, decoded))
+        return false;
+    const size_t nul = decoded.find('\0');
+    if (nul != std::string::npos)
+        decoded.resize(nul);
+    text = std::move(decoded);
+    return true;
+}
+
 using detail::StopWaker;
 using detail::UniqueFd;
 using detail::WaitReadable;
@@ -224,17 +235,6 @@ private:
 };
 
 // Base64 payload to reply text: the decoded bytes up to the first zero byte, bytes 128-255 as they are.
-bool DecodeReply(const std::string& payload, std::string& text) {
-    std::string decoded;
-    if (!Base64Decode(payload, decoded))
-        return false;
-    const size_t nul = decoded.find('\0');
-    if (nul != std::string::npos)
-        decoded.resize(nul);
-    text = std::move(decoded);
-    return true;
-}
-
 bool CommandFits(const std::string& command, std::string& errorText) {
     // The command buffer keeps one byte for its terminator.
     if (command.empty() || command.size() >= CommandChannel::kCommandBufferSize) {
@@ -277,7 +277,7 @@ int CommandChannel::Transact(std::string command, std::string& replyText, std::s
         return -1;
     case Exchange::Received::Reply:
         // A reply that does not decode leaves the reply text as it was.
-        DecodeReply(payload, replyText);
+        DecodeDatagram(payload, replyText);
         return 0;
     }
     return 0;
@@ -320,7 +320,7 @@ int CommandChannel::SendAndListen(std::string command, const ListenCallback& onR
             break;
         }
         std::string text;
-        if (!DecodeReply(payload, text))
+        if (!DecodeDatagram(payload, text))
             continue;
         SetLastListenReply(text);
         if (onReply)

@@ -10,6 +10,10 @@
 
 namespace orva {
 
+// A received datagram's payload as a reply line: strict Base64, the decoded bytes up to the first zero
+// byte. False (and `text` untouched) when the payload is not Base64.
+bool DecodeDatagram(const std::string& payload, std::string& text);
+
 // Called once per decoded reply of a broadcast exchange, in arrival order, on the exchanging thread.
 // The exchange waits until the callback returns.
 using ListenCallback = std::function<void(const std::string& reply)>;
