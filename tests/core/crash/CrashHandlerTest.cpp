@@ -57,8 +57,27 @@ std::string NameAt(const std::string& prefix, std::time_t t) {
     return prefix + stamp + ".dmp";
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 class CrashVictimTest : public ::testing::Test {
 protected:
+    void SetUp() override {
+        // The sanitizer takes the fatal signals itself, and the copy of a process that carries its
+        // terabytes of shadow memory never ends (nor does the victim's exit, unmapping them).
+        if (kAddressSanitizer)
+            GTEST_SKIP() << "a crashing program cannot be dumped under AddressSanitizer";
+    }
+
     VictimRun run(const VictimSetup& setup) {
         std::vector<std::string> env = {"PATH=/usr/bin:/bin",
                                         "ORVA_HOME=" + (setup.home.empty() ? dir_.path() : setup.home),

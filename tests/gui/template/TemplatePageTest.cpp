@@ -349,7 +349,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, TemplateSaveRuleTest,
                                            SaveCase{"tail of a listed name", "0G-U", kTemplateSaved, true},
                                            SaveCase{"letter case differs", "kt540g", kTemplateUnknownOnSave, false},
                                            SaveCase{"not listed", "KT310", kTemplateUnknownOnSave, false},
-                                           SaveCase{"empty", "", kTemplateUnknownOnSave, false}));
+                                           SaveCase{"empty", "", kTemplateUnknownOnSave, false}),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
 
 TEST_F(TemplatePageTest, SavingBeforeAnyModelIsChosenWritesNothing) {
     CDlgTemplate& page = open();
@@ -388,14 +389,14 @@ TEST_P(TemplateTimeoutTest, SetButtonAppliesOnlyAPositiveTimeout) {
     EXPECT_EQ(CommandChannel::Instance().ReplyTimeout(), c.applied) << c.typed;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TemplateTimeoutTest,
-                         ::testing::Values(TimeoutCase{"20", kTimeoutSet, 20}, TimeoutCase{"20s", kTimeoutSet, 20},
-                                           TimeoutCase{"1", kTimeoutSet, 1}, TimeoutCase{"+30", kTimeoutSet, 30},
-                                           TimeoutCase{"s20", kTimeoutInvalid, kUnchanged},
-                                           TimeoutCase{"0", kTimeoutInvalid, kUnchanged},
-                                           TimeoutCase{"-5", kTimeoutInvalid, kUnchanged},
-                                           TimeoutCase{"１５", kTimeoutInvalid, kUnchanged},
-                                           TimeoutCase{"", kTimeoutEmpty, kUnchanged}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TemplateTimeoutTest,
+    ::testing::Values(TimeoutCase{"20", kTimeoutSet, 20}, TimeoutCase{"20s", kTimeoutSet, 20},
+                      TimeoutCase{"1", kTimeoutSet, 1}, TimeoutCase{"+30", kTimeoutSet, 30},
+                      TimeoutCase{"s20", kTimeoutInvalid, kUnchanged}, TimeoutCase{"0", kTimeoutInvalid, kUnchanged},
+                      TimeoutCase{"-5", kTimeoutInvalid, kUnchanged}, TimeoutCase{"１５", kTimeoutInvalid, kUnchanged},
+                      TimeoutCase{"", kTimeoutEmpty, kUnchanged}),
+    [](const auto& info) { return "typed_" + std::to_string(info.index) + "_" + test::CaseName(info.param.typed); });
 
 TEST(TemplateFlags, CheckedEntriesSetTheirItemsFlag) {
     struct Case {
