@@ -130,6 +130,23 @@ int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>&
     return insert(table, records, NowText());
 }
 
+void RecordStore::insertRows(const std::string& table, const std::vector<DiagRecord>& records,
+                             const std::string& storedAt) {
+    const std::string sql = InsertSql(table);
+    for (const DiagRecord& record : records) {
+        SqliteParams params;
+        params.reserve(RecordColumnCount - 1);
+        for (std::string& text : RecordColumnTexts(record))
+            params.emplace_back(std::move(text));
+        params.emplace_back(storedAt);
+        // A lock that outlasted the busy wait, a full disk or a constraint come back as codes: each of
+        // them means the row is not stored.
+        const int rc = db_.execute(sql, params);
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+    }
+}
+
 int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt) {
     if (!open_ || records.empty())
         return NothingToStore;
@@ -139,19 +156,7 @@ int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>&
         int rc = db_.execute("BEGIN TRANSACTION;");
         if (rc != 0)
             throw SqliteError(rc, db_.errorMessage());
-        const std::string sql = InsertSql(table);
-        for (const DiagRecord& record : records) {
-            SqliteParams params;
-            params.reserve(RecordColumnCount - 1);
-            for (std::string& text : RecordColumnTexts(record))
-                params.emplace_back(std::move(text));
-            params.emplace_back(storedAt);
-            // A lock that outlasted the busy wait, a full disk or a constraint come back as codes:
-            // each of them means the row is not stored.
-            rc = db_.execute(sql, params);
-            if (rc != 0)
-                throw SqliteError(rc, db_.errorMessage());
-        }
+        insertRows(table, records, storedAt);
         rc = db_.execute("COMMIT TRANSACTION;");
         if (rc != 0)
             throw SqliteError(rc, db_.errorMessage());
@@ -180,17 +185,7 @@ int RecordStore::insertBatch(const std::string& table, const std::vector<DiagRec
         int rc = db_.execute("SAVEPOINT batch;");
         if (rc != 0)
             throw SqliteError(rc, db_.errorMessage());
-        const std::string sql = InsertSql(table);
-        for (const DiagRecord& record : records) {
-            SqliteParams params;
-            params.reserve(RecordColumnCount - 1);
-            for (std::string& text : RecordColumnTexts(record))
-                params.emplace_back(std::move(text));
-            params.emplace_back(storedAt);
-            rc = db_.execute(sql, params);
-            if (rc != 0)
-                throw SqliteError(rc, db_.errorMessage());
-        }
+        insertRows(table, records, storedAt);
         rc = db_.execute("RELEASE batch;");
         if (rc != 0)
             throw SqliteError(rc, db_.errorMessage());

@@ -93,6 +93,8 @@ private:
     RecordRows collectRows(const std::string& sql, const SqliteParams& params);
     void fail(const std::string& message, bool show);
     // Inserts the rows inside the open transaction under a savepoint; a failure rolls back to it.
+    // Inserts every record into `table`; throws SqliteError at the first row that is not stored.
+    void insertRows(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
     int insertBatch(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
 
     std::string path_;
