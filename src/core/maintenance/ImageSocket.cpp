@@ -1,5 +1,7 @@
 #include "maintenance/ImageSocket.h"
 
+#include "app/LoopbackGuard.h"
+
 #include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -27,6 +29,8 @@ ImageSocket::OpenResult ImageSocket::open(const std::string& address, uint16_t p
     to_.sin_port = htons(port);
     if (::inet_pton(AF_INET, address.c_str(), &to_.sin_addr) != 1)
         return OpenResult::BadAddress;
+    if (!DestinationAllowed(to_.sin_addr.s_addr))
+        return OpenResult::NotLoopback;
     return OpenResult::Ok;
 }
 

@@ -10,7 +10,7 @@ namespace orva {
 
 class ImageSocket {
 public:
-    enum class OpenResult { Ok, SocketFailed, BroadcastFailed, BadAddress };
+    enum class OpenResult { Ok, SocketFailed, BroadcastFailed, BadAddress, NotLoopback };
 
     ImageSocket() = default;
     ~ImageSocket();

@@ -1,5 +1,6 @@
 #include "maintenance/ImageTransfer.h"
 
+#include "app/LoopbackGuard.h"
 #include "maintenance/ImageDatagrams.h"
 #include "maintenance/ImageSocket.h"
 #include "maintenance/Pacer.h"
@@ -64,7 +65,7 @@ std::chrono::nanoseconds PacingInterval(double seconds) {
 TransferResult SendImage(std::string_view image, const ImageTransferOptions& options,
                          const std::function<void(int)>& progress, std::stop_token stop, SendGate* gate) {
     TransferResult result;
-    auto fail = [&](const char* line) {
+    auto fail = [&](const std::string& line) {
         result.outcome = TransferOutcome::Failed;
         result.failureLine = line;
         return result;
@@ -86,6 +87,8 @@ TransferResult SendImage(std::string_view image, const ImageTransferOptions& opt
         return fail("setsockopt: set SO_BROADCAST error!\n");
     case ImageSocket::OpenResult::BadAddress:
         return fail("sendto image info error!\n");
+    case ImageSocket::OpenResult::NotLoopback:
+        return fail(LoopbackRefusal(options.address));
     }
 
     Pacer::TightenTimerSlack();

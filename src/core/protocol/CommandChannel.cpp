@@ -1,5 +1,6 @@
 #include "protocol/CommandChannel.h"
 
+#include "app/LoopbackGuard.h"
 #include "app/Notifier.h"
 #include "protocol/Base64.h"
 #include "protocol/ListenReply.h"
@@ -104,6 +105,8 @@ public:
         // Anything but dotted-decimal IPv4 is refused rather than sent to an address nobody named.
         if (::inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1)
             return fail(errorText, CommandChannel::kSendError);
+        if (!DestinationAllowed(to.sin_addr.s_addr))
+            return fail(errorText, LoopbackRefusal(address).c_str());
 
         // The command bytes, ending at the first zero byte, as they would stand in the zero-filled buffer.
         std::array<char, CommandChannel::kCommandBufferSize> buffer{};
