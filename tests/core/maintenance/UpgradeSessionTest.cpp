@@ -242,8 +242,7 @@ TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
     // While the check runs there is no transfer to cancel.
     EXPECT_FALSE(session.cancel());
     EXPECT_TRUE(session.running());
-    // The channel's last receive may wait a whole reply time-out (30 s) past the listen time; one more
-    // ignored answer after the listen time ends it.
+    // An answer after the listen time comes too late to add a line.
     std::jthread late([&, to = queries.arrivals()[0].from] {
         std::this_thread::sleep_for(1500ms);
         queries.reply(to, CommandPayload("UPGRADE_FAIL"));
