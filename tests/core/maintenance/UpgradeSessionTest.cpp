@@ -242,7 +242,7 @@ TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
     // While the check runs there is no transfer to cancel.
     EXPECT_FALSE(session.cancel());
     EXPECT_TRUE(session.running());
-    // An answer after the listen time comes too late to add a line.
+    // An answer after the listen time (one that would give no line anyway) changes nothing.
     std::jthread late([&, to = queries.arrivals()[0].from] {
         std::this_thread::sleep_for(1500ms);
         queries.reply(to, CommandPayload("UPGRADE_FAIL"));
