@@ -17,32 +17,27 @@ namespace {
 // The page's default reply time-out; the restore keeps whatever the channel has.
 constexpr int kRestoreReplyTimeout = 15;
 
-// Prints each result line as it arrives and counts the outcomes.
+// Prints each result line as it arrives; the counts are the session's, of distinct gateways (lines
+// stop at a cap, and a repeating gateway gives one line).
 class RestorePrinter final : public RestoreView {
 public:
     void restoreResult(const std::string& line) override {
         std::lock_guard lock(mutex_);
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
-        // Only a gateway that reported success gets the success wording; every other line is a failure.
-        if (line.find("网关恢复出厂设置成功") != std::string::npos)
-            ++restored_;
-        else
-            ++failed_;
     }
-    int restored() const {
+    void restoreSummary(const GatewayCount& count) override {
         std::lock_guard lock(mutex_);
-        return restored_;
+        count_ = count;
     }
-    int failed() const {
+    GatewayCount count() const {
         std::lock_guard lock(mutex_);
-        return failed_;
+        return count_;
     }
 
 private:
     mutable std::mutex mutex_;
-    int restored_ = 0;
-    int failed_ = 0;
+    GatewayCount count_;
 };
 
 } // namespace
@@ -78,13 +73,12 @@ int RunRestore(Args& args) {
         }
         session.wait();
     }
-    const int restored = printer.restored();
-    const int failed = printer.failed();
-    std::printf("%d gateways answered: %d restored, %d failed\n", restored + failed, restored, failed);
+    const GatewayCount count = printer.count();
+    std::printf("%zu gateways answered: %zu restored, %zu failed\n", count.answered, count.succeeded, count.failed);
     std::fflush(stdout);
-    if (restored + failed == 0)
+    if (count.answered == 0)
         return kExitNotFinished;
-    return failed > 0 ? kExitFaults : kExitOk;
+    return count.failed > 0 ? kExitFaults : kExitOk;
 }
 
 } // namespace orva::cli

@@ -57,11 +57,11 @@ public:
         endBar();
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
-        // "升级成功" is only in the success lines; unknown, failed and other statuses are not upgrades.
-        if (line.find("升级成功") != std::string::npos)
-            ++succeeded_;
-        else
-            ++failed_;
+    }
+    // Distinct gateways, shown or not: unknown, failed and other statuses are not upgrades.
+    void resultSummary(const GatewayCount& count) override {
+        std::lock_guard lock(mutex_);
+        count_ = count;
     }
     void transferFailed(const std::string&) override {
         std::lock_guard lock(mutex_);
@@ -69,13 +69,9 @@ public:
         transferFailed_ = true; // the message is already on standard error
     }
 
-    int succeeded() const {
+    GatewayCount count() const {
         std::lock_guard lock(mutex_);
-        return succeeded_;
-    }
-    int failed() const {
-        std::lock_guard lock(mutex_);
-        return failed_;
+        return count_;
     }
     bool transferHasFailed() const {
         std::lock_guard lock(mutex_);
@@ -93,8 +89,7 @@ private:
     mutable std::mutex mutex_;
     int lastPercent_ = -1;
     bool barShown_ = false;
-    int succeeded_ = 0;
-    int failed_ = 0;
+    GatewayCount count_;
     bool transferFailed_ = false;
 };
 
@@ -159,10 +154,10 @@ int RunUpgrade(Args& args) {
 
     if (cancelled || abandoned || printer.transferHasFailed())
         return kExitNotFinished;
-    const int answered = printer.succeeded() + printer.failed();
-    if (answered == 0)
+    const GatewayCount count = printer.count();
+    if (count.answered == 0)
         return kExitNotFinished;
-    return printer.failed() > 0 ? kExitFaults : kExitOk;
+    return count.failed > 0 ? kExitFaults : kExitOk;
 }
 
 } // namespace orva::cli

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 namespace orva::test {
@@ -23,6 +24,7 @@ constexpr int kUpgradeSubnet = 115;
 constexpr int kMissingImageSubnet = 116;
 constexpr int kLogsSubnet = 117;
 constexpr int kCancelSubnet = 118;
+constexpr int kCrowdSubnet = 203;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -120,6 +122,30 @@ TEST_F(RestoreCliTest, ExitCodeSaysWhetherEveryGatewayWasRestored) {
             sim.reset();
         }
     }
+}
+
+// A segment of 1,100 gateways: the first 1,024 get a line each, one line says how many more answered,
+// and the count is of every gateway, shown or not.
+TEST_F(RestoreCliTest, ThousandsOfGatewaysGiveCappedLinesAndTheFullCount) {
+    prepare(kCrowdSubnet);
+    sim::Override failure;
+    failure.prefix = "HG_REVOCERY_PRECONFIG";
+    failure.gateway = 1100; // the last, among the gateways without a line of their own
+    failure.status = "HG_REVOCERY_PRECONFIG_FAIL";
+    startSimulator(1100, {failure});
+
+    const CliOutcome r = RunCli(command({"restore", "--reply-timeout", "1"}));
+    EXPECT_EQ(r.code, 1) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 1024u + 2u);
+    std::set<std::string> serials;
+    for (size_t i = 0; i < 1024; ++i) {
+        EXPECT_TRUE(StartsWith(lines[i], "SN = GW")) << lines[i];
+        serials.insert(lines[i].substr(5, lines[i].find("，") - 5));
+    }
+    EXPECT_EQ(serials.size(), 1024u);
+    EXPECT_EQ(lines[1024], "另有76个网关应答，结果未逐条列出。");
+    EXPECT_EQ(lines[1025], "1100 gateways answered: 1099 restored, 1 failed");
 }
 
 class UpgradeCliTest : public MaintenanceCli, public ::testing::Test {

@@ -10,6 +10,8 @@ inline constexpr const char* kRestoreFailureWithSn = "SN = %s，网关恢复出�
 inline constexpr const char* kRestoreFailure = "网关恢复出厂设置失败。日期：%s";
 inline constexpr const char* kRestoreDateFormat = "%Y-%m-%d %H:%M:%S";
 inline constexpr const char* kRestoreSuccessStatus = "HG_REVOCERY_PRECONFIG_SUCC";
+// Closes the list when more gateways answered than get a line each: how many more there were.
+inline constexpr const char* kRestoreMoreGateways = "另有%zu个网关应答，结果未逐条列出。";
 
 // Upgrade result lines; the date is formatted "%Y-%m-%d,%H:%M:%S".
 inline constexpr const char* kUpgradeSuccessBuild = "SN = %s，升级成功. 软件编译日期：%s.软件升级日期：%s.";
@@ -18,6 +20,9 @@ inline constexpr const char* kUpgradeUnknown = "SN = %s，升级状态未知. �
 inline constexpr const char* kUpgradeFail = "SN = %s，升级失败. 软件升级日期：%s.";
 inline constexpr const char* kUpgradeOther = "升级失败. 软件升级日期：%s.";
 inline constexpr const char* kUpgradeDateFormat = "%Y-%m-%d,%H:%M:%S";
+// Closes the list when more gateways answered than get a line each: how many more there were.
+inline constexpr const char* kUpgradeMoreGateways = "另有%zu个网关应答，升级结果未逐条列出.";
+inline constexpr const char* kUpgradeSuccessStatus = "UPGRADE_SUCCESS";
 
 // Status label of the upgrade page.
 inline constexpr const char* kStatusTransferring = "正在传输文件...";

@@ -1,6 +1,7 @@
 #include "maintenance/RestoreSession.h"
 
 #include "app/AppSettings.h"
+#include "maintenance/MaintenanceTexts.h"
 #include "maintenance/ResultLines.h"
 #include "protocol/CommandChannel.h"
 #include "protocol/DeviceCommands.h"
@@ -47,18 +48,31 @@ void RestoreSession::run(std::stop_token stop, std::string broadcastAddress) {
     channel.SetPort(kRestorePort);
     channel.SetListenTime(Settings().resetlistentime);
 
+    GatewayReplies gateways;
     DeviceCommands::RestorePreconfig(
-        [this](const std::string& reply) {
+        [this, &gateways](const std::string& reply, const ReplySource& from) {
             ReplyFields fields;
             fields.ParseReplyFields(reply, " ");
+            std::string status;
+            std::string sn;
+            if (!fields.Field("STATUS", status))
+                return; // no line, and no gateway either
+            fields.Field("SN", sn);
+            if (gateways.add(from.address, sn, status == maintenance_text::kRestoreSuccessStatus) !=
+                GatewayReplies::Verdict::Show)
+                return;
             if (auto line = RestoreResultLine(fields.Fields(), std::time(nullptr)))
                 view_.restoreResult(*line);
         },
         stop);
 
     // An abandoned restore reports nothing more.
-    if (!stop.stop_requested())
+    if (!stop.stop_requested()) {
+        if (auto more = gateways.closingLine(maintenance_text::kRestoreMoreGateways))
+            view_.restoreResult(*more);
+        view_.restoreSummary(gateways.count());
         view_.restoreFinished();
+    }
     {
         std::lock_guard lock(mutex_);
         running_ = false;

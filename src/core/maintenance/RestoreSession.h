@@ -2,6 +2,8 @@
 // Restores every gateway on a LAN segment to its factory configuration at once: "HG_REVOCERY_PRECONFIG"
 // goes to the segment's broadcast address, and each gateway that answers within `resetlistentime`
 // seconds gets one result line. One restore runs at a time.
+#include "maintenance/GatewayReplies.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -17,8 +19,13 @@ public:
     virtual ~RestoreView() = default;
     // The restore has begun: the start button is disabled.
     virtual void restoreStarted() {}
-    // One gateway answered; lines come in arrival order.
+    // One gateway answered; lines come in arrival order, one per gateway (repeats give none). Past
+    // GatewayReplies::kShownGateways gateways no line comes, and the last line, after the listen, says
+    // how many more answered.
     virtual void restoreResult(const std::string& line) = 0;
+    // After the listen and its lines, before restoreFinished: the distinct gateways that answered, all
+    // of them, shown or not ("succeeded" are those that restored).
+    virtual void restoreSummary(const GatewayCount& /*count*/) {}
     // The listen time has passed: the start button is enabled again. running() turns false right after
     // this call returns.
     virtual void restoreFinished() {}

@@ -224,6 +224,7 @@ void UpgradeSession::checkPhase(std::stop_token stop) {
         return;
     Log(text::kTagCheck, text::kLogCheckEntered);
     view_.statusChanged(text::kStatusChecking);
+    GatewayReplies gateways;
     {
         SavedChannelSettings saved;
         auto& channel = CommandChannel::Instance();
@@ -232,20 +233,30 @@ void UpgradeSession::checkPhase(std::stop_token stop) {
         channel.SetReplyTimeout(kUpgradeReplyTimeout);
         channel.SetListenTime(Settings().updatelistentime);
         LogChannel(text::kTagCheck);
-        DeviceCommands::QueryUpgradeStatus([this](const std::string& reply) { handleStatusReply(reply); }, stop);
+        DeviceCommands::QueryUpgradeStatus(
+            [&](const std::string& reply, const ReplySource& from) { handleStatusReply(reply, from, gateways); }, stop);
     }
     if (stop.stop_requested())
         return;
+    if (auto more = gateways.closingLine(text::kUpgradeMoreGateways)) {
+        Log(text::kTagCheck, *more);
+        view_.resultLine(*more);
+    }
+    view_.resultSummary(gateways.count());
     Log(text::kTagCheck, text::kLogCheckEnded);
     returnToIdle();
 }
 
-void UpgradeSession::handleStatusReply(const std::string& reply) {
+void UpgradeSession::handleStatusReply(const std::string& reply, const ReplySource& from, GatewayReplies& gateways) {
     ReplyFields fields;
     fields.ParseReplyFields(reply, " ");
     std::string status;
     std::string sn;
     if (!fields.Field("STATUS", status) || !fields.Field("SN", sn))
+        return;
+    // A repeat is neither shown nor logged again, and neither is a gateway past the lines shown: a
+    // flood of replies must not fill the log either.
+    if (gateways.add(from.address, sn, status == text::kUpgradeSuccessStatus) != GatewayReplies::Verdict::Show)
         return;
     const std::time_t now = std::time(nullptr);
     // Every reply that gets this far was delivered by the exchange, hence "SUCC".

@@ -8,6 +8,7 @@
 // Phases: idle -> transferring -> checking -> idle. A cancel while transferring returns to idle at
 // once. A transfer that fails (missing or unreadable file, socket error) is reported and returns to
 // idle; it never ends the program.
+#include "maintenance/GatewayReplies.h"
 #include "maintenance/ImageTransfer.h"
 
 #include <atomic>
@@ -19,6 +20,8 @@
 #include <thread>
 
 namespace orva {
+
+struct ReplySource;
 
 // The front end of an upgrade (the upgrade page, the CLI). Calls come from the session's worker
 // thread, or from the thread that calls cancel() for the cancel's own updates. progressChanged is
@@ -34,8 +37,13 @@ public:
     virtual void statusHidden() {}
     // The transfer button: disabled while a session runs, enabled when it is back to idle.
     virtual void transferEnabled(bool /*enabled*/) {}
-    // One gateway answered the status query; lines come in arrival order.
+    // One gateway answered the status query; lines come in arrival order, one per gateway (repeats
+    // give none). Past GatewayReplies::kShownGateways gateways no line comes, and the last line, after
+    // the listen, says how many more answered.
     virtual void resultLine(const std::string& /*line*/) {}
+    // After the status listen and its lines: the distinct gateways that answered, shown or not
+    // ("succeeded" are those that reported UPGRADE_SUCCESS). Not called when the check was abandoned.
+    virtual void resultSummary(const GatewayCount& /*count*/) {}
     // The transfer failed with this text (already shown in a message box, logged and written to
     // standard error); the session returns to idle.
     virtual void transferFailed(const std::string& /*message*/) {}
@@ -77,7 +85,7 @@ private:
     void transferThread(std::stop_token stop, std::shared_ptr<SendGate> gate, std::string path);
     void checkPhase(std::stop_token stop);
     void failTransfer(std::stop_token stop, std::string line);
-    void handleStatusReply(const std::string& reply);
+    void handleStatusReply(const std::string& reply, const ReplySource& from, GatewayReplies& gateways);
     // The last view calls of a session, then the phase drops to idle.
     void returnToIdle();
     void setIdle();

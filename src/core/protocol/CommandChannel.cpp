@@ -3,9 +3,11 @@
 #include "app/LoopbackGuard.h"
 #include "app/Notifier.h"
 #include "protocol/Base64.h"
+#include "protocol/BroadcastDestination.h"
 #include "protocol/ListenReply.h"
 #include "protocol/SocketWait.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -121,6 +123,7 @@ public:
             return fail(errorText, CommandChannel::kTimeoutError);
         receiveWait_ = std::chrono::milliseconds(static_cast<long long>(replyTimeout) * 1000);
         destination_ = to.sin_addr.s_addr;
+        othersMayAnswer_ = IsBroadcastDestination(destination_);
         return true;
     }
 
@@ -142,12 +145,13 @@ public:
 
     enum class Received { Reply, Failed, Stopped };
 
-    // Receives one datagram into the zero-filled 800-byte buffer; `bytes` is what arrived.
-    Received receive(std::string& bytes) {
-        std::optional<Clock::time_point> deadline;
-        // A receive time-out of 0 waits without limit, as the socket option would.
+    // Receives one datagram into the zero-filled 800-byte buffer; `bytes` is what arrived and `from`
+    // who sent it. The wait ends at the reply time-out or at `end`, whichever comes first.
+    Received receive(std::string& bytes, ReplySource& from, Clock::time_point end) {
+        std::optional<Clock::time_point> deadline = end;
+        // A receive time-out of 0 waits without limit, as the socket option would: only `end` bounds it.
         if (receiveWait_.count() > 0)
-            deadline = Clock::now() + receiveWait_;
+            deadline = std::min(end, Clock::now() + receiveWait_);
         switch (WaitReadable(socket_.get(), waker_, deadline)) {
         case WaitResult::Ready:
             break;
@@ -158,20 +162,28 @@ public:
             return Received::Failed;
         }
         std::array<char, CommandChannel::kReceiveBufferSize> buffer{};
+        sockaddr_in sender{};
+        socklen_t senderLength = sizeof sender;
         // MSG_TRUNC gives the datagram's real length, so a longer one is seen (and consumed) as a failure.
-        const ssize_t n =
-            ::recvfrom(socket_.get(), buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT, nullptr, nullptr);
+        const ssize_t n = ::recvfrom(socket_.get(), buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr*>(&sender), &senderLength);
         if (n < 0 || static_cast<size_t>(n) > buffer.size())
             return Received::Failed;
         bytes.assign(buffer.data(), static_cast<size_t>(n));
+        char text[INET_ADDRSTRLEN] = {};
+        if (sender.sin_family == AF_INET && ::inet_ntop(AF_INET, &sender.sin_addr, text, sizeof text) != nullptr)
+            from = ReplySource{text, ntohs(sender.sin_port)};
+        else
+            from = ReplySource{};
         return Received::Reply;
     }
 
     // The reply of the gateway the command went to. Its first datagram is the reply, whatever it holds
     // (one longer than the buffer is a failed receive). Datagrams from other senders are not its
-    // reply: those that do not decode are dropped; the first that decodes is kept and taken only when
-    // the gateway itself says nothing within the reply time-out (a command sent to a broadcast address
-    // is answered by other addresses, so it still gets its reply, only later).
+    // reply. Only a command sent to a broadcast address is answered by other addresses: there the first
+    // that decodes is kept and taken when the address itself says nothing within the reply time-out.
+    // Sent to one gateway, another host's datagram is dropped however well-formed: believing it would
+    // let any host on the segment answer for a silent gateway.
     Received receiveFromGateway(std::string& bytes) {
         std::optional<Clock::time_point> deadline;
         if (receiveWait_.count() > 0)
@@ -219,7 +231,8 @@ private:
             return;
         }
         std::string decoded;
-        if (!foreign_ && length <= buffer.size() && Base64Decode(std::string_view(buffer.data(), length), decoded))
+        if (othersMayAnswer_ && !foreign_ && length <= buffer.size() &&
+            Base64Decode(std::string_view(buffer.data(), length), decoded))
             foreign_ = std::string(buffer.data(), length);
     }
 
@@ -232,6 +245,7 @@ private:
     UniqueFd socket_;
     std::chrono::milliseconds receiveWait_{0};
     in_addr_t destination_ = 0;
+    bool othersMayAnswer_ = false;       // the destination is a broadcast address
     std::optional<std::string> held_;    // the first datagram from the destination
     bool heldTooLong_ = false;           // ... and it did not fit the receive buffer
     std::optional<std::string> foreign_; // the first decodable datagram from anyone else
@@ -309,10 +323,15 @@ int CommandChannel::SendAndListen(std::string command, const ListenCallback& onR
     }
 
     const auto start = Clock::now();
-    // The listen time is read again on every pass; its end is only tested between receives.
-    while (Clock::now() - start < std::chrono::milliseconds(static_cast<long long>(ListenTime()) * 1000)) {
+    // The listen time is read again on every pass, and each receive waits only for what is left of it:
+    // a receive that waited a whole reply time-out would carry the listen that far past its end.
+    for (;;) {
+        const auto end = start + std::chrono::milliseconds(static_cast<long long>(ListenTime()) * 1000);
+        if (Clock::now() >= end)
+            break;
         std::string payload;
-        switch (exchange.receive(payload)) {
+        ReplySource from;
+        switch (exchange.receive(payload, from, end)) {
         case Exchange::Received::Stopped:
             errorText = kStopped;
             return -1;
@@ -327,7 +346,7 @@ int CommandChannel::SendAndListen(std::string command, const ListenCallback& onR
             continue;
         SetLastListenReply(text);
         if (onReply)
-            onReply(text);
+            onReply(text, from);
     }
     return 0;
 }

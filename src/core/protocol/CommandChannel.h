@@ -3,10 +3,13 @@
 // datagram; a reply is one datagram holding the Base64 text of a reply line. Every exchange opens its
 // own socket and closes it again before returning, on every path.
 #include <atomic>
+#include <concepts>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <type_traits>
 
 namespace orva {
 
@@ -14,9 +17,43 @@ namespace orva {
 // byte. False (and `text` untouched) when the payload is not Base64.
 bool DecodeDatagram(const std::string& payload, std::string& text);
 
+// Where a reply of a broadcast exchange came from: the sender's dotted-decimal IPv4 address and port.
+struct ReplySource {
+    std::string address;
+    uint16_t port = 0;
+};
+
 // Called once per decoded reply of a broadcast exchange, in arrival order, on the exchanging thread.
-// The exchange waits until the callback returns.
-using ListenCallback = std::function<void(const std::string& reply)>;
+// The exchange waits until the callback returns. It takes a callable of (reply) or of (reply, source):
+// a page that only shows replies need not care where they came from, one that counts gateways does.
+class ListenCallback {
+public:
+    using WithSource = std::function<void(const std::string& reply, const ReplySource& from)>;
+
+    ListenCallback() = default;
+    ListenCallback(std::nullptr_t) {}
+    template <class F>
+    requires(!std::same_as<std::remove_cvref_t<F>, ListenCallback> &&
+             std::invocable<F&, const std::string&, const ReplySource&>) ListenCallback(F f)
+        : call_(std::move(f)) {}
+    template <class F>
+    requires(std::invocable<F&, const std::string&> && !std::invocable<F&, const std::string&, const ReplySource&>)
+        ListenCallback(F f) {
+        // An empty std::function stays an empty callback rather than one that throws when called.
+        if constexpr (std::is_constructible_v<bool, F&>) {
+            if (!static_cast<bool>(f))
+                return;
+        }
+        call_ = [g = std::move(f)](const std::string& reply, const ReplySource&) mutable { g(reply); };
+    }
+
+    explicit operator bool() const { return static_cast<bool>(call_); }
+    void operator()(const std::string& reply, const ReplySource& from) const { call_(reply, from); }
+    void operator()(const std::string& reply) const { call_(reply, ReplySource{}); }
+
+private:
+    WithSource call_;
+};
 
 class CommandChannel {
 public:
@@ -59,9 +96,11 @@ public:
     // Sends one command and, when waitFlag is exactly 1, waits up to the reply time-out for one reply.
     // 0 on success (also when the reply did not decode: replyText is then left as it was), -1 on
     // failure with errorText set. The reply is the first datagram from the address the command went
-    // to; datagrams from other senders do not end the wait (those that do not decode are dropped, and
-    // the first that decodes is taken only when the address itself sends nothing before the time-out,
-    // as happens when the address is a broadcast address). A negative reply time-out shows a message box and leaves
+    // to; datagrams from other senders do not end the wait. Only when the address is a broadcast
+    // address (IsBroadcastDestination) is the first of them that decodes taken, once the address itself
+    // has sent nothing before the time-out: a gateway asked on its segment answers from its own
+    // address. A unicast exchange never takes another host's datagram, so a host that answers for a
+    // silent gateway is not believed. A negative reply time-out shows a message box and leaves
     // errorText alone. A reply time-out of 0 waits without limit (until a reply or a stop request). A command over 255
     // bytes is refused like an empty one. An address that is not dotted-decimal IPv4 sends nothing and fails with
     // kSendError. A stop request abandons the exchange at once: -1, kStopped.
@@ -69,9 +108,11 @@ public:
                  std::stop_token stop = {});
 
     // Sends one command (usually to a broadcast address), then hands every reply that decodes to
-    // onReply until the listen time has passed (re-read on every pass; the last receive may run one
-    // reply time-out over it). 0 once the listen time has passed, even if receives failed (errorText
-    // then holds kReceiveError); -1 if the exchange did not start or was stopped (kStopped).
+    // onReply, with its sender, until the listen time has passed. The listen time is re-read on every
+    // pass, and a receive waits only for what is left of it (and at most one reply time-out), so the
+    // listen ends at its time whether replies keep coming or none come. 0 once the listen time has
+    // passed, even if receives failed or timed out (errorText then holds kReceiveError); -1 if the
+    // exchange did not start or was stopped (kStopped).
     int SendAndListen(std::string command, const ListenCallback& onReply, std::string& errorText,
                       std::stop_token stop = {});
 

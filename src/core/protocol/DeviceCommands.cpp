@@ -17,9 +17,9 @@ bool Standard(Command id, DeviceReply& reply, std::stop_token stop) {
 
 bool Broadcast(Command id, const ListenCallback& onReply, std::stop_token stop) {
     std::string errorText; // not passed on: no answer and a failed start look the same to the caller
-    const ListenCallback asText = [&onReply](const std::string& reply) {
+    const ListenCallback asText = [&onReply](const std::string& reply, const ReplySource& from) {
         if (onReply)
-            onReply(ReplyBytesToText(reply));
+            onReply(ReplyBytesToText(reply), from);
     };
     CommandChannel::Instance().SendAndListen(CommandText(id), asText, errorText, std::move(stop));
     return true;

@@ -46,9 +46,9 @@ struct DeviceCommands {
 
     // Replies reach the DeviceReply and onReply as UTF-8 text, each reply byte one character
     // (ReplyBytesToText).
-    // Maintenance. The two broadcasts hand every decoded reply to onReply (LastListenReply holds its
-    // bytes meanwhile) and return true once the listen time has passed, whatever happened; the channel's
-    // result and error text are not passed on.
+    // Maintenance. The two broadcasts hand every decoded reply, with its sender, to onReply
+    // (LastListenReply holds its bytes meanwhile) and return true once the listen time has passed, whatever happened;
+    // the channel's result and error text are not passed on.
     static bool RestorePreconfig(const ListenCallback& onReply, std::stop_token stop = {});
     static bool QueryUpgradeStatus(const ListenCallback& onReply, std::stop_token stop = {});
     // Sends "HG_UPGRADE_CANCEL" once and waits for nothing; always false.

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,15 @@ public:
     void transferEnabled(bool enabled) override { add(enabled ? "enabled" : "disabled"); }
     void resultLine(const std::string& line) override { add("line " + line); }
     void transferFailed(const std::string& message) override { add("failed " + message); }
+    // Kept apart from the events, whose order the older cases read.
+    void resultSummary(const GatewayCount& count) override {
+        std::lock_guard lock(mutex_);
+        summary_ = count;
+    }
+    std::optional<GatewayCount> summary() const {
+        std::lock_guard lock(mutex_);
+        return summary_;
+    }
 
     std::vector<std::string> events() const;
     // The events starting with `prefix`, prefix removed.
@@ -37,6 +47,7 @@ private:
     void add(std::string event);
     mutable std::mutex mutex_;
     std::vector<std::string> events_;
+    std::optional<GatewayCount> summary_;
 };
 
 class RecordingRestoreView : public RestoreView {
@@ -44,12 +55,22 @@ public:
     void restoreStarted() override { add("started"); }
     void restoreResult(const std::string& line) override { add("line " + line); }
     void restoreFinished() override { add("finished"); }
+    // Kept apart from the events, whose order the older cases read.
+    void restoreSummary(const GatewayCount& count) override {
+        std::lock_guard lock(mutex_);
+        summary_ = count;
+    }
+    std::optional<GatewayCount> summary() const {
+        std::lock_guard lock(mutex_);
+        return summary_;
+    }
     std::vector<std::string> events() const;
 
 private:
     void add(std::string event);
     mutable std::mutex mutex_;
     std::vector<std::string> events_;
+    std::optional<GatewayCount> summary_;
 };
 
 } // namespace orva::test

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
 
 namespace orva::test {
 namespace {
@@ -79,6 +80,70 @@ TEST(RestoreSession, ListenTimeZeroSendsAndReturnsWithoutListening) {
     EXPECT_EQ(view.events(), (std::vector<std::string>{"started", "finished"}));
     ASSERT_TRUE(gateways.waitFor(1, 2s));
     EXPECT_EQ(DecodePayload(gateways.arrivals()[0].bytes), "HG_REVOCERY_PRECONFIG");
+}
+
+// One host that repeats its reply is one gateway, however often it repeats: one line, one count. The
+// same serial number from another address is another gateway.
+TEST(RestoreSession, RepeatedRepliesOfOneGatewayCountOnce) {
+    constexpr int kSubnet = 200;
+    constexpr int kRepeats = 3'000;
+    TempProgramDir dir("orva-restore");
+    UseSettings(dir, kSubnet, {{"resetlistentime", "1"}});
+    CommandChannel::Instance().SetReplyTimeout(1);
+    UdpPeer neighbour(subnet(kSubnet) + "7", 0);
+    UdpPeer gateways(subnet(kSubnet) + "255", kRestorePort, [&](UdpPeer& self, const Arrival& a) {
+        if (DecodePayload(a.bytes) != "HG_REVOCERY_PRECONFIG")
+            return;
+        const std::string success = CommandPayload("HG_REVOCERY_PRECONFIG_SUCC SN=GW1");
+        self.reply(a.from, success);
+        neighbour.reply(a.from, success);
+        self.reply(a.from, CommandPayload("HG_REVOCERY_PRECONFIG_FAIL SN=GW2"));
+        for (int i = 1; i < kRepeats; ++i) {
+            self.reply(a.from, success);
+            if (i % 200 == 0) // in bursts the receive buffer holds
+                std::this_thread::sleep_for(1ms);
+        }
+    });
+    ASSERT_TRUE(gateways.ok() && neighbour.ok());
+    RecordingNotifier notifier;
+
+    RecordingRestoreView view;
+    RestoreSession session(view);
+    ASSERT_TRUE(session.start(gatewayAddress(kSubnet)));
+    session.wait();
+
+    const auto events = view.events();
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[1].rfind("line SN = GW1，网关恢复出厂设置成功。", 0), 0u) << events[1];
+    EXPECT_EQ(events[2].rfind("line SN = GW1，网关恢复出厂设置成功。", 0), 0u) << events[2];
+    EXPECT_EQ(events[3].rfind("line SN = GW2，网关恢复出厂设置失败。", 0), 0u) << events[3];
+    EXPECT_EQ(events.back(), "finished");
+    EXPECT_EQ(view.summary(), (GatewayCount{3, 2, 1}));
+}
+
+// The restore ends at `resetlistentime`, not a reply time-out (here 30 s) after it.
+TEST(RestoreSession, EndsAtItsListenTime) {
+    constexpr int kSubnet = 201;
+    constexpr int kListenSeconds = 2;
+    TempProgramDir dir("orva-restore");
+    UseSettings(dir, kSubnet, {{"resetlistentime", std::to_string(kListenSeconds)}});
+    CommandChannel::Instance().SetReplyTimeout(30);
+    UdpPeer gateways(subnet(kSubnet) + "255", kRestorePort, [](UdpPeer& self, const Arrival& a) {
+        self.reply(a.from, CommandPayload("HG_REVOCERY_PRECONFIG_SUCC SN=GW1"));
+    });
+    ASSERT_TRUE(gateways.ok());
+    RecordingNotifier notifier;
+
+    RecordingRestoreView view;
+    RestoreSession session(view);
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(session.start(gatewayAddress(kSubnet)));
+    session.wait();
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(took, std::chrono::seconds(kListenSeconds));
+    EXPECT_LT(took, std::chrono::seconds(kListenSeconds + 2))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_EQ(view.summary(), (GatewayCount{1, 1, 0}));
 }
 
 } // namespace

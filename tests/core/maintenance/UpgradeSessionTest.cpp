@@ -242,8 +242,7 @@ TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
     // While the check runs there is no transfer to cancel.
     EXPECT_FALSE(session.cancel());
     EXPECT_TRUE(session.running());
-    // The channel's last receive may wait a whole reply time-out (30 s) past the listen time; one more
-    // ignored answer after the listen time ends it.
+    // An answer after the listen time (one that would give no line anyway) changes nothing.
     std::jthread late([&, to = queries.arrivals()[0].from] {
         std::this_thread::sleep_for(1500ms);
         queries.reply(to, CommandPayload("UPGRADE_FAIL"));
@@ -333,6 +332,53 @@ TEST(UpgradeSession, NoImageChosen) {
     EXPECT_FALSE(session.running());
     EXPECT_EQ(notifier.messages(), std::vector<std::string>{"请选择镜像"});
     EXPECT_TRUE(view.events().empty());
+}
+
+// A gateway that repeats its status reply is one gateway: one line, one pair of log lines, one count.
+// The check ends at `updatelistentime` although its replies may take 30 s, here with the last reply
+// early in the listen.
+TEST(UpgradeSession, RepeatedStatusRepliesCountOnceAndTheCheckEndsAtItsListenTime) {
+    constexpr int kSubnet = 202;
+    constexpr int kRepeats = 3'000;
+    constexpr int kListenSeconds = 2;
+    TempProgramDir dir("orva-upgrade");
+    UseSettings(dir, kSubnet, {{"waittime", "0"}, {"updatelistentime", std::to_string(kListenSeconds)}});
+    const std::string broadcast = subnet(kSubnet) + "255";
+    UdpPeer queries(broadcast, kQueryPort, [&](UdpPeer& self, const Arrival& a) {
+        if (DecodePayload(a.bytes) != "QUERY_UPGRADE_MSG")
+            return;
+        const std::string success = CommandPayload("UPGRADE_SUCCESS SN=U1 BUILD_DATE=20240115");
+        self.reply(a.from, success);
+        self.reply(a.from, CommandPayload("UPGRADE_FAIL SN=U2"));
+        for (int i = 1; i < kRepeats; ++i) {
+            self.reply(a.from, success);
+            if (i % 200 == 0) // in bursts the receive buffer holds
+                std::this_thread::sleep_for(1ms);
+        }
+    });
+    ASSERT_TRUE(queries.ok());
+    RecordingNotifier notifier;
+    SetChannelAsDiagnosisLeftIt(kSubnet);
+
+    RecordingUpgradeView view;
+    UpgradeSession session(view);
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(session.startCheck());
+    session.wait();
+    const auto took = std::chrono::steady_clock::now() - begin;
+
+    const auto lines = view.events("line ");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("SN = U1，升级成功. 软件编译日期：20240115.", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("SN = U2，升级失败.", 0), 0u) << lines[1];
+    EXPECT_EQ(view.summary(), (GatewayCount{2, 1, 1}));
+    const auto log = LogLinesWithoutTime(dir);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "[镜像回包消息]:UPGRADE_SUCCESS  U1"), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "[镜像回包消息]:UPGRADE_FAIL  U2"), 1);
+    EXPECT_GE(took, std::chrono::seconds(kListenSeconds));
+    EXPECT_LT(took, std::chrono::seconds(kListenSeconds + 2))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    ExpectChannelAsDiagnosisLeftIt(kSubnet);
 }
 
 } // namespace

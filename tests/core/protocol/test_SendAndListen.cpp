@@ -186,6 +186,71 @@ TEST_F(SendAndListenTest, ListenTimeIsReadAgainOnEveryPass) {
     EXPECT_EQ(error, "untouched");
 }
 
+TEST_F(SendAndListenTest, EachReplyComesWithItsSender) {
+    FakeGateway segment(broadcast(), ThreeGateways(subnet(kListenSubnet)));
+    aimAt(segment, broadcast());
+    std::vector<std::pair<std::string, std::string>> seen; // reply, sender address
+    std::vector<uint16_t> ports;
+    std::string error;
+    EXPECT_EQ(channel().SendAndListen(
+                  "HG_REVOCERY_PRECONFIG",
+                  [&](const std::string& reply, const ReplySource& from) {
+                      seen.emplace_back(reply, from.address);
+                      ports.push_back(from.port);
+                  },
+                  error),
+              0);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"HG_REVOCERY_PRECONFIG_SUCC SN=A2", host(2)},
+        {"HG_REVOCERY_PRECONFIG_FAIL SN=A3", host(3)},
+        {"HG_REVOCERY_PRECONFIG_SUCC SN=A4", host(4)},
+    };
+    EXPECT_EQ(seen, expected);
+    for (const uint16_t port : ports)
+        EXPECT_NE(port, 0);
+}
+
+// The listen ends at its listen time, not a reply time-out later: with a reply time-out of 30 s a
+// 2 s listen is over well before 4 s, whether the segment stays silent, answers all the time, or
+// falls silent half-way. The margin is generous for a loaded machine; it bounds the behaviour.
+TEST_F(SendAndListenTest, ListenEndsAtItsListenTimeWhateverTheRepliesDo) {
+    using namespace std::chrono;
+    constexpr int kListenSeconds = 2;
+    struct Case {
+        std::string name;
+        int answers; // one every 100 ms
+    };
+    const std::string prefix = subnet(kListenSubnet);
+    for (const Case& c : {Case{"Silent", 0}, Case{"AnsweringThroughout", 30}, Case{"SilentAfterOneSecond", 10}}) {
+        SCOPED_TRACE(c.name);
+        FakeGateway segment(broadcast(), [&c, prefix](const std::string&) {
+            std::vector<Answer> answers;
+            for (int i = 0; i < c.answers; ++i) {
+                Answer a = ReplyLine("UPGRADE_SUCCESS SN=" + std::to_string(i), prefix + "2");
+                a.delayMs = 100;
+                answers.push_back(a);
+            }
+            return answers;
+        });
+        aimAt(segment, broadcast());
+        channel().SetReplyTimeout(30);
+        channel().SetListenTime(kListenSeconds);
+        size_t replies = 0;
+        std::string error;
+        const auto begin = steady_clock::now();
+        EXPECT_EQ(channel().SendAndListen(
+                      "QUERY_UPGRADE_MSG", [&](const std::string&) { ++replies; }, error),
+                  0);
+        const auto took = steady_clock::now() - begin;
+        EXPECT_GE(took, seconds(kListenSeconds));
+        EXPECT_LT(took, seconds(kListenSeconds + 2)) << duration_cast<milliseconds>(took).count() << " ms";
+        if (c.answers == 0)
+            EXPECT_EQ(replies, 0u);
+        else
+            EXPECT_GE(replies, std::min<size_t>(static_cast<size_t>(c.answers), 10u));
+    }
+}
+
 class MaintenanceCommandsTest : public SendAndListenTest {};
 
 TEST_F(MaintenanceCommandsTest, BroadcastsReturnTrueWithOrWithoutAnswers) {

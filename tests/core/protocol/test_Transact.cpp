@@ -1,6 +1,11 @@
 // One command, at most one reply: success, every failure path with its error text, and stopping.
 #include "ChannelFixture.h"
 #include "protocol/Base64.h"
+#include "protocol/BroadcastDestination.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 
 #include <thread>
 
@@ -145,16 +150,72 @@ TEST_F(TransactTest, DatagramLongerThanTheReceiveBufferIsAFailedReceive) {
     EXPECT_EQ(reply, "old");
 }
 
-// A gateway asked on the segment address answers from its own address: when nobody answers from the
-// address asked, the first readable reply from another host is taken once the wait is over.
-TEST_F(TransactTest, ReplyFromAnotherHostIsTakenWhenTheAddressAskedStaysSilent) {
+// A gateway asked on the segment address answers from its own address, so a broadcast exchange takes
+// the first readable reply from another host once the wait is over. Asked at one gateway's address, a
+// reply from another host is not the gateway's: a silent gateway times out, whoever else speaks up.
+TEST_F(TransactTest, ReplyFromAnotherHostCountsOnlyWhenTheCommandWentToABroadcastAddress) {
+    struct Case {
+        std::string name;
+        std::string asked;
+        int result;
+        std::string reply;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {"Unicast", gateway(), -1, "old", "recvfrom data error!\n"},
+        {"SegmentBroadcast", broadcast(), 0, "CONNECT_SUCC DEVTYPE=SPOOFED", "untouched"},
+    };
     const std::string other = host(7);
-    FakeGateway gw(gateway(),
-                   [other](const std::string&) { return std::vector<Answer>{ReplyLine("FROM_ELSEWHERE", other)}; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeGateway gw(c.asked, [other](const std::string&) {
+            return std::vector<Answer>{ReplyLine("CONNECT_SUCC DEVTYPE=SPOOFED", other)};
+        });
+        aimAt(gw, c.asked);
+        std::string reply = "old", error = "untouched";
+        EXPECT_EQ(channel().Transact("CONNECT", reply, error, 1), c.result);
+        EXPECT_EQ(reply, c.reply);
+        EXPECT_EQ(error, c.error);
+    }
+}
+
+// The gateway's own reply wins over a host that answers first, whatever the destination.
+TEST_F(TransactTest, GatewaysOwnReplyIsTakenAfterAnotherHostsEarlierOne) {
+    const std::string other = host(7);
+    FakeGateway gw(gateway(), [other](const std::string&) {
+        Answer own = ReplyLine("CONNECT_SUCC DEVTYPE=REAL");
+        own.delayMs = 300;
+        return std::vector<Answer>{ReplyLine("CONNECT_SUCC DEVTYPE=SPOOFED", other), own};
+    });
     aimAt(gw, gateway());
     std::string reply, error;
     EXPECT_EQ(channel().Transact("CONNECT", reply, error, 1), 0);
-    EXPECT_EQ(reply, "FROM_ELSEWHERE");
+    EXPECT_EQ(reply, "CONNECT_SUCC DEVTYPE=REAL");
+}
+
+TEST(BroadcastDestination, BroadcastAddressesAreTheOnesOthersMayAnswerFor) {
+    struct Case {
+        const char* address;
+        bool broadcast;
+    };
+    for (const Case c : {Case{"255.255.255.255", true}, Case{"127.0.21.255", true}, Case{"192.168.1.255", true},
+                         Case{"10.255.255.255", true}, Case{"127.0.21.1", false}, Case{"192.168.1.1", false},
+                         Case{"127.0.21.254", false}, Case{"255.255.255.0", false}, Case{"0.0.0.0", false}}) {
+        SCOPED_TRACE(c.address);
+        in_addr a{};
+        ASSERT_EQ(::inet_pton(AF_INET, c.address, &a), 1);
+        EXPECT_EQ(IsBroadcastDestination(a.s_addr), c.broadcast);
+    }
+    // Whatever broadcast address an interface of this host has (a /25 ends in .127) is one as well.
+    ifaddrs* list = nullptr;
+    ASSERT_EQ(::getifaddrs(&list), 0);
+    for (const ifaddrs* i = list; i != nullptr; i = i->ifa_next) {
+        if (!(i->ifa_flags & IFF_BROADCAST) || !i->ifa_broadaddr || !i->ifa_addr || i->ifa_addr->sa_family != AF_INET)
+            continue;
+        const auto* b = reinterpret_cast<const sockaddr_in*>(i->ifa_broadaddr);
+        EXPECT_TRUE(IsBroadcastDestination(b->sin_addr.s_addr)) << i->ifa_name;
+    }
+    ::freeifaddrs(list);
 }
 
 TEST_F(TransactTest, AddressThatIsNotDottedDecimalSendsNothing) {

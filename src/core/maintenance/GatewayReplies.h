@@ -1,0 +1,51 @@
+#pragma once
+// The gateways that answered one broadcast listen. A gateway answers once, but a listen hears whatever
+// arrives: a gateway that repeats itself, or a host that floods the port, must not become thousands of
+// result lines and a summary of thousands of gateways. A gateway is its source address with its serial
+// number; the first reply of each counts, repeats count nothing. Only the first kShownGateways get a
+// result line each, so a segment that answers in the thousands cannot flood the page; the rest are
+// counted and named by one closing line.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+namespace orva {
+
+// Distinct gateways of one listen, by outcome.
+struct GatewayCount {
+    size_t answered = 0;
+    size_t succeeded = 0;
+    size_t failed = 0;
+    bool operator==(const GatewayCount&) const = default;
+};
+
+class GatewayReplies {
+public:
+    static constexpr size_t kShownGateways = 1024;
+
+    enum class Verdict {
+        Repeat, // this gateway was heard already: no line, no count
+        Show,   // a new gateway whose line is shown
+        Hide,   // a new gateway, counted, but past the lines shown
+    };
+
+    // Files the reply of the gateway at `source` (dotted address) with serial number `serial` (empty when
+    // the reply had none) and its outcome.
+    Verdict add(const std::string& source, const std::string& serial, bool succeeded);
+
+    const GatewayCount& count() const { return count_; }
+    // New gateways that got no line of their own.
+    size_t hidden() const { return count_.answered > kShownGateways ? count_.answered - kShownGateways : 0; }
+    // The closing line (printf format with one %zu, the number of hidden gateways), once any is hidden.
+    std::optional<std::string> closingLine(const char* format) const;
+
+private:
+    // A digest of (source, serial) rather than the texts: a flood of distinct serial numbers during a
+    // long listen must not keep hundreds of bytes per datagram.
+    std::unordered_set<uint64_t> seen_;
+    GatewayCount count_;
+};
+
+} // namespace orva
