@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <string_view>
 
 namespace orva::test {
 namespace {
@@ -46,11 +48,11 @@ const std::vector<HostileValue>& HostileValues() {
     return values;
 }
 
-// Every byte of a terminal's text is printable or a line feed.
-std::string FirstControlByte(const std::string& text) {
+// Every byte of a terminal's text is printable or one of `allowed`.
+std::string FirstControlByte(const std::string& text, std::string_view allowed = "\n") {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);
-        if ((b < 0x20 && b != '\n') || b == 0x7F)
+        if ((b < 0x20 && allowed.find(text[i]) == std::string_view::npos) || b == 0x7F)
             return "byte " + std::to_string(b) + " at " + std::to_string(i) + ": " +
                    text.substr(i > 40 ? i - 40 : 0, 80);
     }
@@ -192,6 +194,27 @@ TEST_F(HostileTextCliTest, IdentifyPrintsNoControlCharacter) {
         EXPECT_NE(o.out.find("\n" + line + "\n"), std::string::npos) << line << "\n" << o.out;
     // No printed line starts with what the gateway put behind its CR LF.
     EXPECT_EQ(o.out.find("\n[SAVE]"), std::string::npos) << o.out;
+}
+
+TEST_F(HostileTextCliTest, LogsPrintsOldRowsWithoutTheirControlCharacters) {
+    // A row stored before replies were cleaned.
+    DiagRecord r;
+    r.sn = "OLD\x1b]0;owned\x07";
+    r.DeviceType = "KT540G";
+    r.Operator = "tech01";
+    r.SoftWareVersionCheck = "V1\r\n[SAVE]\tforged";
+    {
+        RecordStore store(dir.file("orvalog.db"));
+        ASSERT_TRUE(store.open("logs"));
+        ASSERT_EQ(store.insert("logs", {r}, "2026-03-01 10:00:00"), RecordStore::Stored);
+        store.close();
+    }
+    const CliOutcome o = RunCli(cli({"logs", "--sn", r.sn}));
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(FirstControlByte(o.out, "\t\n"), ""); // tabs stand between the columns
+    EXPECT_NE(o.out.find("OLD" FFFD "]0;owned" FFFD), std::string::npos) << o.out;
+    // Header and one row: the row's line feed did not make a line of its own.
+    EXPECT_EQ(std::count(o.out.begin(), o.out.end(), '\n'), 2) << o.out;
 }
 
 } // namespace
