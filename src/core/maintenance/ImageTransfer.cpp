@@ -116,7 +116,7 @@ bool LoadImageFile(const std::string& path, std::string& bytes, std::string& fai
 
 std::chrono::nanoseconds PacingInterval(double seconds) {
     // NaN would fail the test below and turn pacing off; an infinity or a huge value would overflow
-    // llround, which then gives an unspecified count (in practice a negative one: no pacing either).
+    // llround, whose result is then meaningless (in practice a negative count: no pacing either).
     if (!std::isfinite(seconds))
         seconds = kDefaultUpgradeInterval;
     if (!(seconds > 0))
