@@ -196,6 +196,19 @@ TEST_F(HostileTextCliTest, IdentifyPrintsNoControlCharacter) {
     EXPECT_EQ(o.out.find("\n[SAVE]"), std::string::npos) << o.out;
 }
 
+TEST_F(HostileTextCliTest, RestoreListsTheGatewayWithoutItsControlCharacters) {
+    dir.writeSettings(kHostileTextSubnet, {{"RunNet", "0"}, {"resetlistentime", "1"}});
+    gateway->setOverrides({Fields("HG_REVOCERY_PRECONFIG", {{"SN", "GW\x1b[2J\x1b[H\r\n[SAVE]\tforged"}})});
+    const CliOutcome o = RunCli(cli({"restore", "--reply-timeout", "1"}));
+    EXPECT_EQ(o.code, 0) << o.out << o.err;
+    EXPECT_EQ(FirstControlByte(o.out), "");
+    EXPECT_EQ(FirstControlByte(o.err), "");
+    EXPECT_NE(o.out.find("SN = GW" FFFD "[2J" FFFD "[H" FFFD FFFD "[SAVE]" FFFD "forged，网关恢复出厂设置成功。"),
+              std::string::npos)
+        << o.out;
+    expectCleanLog("[SAVE]\t");
+}
+
 TEST_F(HostileTextCliTest, LogsPrintsOldRowsWithoutTheirControlCharacters) {
     // A row stored before replies were cleaned.
     DiagRecord r;
