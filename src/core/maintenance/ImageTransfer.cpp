@@ -5,6 +5,7 @@
 #include "maintenance/ImageDatagrams.h"
 #include "maintenance/ImageSocket.h"
 #include "maintenance/Pacer.h"
+#include "protocol/SocketWait.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,22 +19,6 @@
 namespace orva {
 
 namespace {
-
-// The descriptor of the image file, closed on every way out.
-class ImageFd {
-public:
-    explicit ImageFd(int fd) : fd_(fd) {}
-    ~ImageFd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    ImageFd(const ImageFd&) = delete;
-    ImageFd& operator=(const ImageFd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // What a file that is not a regular one is, for the refusal line.
 const char* KindOf(mode_t mode) {
@@ -72,7 +57,7 @@ bool LoadImageFile(const std::string& path, std::string& bytes, std::string& fai
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, for ever and beyond any
     // stop request. The file is judged by what this descriptor refers to, and read from it, so it
     // cannot be swapped for something else between the look and the read.
-    const ImageFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const detail::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         failureLine = errno == ENOENT || errno == ENOTDIR ? "Batch upgrade: No " + path + " file found!\n"
                                                           : "Batch upgrade: open " + path + " file failed!\n";
