@@ -1,6 +1,7 @@
 // orva-cli logs: the search of past records, printed or exported as the log query page shows them.
 #include "CliCommon.h"
 
+#include "protocol/ReplyText.h"
 #include "records/ExportQueryRows.h"
 #include "records/LogQuery.h"
 #include "records/RecordStore.h"
@@ -31,6 +32,8 @@ std::string Heading(const std::string& column) {
     return title.empty() ? column : title;
 }
 
+// Rows stored before reply fields were cleaned may hold a gateway's control characters: on a terminal
+// they would be obeyed, and a tab or line feed would shift the table's columns and lines.
 void PrintTable(const RecordRows& result) {
     std::string line;
     for (size_t i = 0; i < result.columns.size(); ++i)
@@ -40,7 +43,7 @@ void PrintTable(const RecordRows& result) {
         const std::vector<std::string> cells = QueryRowTexts(row);
         line.clear();
         for (size_t i = 0; i < cells.size(); ++i)
-            line += (i ? "\t" : "") + cells[i];
+            line += (i ? "\t" : "") + ReplaceControlCharacters(cells[i]);
         std::printf("%s\n", line.c_str());
     }
 }

@@ -9,10 +9,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <set>
 #include <sstream>
 
@@ -195,10 +199,27 @@ TEST_F(UpgradeCliTest, AnImageThatCannotBeReadIsReportedAndNothingIsSent) {
     prepare(kMissingImageSubnet);
     startSimulator(1);
     std::filesystem::create_directories(dir.file("a-directory"));
-    const std::vector<std::string> images = {dir.file("no-such-image.bin"), dir.file("a-directory")};
+    // Not images either, and none of them may be waited on: a FIFO without a writer, a device that never
+    // ends, an empty file, a /proc file that says 0 bytes.
+    ASSERT_EQ(::mkfifo(dir.file("image.fifo").c_str(), 0600), 0);
+    writeFile(dir.file("empty.bin"), "");
+    const std::vector<std::string> images = {dir.file("no-such-image.bin"),
+                                             dir.file("a-directory"),
+                                             dir.file("image.fifo"),
+                                             dir.file("empty.bin"),
+                                             "/dev/zero",
+                                             "/dev/null",
+                                             "/proc/self/status"};
     for (const auto& image : images) {
         SCOPED_TRACE(image);
-        const CliOutcome r = RunCli(command({"upgrade", "--image", image}));
+        auto run = std::async(std::launch::async, [&] { return RunCli(command({"upgrade", "--image", image})); });
+        if (run.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << "orva-cli still waits on " << image;
+            const int writer = ::open(image.c_str(), O_WRONLY | O_NONBLOCK); // lets a blocked open return
+            if (writer >= 0)
+                ::close(writer);
+        }
+        const CliOutcome r = run.get();
         EXPECT_EQ(r.code, 2) << r.out << r.err;
         EXPECT_NE(r.err.find("Batch upgrade: "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(image), std::string::npos) << r.err;

@@ -2,12 +2,20 @@
 
 #include "app/IniFile.h"
 
+#include <cmath>
+
 namespace orva {
 namespace {
 
 AppSettings g_settings;
 
 } // namespace
+
+float UsableUpgradeInterval(float seconds) {
+    if (!std::isfinite(seconds))
+        return kDefaultUpgradeInterval;
+    return seconds > kMaxUpgradeInterval ? kMaxUpgradeInterval : seconds;
+}
 
 bool LoadAppSettings(const std::string& iniPath, AppSettings& out) {
     const auto file = IniFile::load(iniPath);
@@ -30,7 +38,7 @@ bool LoadAppSettings(const std::string& iniPath, AppSettings& out) {
     s.waittime = number("waittime", defaults.waittime);
     s.updatelistentime = number("updatelistentime", defaults.updatelistentime);
     s.resetlistentime = number("resetlistentime", defaults.resetlistentime);
-    s.upgradeinterval = LeadingFloat(text("upgradeinterval", "0.005"));
+    s.upgradeinterval = UsableUpgradeInterval(LeadingFloat(text("upgradeinterval", "0.005")));
     s.MaintenanceAddress = text("MaintenanceAddress", defaults.MaintenanceAddress);
     s.UpgradeAddress = text("UpgradeAddress", defaults.UpgradeAddress);
     s.HttpTimeout = number("HttpTimeout", defaults.HttpTimeout);

@@ -1,54 +1,97 @@
 #include "maintenance/ImageTransfer.h"
 
+#include "app/AppSettings.h"
 #include "app/LoopbackGuard.h"
 #include "maintenance/ImageDatagrams.h"
 #include "maintenance/ImageSocket.h"
 #include "maintenance/Pacer.h"
+#include "protocol/SocketWait.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <cstdio>
+#include <fcntl.h>
 #include <limits>
-#include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace orva {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// What a file that is not a regular one is, for the refusal line.
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO (named pipe)";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+// Reads exactly bytes.size() bytes, or fewer when the file ends (or fails) first; returns how many.
+size_t ReadAll(int fd, std::string& bytes) {
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (n == 0) {
+            break; // the file is shorter than it said
+        } else if (errno != EINTR) {
+            break;
+        }
+    }
+    return got;
+}
 
 } // namespace
 
 bool LoadImageFile(const std::string& path, std::string& bytes, std::string& failureLine) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, for ever and beyond any
+    // stop request. The file is judged by what this descriptor refers to, and read from it, so it
+    // cannot be swapped for something else between the look and the read.
+    const detail::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        failureLine = errno == ENOENT || errno == ENOTDIR ? "Batch upgrade: No " + path + " file found!\n"
+                                                          : "Batch upgrade: open " + path + " file failed!\n";
+        return false;
+    }
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        failureLine = "Batch upgrade: No " + path + " file found!\n";
+    if (::fstat(fd.get(), &st) != 0) {
+        failureLine = "Batch upgrade: open " + path + " file failed!\n";
+        return false;
+    }
+    // A device, a FIFO or a directory has no image in it, and /dev/zero would never end.
+    if (!S_ISREG(st.st_mode)) {
+        failureLine = "Batch upgrade: " + path + " is " + KindOf(st.st_mode) + ", not an image file!\n";
+        return false;
+    }
+    // An empty image is nothing to install; files of /proc say 0 bytes whatever they would read.
+    if (st.st_size <= 0) {
+        failureLine = "Batch upgrade: " + path + " is empty (0 bytes), not an image file!\n";
         return false;
     }
     // The image-info datagram carries the length in 32 bits; a larger file cannot be described.
-    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
-        failureLine = "Batch upgrade: read " + path + " file failed!\n";
+    if (static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
+        failureLine = "Batch upgrade: " + path + " is larger than 4294967295 bytes, too large for one image!\n";
         return false;
     }
-    const size_t size = static_cast<size_t>(st.st_size);
     std::string buffer;
     try {
-        buffer.assign(size, '\0');
+        buffer.assign(static_cast<size_t>(st.st_size), '\0');
     } catch (const std::bad_alloc&) {
         failureLine = "Batch upgrade: malloc buf failed!\n";
         return false;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        failureLine = "Batch upgrade: open " + path + " file failed!\n";
-        return false;
-    }
-    const size_t got = size > 0 ? std::fread(buffer.data(), 1, size, file.get()) : 0;
-    // A directory opens but does not read; a file that shrank reads short. Neither is an image.
-    if (got < size || std::ferror(file.get())) {
+    // A file that shrank since fstat reads short; what grew after it is not read.
+    if (ReadAll(fd.get(), buffer) < buffer.size()) {
         failureLine = "Batch upgrade: read " + path + " file failed!\n";
         return false;
     }
@@ -57,8 +100,13 @@ bool LoadImageFile(const std::string& path, std::string& bytes, std::string& fai
 }
 
 std::chrono::nanoseconds PacingInterval(double seconds) {
+    // NaN would fail the test below and turn pacing off; an infinity or a huge value would overflow
+    // llround, whose result is then meaningless (in practice a negative count: no pacing either).
+    if (!std::isfinite(seconds))
+        seconds = kDefaultUpgradeInterval;
     if (!(seconds > 0))
         return std::chrono::nanoseconds(0);
+    seconds = std::min(seconds, static_cast<double>(kMaxUpgradeInterval));
     return std::chrono::nanoseconds(static_cast<long long>(std::llround(seconds * 1e9)));
 }
 

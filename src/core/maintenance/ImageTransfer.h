@@ -13,8 +13,9 @@
 namespace orva {
 
 // Reads the whole file into `bytes`. On failure `failureLine` holds the line to report (ending in
-// "\n"): the file is missing, cannot be opened, is shorter than it claimed, or is too large for the
-// 32-bit length of the image-info datagram.
+// "\n" and naming the file): the file is missing or cannot be opened; it is not a regular file (a
+// FIFO, a device, a directory, a socket); it is empty; it is too large for the 32-bit length of the
+// image-info datagram; or it read shorter than it claimed. Never waits for a writer or a device.
 bool LoadImageFile(const std::string& path, std::string& bytes, std::string& failureLine);
 
 // Lets a canceller be certain that no datagram leaves after it has closed the gate: the sender checks
@@ -55,7 +56,8 @@ struct TransferResult {
     size_t dataDatagramsSent = 0;
 };
 
-// Seconds from the settings file as a pacing interval; negative values count as 0.
+// Seconds from the settings file as a pacing interval: negative values count as 0, an infinity or NaN
+// as the default interval, anything above kMaxUpgradeInterval (AppSettings.h) as that maximum.
 std::chrono::nanoseconds PacingInterval(double seconds);
 
 // Sends `image` to options.address:port. `progress` gets the share already sent, as an integer

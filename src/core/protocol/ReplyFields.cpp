@@ -1,5 +1,7 @@
 #include "protocol/ReplyFields.h"
 
+#include "protocol/ReplyText.h"
+
 #include <string_view>
 
 namespace orva {
@@ -34,13 +36,15 @@ bool ReplyFields::ParseReplyFields(const std::string& text, const std::string& s
 
         const size_t eq = token.find('=');
         if (eq == std::string_view::npos) {
-            // Only the first token can be the status word; it is kept exactly as it came.
+            // Only the first token can be the status word; it is kept as it came, untrimmed.
             if (first)
-                fields_["STATUS"] = std::string(token);
+                fields_["STATUS"] = ReplaceControlCharacters(token);
         } else {
+            // Control characters are replaced only after splitting and trimming: the separators and the
+            // blanks trimmed away decide the parse exactly as before, and only what is left is shown.
             const std::string_view name = Trim(token.substr(0, eq));
             if (!name.empty())
-                fields_[std::string(name)] = std::string(Trim(token.substr(eq + 1)));
+                fields_[ReplaceControlCharacters(name)] = ReplaceControlCharacters(Trim(token.substr(eq + 1)));
         }
         first = false;
     }

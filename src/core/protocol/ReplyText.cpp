@@ -17,4 +17,17 @@ std::string ReplyBytesToText(std::string_view bytes) {
     return text;
 }
 
+std::string ReplaceControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F)
+            out += kReplacementCharacter;
+        else
+            out += c;
+    }
+    return out;
+}
+
 } // namespace orva

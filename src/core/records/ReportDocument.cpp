@@ -1,6 +1,7 @@
 #include "records/ReportDocument.h"
 
 #include "records/RecordStore.h"
+#include "web/Utf8.h"
 
 #include <cmath>
 #include <limits>
@@ -18,6 +19,25 @@ int truncatedLoad(float value) {
     return static_cast<int>(t);
 }
 
+std::string reportText(std::string_view text) {
+    const std::string valid = Utf8Sanitize(text);
+    std::string out;
+    out.reserve(valid.size());
+    for (std::size_t i = 0; i < valid.size();) {
+        char32_t cp = 0;
+        const std::size_t n = DecodeUtf8(valid, i, cp);
+        // n is never 0 after Utf8Sanitize; were it, one byte at a time still ends the loop.
+        const bool allowed =
+            n > 0 && (cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp != 0xFFFE && cp != 0xFFFF));
+        if (allowed)
+            out.append(valid, i, n);
+        else
+            out += "\xEF\xBF\xBD";
+        i += n > 0 ? n : 1;
+    }
+    return out;
+}
+
 XmlDocument buildReportDocument(const DiagRecord& record) {
     return buildReportDocument(record, RecordStore::NowText());
 }
@@ -27,10 +47,10 @@ XmlDocument buildReportDocument(const DiagRecord& r, const std::string& checkDat
     doc.AddElement("DeviceList");
     doc.AddChildElement("DeviceDiag");
     doc.EnterElement();
-    doc.AddChildElement("Operator", r.Operator);
-    doc.AddChildElement("SN", r.sn);
-    doc.AddChildElement("DeviceType", r.DeviceType);
-    doc.AddChildElement("CheckDate", checkDate);
+    doc.AddChildElement("Operator", reportText(r.Operator));
+    doc.AddChildElement("SN", reportText(r.sn));
+    doc.AddChildElement("DeviceType", reportText(r.DeviceType));
+    doc.AddChildElement("CheckDate", reportText(checkDate));
     doc.AddChildElement("HardWareDiag");
     doc.EnterElement();
     doc.AddChildElement("FE1Check", r.FE1Check);
@@ -47,9 +67,9 @@ XmlDocument buildReportDocument(const DiagRecord& r, const std::string& checkDat
     doc.LeaveElement();
     doc.AddChildElement("SoftWareDiag");
     doc.EnterElement();
-    doc.AddChildElement("SoftWareVersionCheck", r.SoftWareVersionCheck);
-    doc.AddChildElement("MAC", r.Mac);
-    doc.AddChildElement("PSCheck", r.PSCheck);
+    doc.AddChildElement("SoftWareVersionCheck", reportText(r.SoftWareVersionCheck));
+    doc.AddChildElement("MAC", reportText(r.Mac));
+    doc.AddChildElement("PSCheck", reportText(r.PSCheck));
     doc.AddChildElement("CPULoadCheck", truncatedLoad(r.CPULoadCheck));
     doc.AddChildElement("MemCheck", truncatedLoad(r.MemCheck));
     doc.AddChildElement("PreConfigCheck", r.PreConfigCheck);

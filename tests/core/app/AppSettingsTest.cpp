@@ -63,6 +63,32 @@ TEST_F(AppSettingsFile, NumbersAreLeadingNumbers) {
     EXPECT_EQ(loadText("[Setting]\nupgradeinterval=abc\n").upgradeinterval, 0.0f);
 }
 
+TEST_F(AppSettingsFile, UpgradeIntervalIsOneThePacerCanKeep) {
+    struct Case {
+        const char* text;
+        float seconds;
+    };
+    const Case cases[] = {
+        {"0.0125", 0.0125f},
+        {"10", 10.0f},
+        {"9.5", 9.5f},
+        {"0", 0.0f},
+        {"-1", -1.0f}, // no pause, as before
+        // Not a number the pacer can wait for: the default.
+        {"inf", kDefaultUpgradeInterval},
+        {"-infinity", kDefaultUpgradeInterval},
+        {"nan", kDefaultUpgradeInterval},
+        {"1e39", kDefaultUpgradeInterval}, // beyond the float range: read as an infinity
+        // Finite but absurd: the longest pause allowed.
+        {"10.5", kMaxUpgradeInterval},
+        {"1e10", kMaxUpgradeInterval},
+        {"3e38", kMaxUpgradeInterval},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(loadText(std::string("[Setting]\nupgradeinterval=") + c.text + "\n").upgradeinterval, c.seconds)
+            << c.text;
+}
+
 TEST_F(AppSettingsFile, TextKeysOfTheTestSettings) {
     dir_.writeSettings(kSubnet, {{"Version", "2.1"}, {"Language", "English"}, {"CaFile", "/etc/orva/ca.pem"}});
     AppSettings s;

@@ -1,9 +1,13 @@
 // The bytes of the image broadcast, built without sending anything.
 #include "maintenance/ImageDatagrams.h"
 #include "TestSupport.h"
+#include "app/AppSettings.h"
+#include "maintenance/ImageTransfer.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -102,6 +106,34 @@ TEST(ImageDatagrams, ProgressIsTheShareAlreadySent) {
                          // 65,999,000 × 100 does not fit in 32 bits.
                          Case{65'999'000, 66'000'000, 99}, Case{66'000'000, 66'000'000, 100}})
         EXPECT_EQ(ImageProgressPercent(c.sent, c.length), c.percent) << c.sent << "/" << c.length;
+}
+
+TEST(ImageDatagrams, PacingIntervalIsAlwaysOneThePacerCanWait) {
+    using std::chrono::nanoseconds;
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double seconds;
+        nanoseconds interval;
+    };
+    const Case cases[] = {
+        {0.005, nanoseconds(5'000'000)},
+        {0.0005, nanoseconds(500'000)},
+        {1e-12, nanoseconds(0)},
+        {0.0, nanoseconds(0)},
+        {-1.0, nanoseconds(0)},
+        {10.0, nanoseconds(10'000'000'000)},
+        // Once these overflowed llround and turned pacing off.
+        {1e10, nanoseconds(10'000'000'000)},
+        {std::numeric_limits<double>::max(), nanoseconds(10'000'000'000)},
+        {inf, nanoseconds(5'000'000)},
+        {-inf, nanoseconds(5'000'000)},
+        {std::nan(""), nanoseconds(5'000'000)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PacingInterval(c.seconds).count(), c.interval.count()) << c.seconds;
+    // The default and the maximum of the setting are exactly what the pacer is given.
+    EXPECT_EQ(PacingInterval(kDefaultUpgradeInterval).count(), 5'000'000);
+    EXPECT_EQ(PacingInterval(kMaxUpgradeInterval).count(), 10'000'000'000);
 }
 
 } // namespace

@@ -141,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ImageTransfer,
                          ::testing::Values(TransferCase{130, 2500, 3, {1000, 1000, 500}, {"0", "40", "80", "0"}},
                                            TransferCase{131, 2000, 3, {1000, 1000}, {"0", "50", "0"}},
                                            TransferCase{132, 500, 0, {500}, {"0", "0"}},
-                                           TransferCase{133, 0, 0, {}, {"0"}}),
+                                           // The smallest image; an empty file is refused (ImageFileTest.cpp).
+                                           TransferCase{133, 1, 0, {1}, {"0", "0"}}),
                          [](const auto& info) { return "bytes" + std::to_string(info.param.length); });
 
 TEST(UpgradeSession, CancelStopsTheDatagramsAndTellsTheGateways) {
@@ -319,9 +320,11 @@ INSTANTIATE_TEST_SUITE_P(
     Files, BadImage,
     ::testing::Values(BadImageCase{136, "missing", [](const TempProgramDir& d) { return d.file("no-such-image.bin"); },
                                    [](const std::string& p) { return "Batch upgrade: No " + p + " file found!"; }},
-                      // A directory exists and opens, but does not read.
+                      // A directory exists and opens, but is no image.
                       BadImageCase{137, "unreadable", [](const TempProgramDir& d) { return d.file("res"); },
-                                   [](const std::string& p) { return "Batch upgrade: read " + p + " file failed!"; }}),
+                                   [](const std::string& p) {
+                                       return "Batch upgrade: " + p + " is a directory, not an image file!";
+                                   }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpgradeSession, NoImageChosen) {

@@ -93,6 +93,18 @@ const FieldCase kFieldCases[] = {
     {"HugeLoadIsClamped", [](DiagRecord& r) { r.CPULoadCheck = std::numeric_limits<float>::infinity(); },
      "<CPULoadCheck>2147483647</CPULoadCheck>"},
     {"NaNLoadIsZero", [](DiagRecord& r) { r.MemCheck = std::nanf(""); }, "<MemCheck>0</MemCheck>"},
+    // Characters XML forbids become U+FFFD, whatever the record holds; TAB, DEL and U+0085 are allowed.
+    {"EscapeSequenceInSoftwareVersion", [](DiagRecord& r) { r.SoftWareVersionCheck = "V1\x1b]0;t\x07\x1b[2J"; },
+     "<SoftWareVersionCheck>V1\xEF\xBF\xBD]0;t\xEF\xBF\xBD\xEF\xBF\xBD[2J</SoftWareVersionCheck>"},
+    {"NulAndBackspaceInSn", [](DiagRecord& r) { r.sn = std::string("SN\0\b1", 5); },
+     "<SN>SN\xEF\xBF\xBD\xEF\xBF\xBD"
+     "1</SN>"},
+    {"NonCharactersInOperator", [](DiagRecord& r) { r.Operator = "t\xEF\xBF\xBE\xEF\xBF\xBF"; },
+     "<Operator>t\xEF\xBF\xBD\xEF\xBF\xBD</Operator>"},
+    {"MalformedUtf8InProcessCheck", [](DiagRecord& r) { r.PSCheck = "A\xC0\xFF\xED\xA0\x80"; },
+     "<PSCheck>A\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD</PSCheck>"},
+    {"TabDelAndC1Kept", [](DiagRecord& r) { r.DeviceType = "K\tT\x7f\xC2\x85"; },
+     "<DeviceType>K\tT\x7f\xC2\x85</DeviceType>"},
 };
 
 class ReportDocumentField : public ::testing::TestWithParam<FieldCase> {};
@@ -116,6 +128,61 @@ TEST(ReportDocument, StoredLoadsAreSentTruncated) {
     const StoredRecord stored = RecordFromRow(row);
     const std::string text = buildReportDocument(stored.record, "2024-03-05 08:09:10").GetText();
     EXPECT_NE(text.find("\r\n<CPULoadCheck>12</CPULoadCheck>\r\n<MemCheck>99</MemCheck>\r\n"), std::string::npos);
+}
+
+// XML 1.0 allows TAB, LF, CR, U+0020..U+D7FF, U+E000..U+FFFD and U+10000..U+10FFFF, in well-formed UTF-8.
+bool OnlyXmlCharacters(const std::string& text, std::string& bad) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        std::size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        if (n == 0 || i + n > text.size()) {
+            bad = "malformed byte at " + std::to_string(i);
+            return false;
+        }
+        char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80) {
+                bad = "malformed sequence at " + std::to_string(i);
+                return false;
+            }
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        const bool minimal = n == 1 || (n == 2 && cp >= 0x80) || (n == 3 && cp >= 0x800) || (n == 4 && cp >= 0x10000);
+        const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+                             (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+        if (!minimal || !allowed) {
+            bad = "character U+" + std::to_string(static_cast<unsigned long>(cp)) + " at " + std::to_string(i);
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+TEST(ReportDocument, NoForbiddenCharacterWhateverTheStoredRowHolds) {
+    // Every C0 character, the two non-characters and malformed bytes, in every text column of a row as
+    // an old uploads table may hold it (stored before replies were cleaned).
+    std::string hostile = "x";
+    for (char c = 0; c < 0x20; ++c)
+        hostile += c;
+    hostile += "\xEF\xBF\xBE\xEF\xBF\xBF\x80\xC0\xAF\xED\xB0\x80\xF4\x90\x80\x80\xE5\xBC";
+    RowTexts row(RecordColumnCount);
+    row[0] = "7";
+    for (std::size_t col = 1; col < row.size(); ++col)
+        row[col] = hostile;
+    const StoredRecord stored = RecordFromRow(row);
+    DiagRecord r = stored.record;
+    // The texts the document carries, set directly too, in case the row reader keeps only some of them.
+    r.Operator = r.sn = r.DeviceType = r.SoftWareVersionCheck = r.Mac = r.PSCheck = hostile;
+    for (const DiagRecord& record : {stored.record, r}) {
+        const XmlDocument doc = buildReportDocument(record, hostile);
+        std::string bad;
+        EXPECT_TRUE(OnlyXmlCharacters(doc.GetText(), bad)) << bad;
+        EXPECT_TRUE(doc.IsWellFormed());
+    }
+    // What stays is the text around the replaced characters: tab, line feed and carriage return.
+    EXPECT_EQ(reportText("a\tb\nc\rd"), "a\tb\nc\rd");
 }
 
 TEST(ReportDocument, CheckDateIsTakenAtTheCall) {

@@ -13,6 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <regex>
 
@@ -22,6 +26,7 @@ namespace {
 constexpr int kUpgradeSubnet = 176;
 constexpr int kCancelSubnet = 177;
 constexpr int kIdleSubnet = 178;
+constexpr int kNotAnImageSubnet = 207;
 
 const std::map<std::string, std::string> kFastUpgrade = {
     {"updatelistentime", "1"}, {"waittime", "0"}, {"upgradeinterval", "0.0005"}};
@@ -131,6 +136,42 @@ TEST_F(ImgUpdatePage, CancelStopsTheTransferAndTellsTheGateways) {
     QTest::mouseClick(page.cancelButton(), Qt::LeftButton);
     EXPECT_EQ(PromptTexts().back(), "当前未有传输");
     EXPECT_EQ(page.imagePath(), dir().file("big.bin"));
+}
+
+TEST_F(ImgUpdatePage, WhatIsNoImageFileIsRefusedWithAMessageAndNothingIsSent) {
+    useSettings(kNotAnImageSubnet, kFastUpgrade);
+    Gateways gateways(kNotAnImageSubnet, {});
+    ASSERT_TRUE(gateways.started());
+    const std::string fifo = dir().file("image.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    writeFile(dir().file("empty.bin"), "");
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "is a FIFO (named pipe)"},
+        {"/dev/zero", "is a character device"},
+        {dir().file("empty.bin"), "is empty (0 bytes)"},
+    };
+    CDlgImgUpdate page;
+    page.show();
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const size_t before = UiPrompts::shown().size();
+        browse(page, path);
+        QTest::mouseClick(page.transferButton(), Qt::LeftButton);
+        // The browse dialog and the message box; then the page is idle again.
+        const bool ended = WaitUntil([&] { return idle(page) && UiPrompts::shown().size() == before + 2; }, 10000);
+        if (!ended) {
+            // A worker stuck opening the FIFO would keep the page from closing: give it a writer.
+            const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(PromptTexts().back(), "Batch upgrade: " + path + " " + reason + ", not an image file!");
+        EXPECT_EQ(page.progressBar()->value(), 0);
+        EXPECT_EQ(page.resultList()->count(), 0);
+    }
+    EXPECT_TRUE(gateways.sim().images().empty());
+    EXPECT_FALSE(gateways.received("QUERY_UPGRADE_MSG"));
 }
 
 #else
