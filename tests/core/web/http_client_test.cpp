@@ -53,7 +53,8 @@ TEST_F(HttpClientTest, PostReturnsTheReplyBody) {
         {"NUL ends the reply", "/nul", "", "before"},
         {"error status keeps its body", "/status?code=500", "", "status 500"},
         {"Chinese body arrives as UTF-8", "/echo", chinese, chinese},
-        {"body far above 20 KB is sent whole", "/echo", serverPattern(70000), serverPattern(70000)},
+        // Still below the 64 KiB the echo may come back with.
+        {"body far above 20 KB is sent whole", "/echo", serverPattern(60000), serverPattern(60000)},
         {"empty reply body", "/echo", "", ""},
     };
     for (const auto& c : cases) {

@@ -143,6 +143,15 @@ TEST_F(HttpFaultsTest, HugeBodyCostsNoMoreThanTheReplyLimit) {
     // the string's growth (and, under AddressSanitizer, for the freed buffers it holds back), still well
     // short of the body.
     static_assert(CHttpClient::kMaxReplyBytes * kGrowthFactor < BadHttpServer::kHugeBytes);
+    // The process's first transfer pays for libcurl's and OpenSSL's one-time set-up (some megabytes,
+    // far above the limit now that it is 64 KiB); it is made here, before anything is measured, so
+    // that the case holds also when it runs alone.
+    {
+        BadHttpServer warmUp(ServerFault::None, kReportOk);
+        CHttpClient client(CHttpClient::kDefaultUserAgent, options(30));
+        std::string reply;
+        ASSERT_EQ(client.Post(warmUp.url("/report"), "<DeviceList/>", reply), CHttpClient::kOk);
+    }
     for (const auto fault : {ServerFault::HugeWithLength, ServerFault::HugeWithoutLength}) {
         SCOPED_TRACE(FaultName(fault));
         BadHttpServer server(fault, kReportOk);
