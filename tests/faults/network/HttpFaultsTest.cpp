@@ -176,6 +176,81 @@ TEST_F(HttpFaultsTest, LongReplyUnderTheLimitStillComesBackWhole) {
     EXPECT_EQ(reply, big);
 }
 
+// A reply of `total` bytes: `head` (a valid answer), then N x "<a>" and M x "</b>", the shape that
+// costs a parser without bounds quadratic time.
+std::string HostileReply(const std::string& head, size_t total) {
+    std::string s = head;
+    s.reserve(total);
+    const size_t openUntil = head.size() + (total - head.size()) / 2;
+    while (s.size() + 3 <= openUntil)
+        s += "<a>";
+    while (s.size() + 4 <= total)
+        s += "</b>";
+    s.resize(total, ' ');
+    return s;
+}
+
+std::string Padded(const std::string& head, size_t total) {
+    return head + std::string(total - head.size(), ' ');
+}
+
+// Login and report replies are capped at 64 KiB: a longer one is a failed request, handled at once as
+// a missing answer (the login falls back to the offline list, the report is not accepted) instead of
+// being parsed. A reply of exactly the cap is still read. The outcomes tell them apart: each reply
+// begins with a valid answer, so reading any of them whole would succeed.
+struct CapCase {
+    const char* name;
+    size_t bytes;
+    bool hostile;
+    bool read; // the reply is taken as the service's answer
+};
+
+const std::vector<CapCase> kCapCases = {
+    {"hostile 4 MiB", 4u * 1024 * 1024, true, false},
+    {"one byte over the cap", kServiceReplyLimit + 1, false, false},
+    {"exactly the cap", kServiceReplyLimit, false, true},
+};
+
+TEST_F(HttpFaultsTest, LoginReplyOverTheCapGoesOffline) {
+    ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
+    for (const auto& c : kCapCases) {
+        SCOPED_TRACE(c.name);
+        const std::string body = c.hostile ? HostileReply(kLoginOk, c.bytes) : Padded(kLoginOk, c.bytes);
+        ASSERT_EQ(body.size(), c.bytes);
+        BadHttpServer server(ServerFault::None, body);
+        LoginInput in;
+        in.loginUrl = server.url("/login");
+        in.version = "99";
+        in.userName = "tech01";
+        in.password = "pw";
+        in.programDir = dir.path();
+        const LoginResult result = LoginService(in).Login();
+        EXPECT_EQ(result.outcome, c.read ? LoginOutcome::OnlineOk : LoginOutcome::OfflineOk);
+        EXPECT_EQ(result.reply.size(), c.read ? c.bytes : 0u);
+        EXPECT_EQ(server.requests(), 1);
+    }
+}
+
+TEST_F(HttpFaultsTest, ReportReplyOverTheCapIsNotAccepted) {
+    for (const auto& c : kCapCases) {
+        SCOPED_TRACE(c.name);
+        const std::string body = c.hostile ? HostileReply(kReportOk, c.bytes) : Padded(kReportOk, c.bytes);
+        BadHttpServer server(ServerFault::None, body);
+        UploadConfig config = UploadConfig::FromSettings();
+        config.reportUrl = server.url("/report");
+        RecordStore store(dir.file("orvalog.db"));
+        const int before = std::max(uploadRows(), 0);
+        EXPECT_EQ(reportNewest({record("SN-CAP")}, store, config),
+                  c.read ? ReportOutcome::Accepted : ReportOutcome::KeptForUpload);
+        EXPECT_EQ(uploadRows(), before + (c.read ? 0 : 1));
+
+        // The upload pass judges the same reply the same way: the row stays unless it was read.
+        UploadPassResult pass = uploadStoredRecords(store, config);
+        EXPECT_EQ(pass.accepted, c.read ? pass.rows : 0);
+        EXPECT_EQ(uploadRows(), c.read ? 0 : pass.rows);
+    }
+}
+
 struct LoginCase {
     ServerFault fault;
     LoginOutcome outcome;
