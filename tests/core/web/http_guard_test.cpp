@@ -59,13 +59,25 @@ bool bringLoopbackUp() {
     return ok;
 }
 
-// Makes `name` resolve to `address` for this process only: a private mount namespace with an
-// /etc/hosts of its own. False when the system does not allow it.
-bool resolveLocally(const std::string& dir, const std::string& name, const std::string& address) {
-    const std::string hosts = dir + "/hosts";
-    test::writeFile(hosts, "127.0.0.1 localhost\n" + address + " " + name + "\n");
-    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+// Names that resolve for this process only, through a private mount namespace with an /etc/hosts of
+// its own (made once per child): one outside loopback, one with both ::1 and 127.0.0.1, one with ::1
+// alone. False when the system does not allow it.
+bool privateHosts(const std::string& dir) {
+    static const bool mounted = [&dir] {
+        const std::string hosts = dir + "/hosts";
+        test::writeFile(hosts, "127.0.0.1 localhost\n" + kOutside +
+                                   " update.orva.test\n::1 dual.orva.test\n127.0.0.1 dual.orva.test\n"
+                                   "::1 six.orva.test\n");
+        return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               ::mount(hosts.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+    }();
+    return mounted;
+}
+
+Outcome skipped(const std::string& why) {
+    Outcome o;
+    o.note = "skip: " + why;
+    return o;
 }
 
 void put(int fd, const std::string& s) {
@@ -204,12 +216,26 @@ TEST_F(HttpGuardTest, NamesRedirectsAndProxiesDoNotGetPastTheGuard) {
         // The address the name stands for is judged, not the name.
         {"name resolving outside",
          [](const std::string& dir) {
-             if (!resolveLocally(dir, "update.orva.test", kOutside)) {
-                 Outcome o;
-                 o.note = "skip: no private /etc/hosts";
-                 return o;
-             }
-             return post("http://update.orva.test/login");
+             return privateHosts(dir) ? post("http://update.orva.test/login") : skipped("no private /etc/hosts");
+         }},
+        // Only 127.0.0.0/8 counts as loopback here, ::1 included in what is refused.
+        {"name resolving to ::1 only",
+         [](const std::string& dir) {
+             return privateHosts(dir) ? post("http://six.orva.test/login") : skipped("no private /etc/hosts");
+         }},
+        // A name with both: ::1 is refused, libcurl goes on to 127.0.0.1.
+        {"name with ::1 and 127.0.0.1 works",
+         [](const std::string& dir) {
+             if (!privateHosts(dir))
+                 return skipped("no private /etc/hosts");
+             test::TestHttpServer server;
+             CHttpClient client(CHttpClient::kDefaultUserAgent, guardOptions());
+             std::string reply;
+             Outcome o;
+             o.succeeded = client.Post(server.url("/echo", "dual.orva.test"), "hello", reply) == CHttpClient::kOk &&
+                           reply == "hello";
+             o.error = client.lastError();
+             return o;
          }},
         // A loopback server that sends the download elsewhere: the second hop is refused.
         {"redirect outside",
@@ -261,12 +287,12 @@ TEST_F(HttpGuardTest, NamesRedirectsAndProxiesDoNotGetPastTheGuard) {
         }
         EXPECT_EQ(o.note, "");
         EXPECT_FALSE(o.proxyContacted);
-        if (name == "localhost works") {
+        if (name.ends_with("works")) {
             EXPECT_TRUE(o.succeeded) << o.error;
             EXPECT_EQ(o.error, "");
         } else {
             EXPECT_FALSE(o.succeeded);
-            EXPECT_EQ(o.error, refusal);
+            EXPECT_EQ(o.error, name == "name resolving to ::1 only" ? LoopbackRefusal("::1") : refusal);
         }
     }
 }
