@@ -84,7 +84,8 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
     received.limit = options_.maxReplyBytes;
     http::ConnectGuard guard;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    ok = ok && http::ApplyCommon(h, url, guard) && http::ApplyTls(h, options_, caBundle(h)) &&
+    const http::CaBundle& bundle = caBundle(h);
+    ok = ok && http::ApplyCommon(h, url, guard) && http::ApplyTls(h, options_, bundle) &&
          curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count())) == CURLE_OK &&
@@ -115,7 +116,7 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
     }
 
     const CURLcode rc = curl_easy_perform(h);
-    lastError_ = http::FailureText(rc, guard, errorBuffer);
+    lastError_ = http::FailureText(rc, guard, errorBuffer, bundle);
     if (rc == CURLE_OPERATION_TIMEDOUT)
         return kTimedOut;
     if (rc != CURLE_OK) // a stop request, a body over the limit or a refused address included

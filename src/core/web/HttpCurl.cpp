@@ -145,7 +145,7 @@ bool ApplyCommon(CURL* h, const std::string& url, ConnectGuard& guard) {
     return ok;
 }
 
-std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* errorBuffer) {
+std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* errorBuffer, const CaBundle& bundle) {
     if (rc == CURLE_OK)
         return {};
     if (!guard.refused.empty() && guard.lastRefused) {
@@ -153,9 +153,10 @@ std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* erro
         LogRefusal(text);
         return text;
     }
-    if (errorBuffer && *errorBuffer)
-        return errorBuffer;
-    return curl_easy_strerror(rc);
+    std::string text = errorBuffer && *errorBuffer ? errorBuffer : curl_easy_strerror(rc);
+    if (rc == CURLE_PEER_FAILED_VERIFICATION && !bundle.note.empty())
+        text += " (" + bundle.note + ")";
+    return text;
 }
 
 void LogRefusal(const std::string& text) {

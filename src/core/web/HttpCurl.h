@@ -59,8 +59,9 @@ bool ApplyTls(CURL* h, const HttpOptions& options, const CaBundle& bundle);
 bool ApplyCommon(CURL* h, const std::string& url, ConnectGuard& guard);
 
 // The text of a failed transfer ("" for CURLE_OK): the guard's refusal when it refused the connection
-// the transfer ended on (that refusal is also logged), else libcurl's.
-std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* errorBuffer);
+// the transfer ended on (that refusal is also logged), else libcurl's, which for a certificate nobody
+// vouched for also says why the CA file added nothing.
+std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* errorBuffer, const CaBundle& bundle);
 
 // Writes a refusal (loopback guard, CA file) to orva.log, the one place every front end shares.
 void LogRefusal(const std::string& text);

@@ -153,7 +153,8 @@ bool CHttpClient::Download(const std::string& url, const std::string& path) {
     // keeps moving is not cut off.
     const long limitMs = static_cast<long>(kDownloadTimeout.count());
     const long stallSeconds = std::max(1L, limitMs / 1000);
-    bool ok = http::ApplyCommon(h, url, guard) && http::ApplyTls(h, options_, caBundle(h)) &&
+    const http::CaBundle& bundle = caBundle(h);
+    bool ok = http::ApplyCommon(h, url, guard) && http::ApplyTls(h, options_, bundle) &&
               curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer) == CURLE_OK &&
               // An announced length above the cap is refused before any of the body is read.
               curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, t.cap) == CURLE_OK &&
@@ -168,7 +169,7 @@ bool CHttpClient::Download(const std::string& url, const std::string& path) {
               curl_easy_setopt(h, CURLOPT_WRITEDATA, &t) == CURLE_OK;
     const CURLcode rc = ok ? curl_easy_perform(h) : CURLE_FAILED_INIT;
     ok = ok && rc == CURLE_OK;
-    lastError_ = http::FailureText(rc, guard, errorBuffer);
+    lastError_ = http::FailureText(rc, guard, errorBuffer, bundle);
     if (t.tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
         lastError_ = "the download is larger than " + std::to_string(t.cap) + " bytes (its limit, or the free space)";
     // An empty 200 answer never reaches the write callback, so look at the answer once more here.

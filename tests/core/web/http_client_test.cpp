@@ -404,7 +404,10 @@ TEST_F(HttpsTest, CaFileMustBeASmallRegularFile) {
         EXPECT_EQ(client.Post(server_->url("/echo"), "x", reply), taken ? CHttpClient::kOk : CHttpClient::kFailed);
         EXPECT_EQ(reply, taken ? "x" : "");
         if (!taken) {
+            // libcurl's verification failure, with the reason the CA file added nothing.
             EXPECT_NE(client.lastError().find("SSL certificate problem"), std::string::npos) << client.lastError();
+            EXPECT_NE(client.lastError().find("(CaFile " + c.path + " " + c.logged), std::string::npos)
+                << client.lastError();
             EXPECT_NE(test::readFile(log).find("CaFile " + c.path + " " + c.logged), std::string::npos);
         }
     }
