@@ -62,7 +62,8 @@ public:
     const HttpOptions& options() const { return options_; }
 
 private:
-    // The CA bundle, read at the first https transfer that needs it and kept for the client's others.
+    // The CA bundle (with CaFile, when certificates are checked): read at the client's first transfer
+    // and kept for its others.
     const http::CaBundle& caBundle(void* curlHandle);
 
     std::string userAgent_;

@@ -94,8 +94,7 @@ size_t writePiece(char* data, size_t size, size_t count, void* user) {
             return 0;
         }
     }
-    // Whatever was announced, the body never grows past the cap: a server that sends more than it
-    // said cannot fill the disk.
+    // Whatever was announced, the file never grows past the cap.
     if (t->received + static_cast<curl_off_t>(n) > t->cap) {
         t->tooLarge = true;
         return 0;
