@@ -34,6 +34,14 @@ CHttpClient::CHttpClient(std::string userAgent, HttpOptions options)
 
 CHttpClient::~CHttpClient() = default;
 
+const http::CaBundle& CHttpClient::caBundle(void* curlHandle) {
+    if (!caBundle_)
+        caBundle_ = std::make_unique<http::CaBundle>();
+    if (options_.tlsVerify)
+        http::BuildCaBundle(static_cast<CURL*>(curlHandle), options_.caFile, *caBundle_);
+    return *caBundle_;
+}
+
 int CHttpClient::Post(const std::string& url, const std::string& body, std::string& reply, std::stop_token stop) {
     return Request("POST", url, body, reply, std::move(stop));
 }
@@ -41,11 +49,20 @@ int CHttpClient::Post(const std::string& url, const std::string& body, std::stri
 int CHttpClient::Request(const std::string& verb, const std::string& url, const std::string& body, std::string& reply,
                          std::stop_token stop) {
     reply.clear();
-    if (!http::IsFetchableUrl(url) || stop.stop_requested())
+    lastError_.clear();
+    if (!http::IsFetchableUrl(url)) {
+        lastError_ = "not an http or https URL";
         return kFailed;
+    }
+    if (stop.stop_requested()) {
+        lastError_ = "stopped";
+        return kFailed;
+    }
     http::Easy easy = http::NewEasy();
-    if (!easy)
+    if (!easy) {
+        lastError_ = "libcurl made no handle";
         return kFailed;
+    }
     CURL* h = easy.get();
 
     // The services take the body as it is: no form content type, no 100-continue round trip.
@@ -64,14 +81,17 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
         ok = ok && addHeader("User-Agent: Client");
 
     Collected received;
-    received.limit = kMaxReplyBytes;
-    std::string caBlob;
-    ok = ok && http::ApplyCommon(h, url) && http::ApplyTls(h, options_, caBlob) &&
+    received.limit = options_.maxReplyBytes;
+    http::ConnectGuard guard;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    const http::CaBundle& bundle = caBundle(h);
+    ok = ok && http::ApplyCommon(h, url, guard) && http::ApplyTls(h, options_, bundle) &&
+         curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.timeout.count())) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK &&
          // A body announced as longer than the limit is refused before any of it is read.
-         curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes)) == CURLE_OK &&
+         curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(received.limit)) == CURLE_OK &&
          curl_easy_setopt(h, CURLOPT_WRITEDATA, &received) == CURLE_OK;
     if (ok && !userAgent_.empty())
         ok = curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent_.c_str()) == CURLE_OK;
@@ -90,13 +110,16 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
         ok = curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &checkStop) == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_XFERINFODATA, &stop) == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L) == CURLE_OK;
-    if (!ok)
+    if (!ok) {
+        lastError_ = "libcurl refused an option";
         return kFailed;
+    }
 
     const CURLcode rc = curl_easy_perform(h);
+    lastError_ = http::FailureText(rc, guard, errorBuffer, bundle);
     if (rc == CURLE_OPERATION_TIMEDOUT)
         return kTimedOut;
-    if (rc != CURLE_OK) // a stop request, or a body over the limit, included
+    if (rc != CURLE_OK) // a stop request, a body over the limit or a refused address included
         return kFailed;
     // Whatever the status, the body is the answer; a NUL ends it.
     std::string& text = received.body;

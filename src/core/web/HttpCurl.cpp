@@ -1,7 +1,18 @@
 #include "web/HttpCurl.h"
 
+#include "app/LogFile.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -33,6 +44,67 @@ std::string systemBundlePath(CURL* h) {
     return "/etc/ssl/certs/ca-certificates.crt";
 }
 
+// The scheme and host of a URL as libcurl reads them, lower case; false when it cannot read them.
+bool urlParts(const std::string& url, std::string& scheme, std::string& host) {
+    CURLU* u = curl_url();
+    if (!u)
+        return false;
+    char* s = nullptr;
+    char* h = nullptr;
+    const bool ok = curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+                    curl_url_get(u, CURLUPART_SCHEME, &s, 0) == CURLUE_OK &&
+                    curl_url_get(u, CURLUPART_HOST, &h, 0) == CURLUE_OK;
+    if (ok) {
+        scheme = lower(s);
+        host = lower(h);
+    }
+    curl_free(s);
+    curl_free(h);
+    curl_url_cleanup(u);
+    return ok;
+}
+
+// Whether a socket address lies in 127.0.0.0/8 (an IPv4-mapped IPv6 address counts as its IPv4 one;
+// ::1 does not: the guard has one rule for every channel, and every service of a development setup
+// listens on 127.x). `text` gets the address as the refusal names it.
+bool loopbackSocketAddress(const curl_sockaddr& a, std::string& text) {
+    sockaddr_storage storage{};
+    std::memcpy(&storage, &a.addr, std::min<size_t>(a.addrlen, sizeof storage));
+    char buf[INET6_ADDRSTRLEN] = {};
+    if (a.family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(storage);
+        text = ::inet_ntop(AF_INET, &in.sin_addr, buf, sizeof buf) ? buf : "?";
+        return IsLoopbackAddress(in.sin_addr.s_addr);
+    }
+    if (a.family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(storage);
+        text = ::inet_ntop(AF_INET6, &in6.sin6_addr, buf, sizeof buf) ? buf : "?";
+        if (!IN6_IS_ADDR_V4MAPPED(&in6.sin6_addr))
+            return false;
+        uint32_t v4 = 0;
+        std::memcpy(&v4, in6.sin6_addr.s6_addr + 12, sizeof v4);
+        return IsLoopbackAddress(v4);
+    }
+    text = "address family " + std::to_string(a.family);
+    return false;
+}
+
+// libcurl asks here for every socket it would connect, after the name is resolved and on every
+// redirect: a refused address gets no socket, so nothing is sent to it, and libcurl goes on to the
+// name's next address or fails the transfer as it fails an unreachable one.
+curl_socket_t openGuarded(void* user, curlsocktype, curl_sockaddr* address) {
+    auto* guard = static_cast<ConnectGuard*>(user);
+    std::string text;
+    if (guard->loopbackOnly && !loopbackSocketAddress(*address, text)) {
+        if (guard->refused.empty())
+            guard->refused = text;
+        guard->lastRefused = true;
+        return CURL_SOCKET_BAD;
+    }
+    guard->lastRefused = false;
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
 } // namespace
 
 Easy NewEasy() {
@@ -42,36 +114,128 @@ Easy NewEasy() {
 }
 
 bool IsFetchableUrl(const std::string& url) {
-    CURLU* u = curl_url();
-    if (!u)
+    std::string scheme;
+    std::string hn;
+    if (!urlParts(url, scheme, hn))
         return false;
-    bool ok = false;
-    char* scheme = nullptr;
-    char* host = nullptr;
-    if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
-        curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-        curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
-        const std::string s = lower(scheme);
-        std::string hn = lower(host);
-        if (!hn.empty() && hn.back() == '.')
-            hn.pop_back();
-        const bool invalidName = hn == "invalid" || (hn.size() > 8 && hn.ends_with(".invalid"));
-        ok = (s == "http" || s == "https") && !hn.empty() && !invalidName;
-    }
-    curl_free(scheme);
-    curl_free(host);
-    curl_url_cleanup(u);
+    if (!hn.empty() && hn.back() == '.')
+        hn.pop_back();
+    const bool invalidName = hn == "invalid" || (hn.size() > 8 && hn.ends_with(".invalid"));
+    return (scheme == "http" || scheme == "https") && !hn.empty() && !invalidName;
+}
+
+bool ApplyCommon(CURL* h, const std::string& url, ConnectGuard& guard) {
+    std::string scheme;
+    std::string host;
+    urlParts(url, scheme, host);
+    // A redirect may never take an https transfer to plain http, where anyone on the way could
+    // change what arrives.
+    const char* redirects = scheme == "https" ? "https" : "http,https";
+    bool ok = curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, redirects) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openGuarded) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &guard) == CURLE_OK;
+    // A proxy would carry the request wherever it is told, beyond what the guard can see (it would
+    // only see the proxy's address), so a build that talks to loopback only connects directly and
+    // ignores http_proxy, https_proxy and all_proxy.
+    if (ok && guard.loopbackOnly)
+        ok = curl_easy_setopt(h, CURLOPT_PROXY, "") == CURLE_OK;
     return ok;
 }
 
-bool ApplyCommon(CURL* h, const std::string& url) {
-    return curl_easy_setopt(h, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-           curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* errorBuffer, const CaBundle& bundle) {
+    if (rc == CURLE_OK)
+        return {};
+    if (!guard.refused.empty() && guard.lastRefused) {
+        std::string text = LoopbackRefusal(guard.refused);
+        LogRefusal(text);
+        return text;
+    }
+    std::string text = errorBuffer && *errorBuffer ? errorBuffer : curl_easy_strerror(rc);
+    if (rc == CURLE_PEER_FAILED_VERIFICATION && !bundle.note.empty())
+        text += " (" + bundle.note + ")";
+    return text;
 }
 
-bool ApplyTls(CURL* h, const HttpOptions& options, std::string& caBlob) {
+void LogRefusal(const std::string& text) {
+    std::string line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    LogFile::instance().write("HTTP", line);
+}
+
+bool ReadCaFile(const std::string& path, std::string& out, std::string& error) {
+    out.clear();
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; the type is then judged on this
+    // descriptor, so what is read is what was checked.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = std::string("cannot be opened (") + std::strerror(errno) + ")";
+        return false;
+    }
+    struct stat st {};
+    bool ok = false;
+    if (::fstat(fd, &st) != 0) {
+        error = std::string("cannot be examined (") + std::strerror(errno) + ")";
+    } else if (!S_ISREG(st.st_mode)) {
+        error = "is not a regular file";
+    } else if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) >= kCaFileLimit) {
+        error = "is 1 MiB or larger";
+    } else {
+        // Read to the end, but never past the limit: the file may grow after fstat.
+        std::string data(kCaFileLimit, '\0');
+        size_t got = 0;
+        ok = true;
+        while (got < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = std::string("cannot be read (") + std::strerror(errno) + ")";
+                ok = false;
+                break;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        if (ok && got >= kCaFileLimit) {
+            error = "is 1 MiB or larger";
+            ok = false;
+        }
+        if (ok) {
+            data.resize(got);
+            out = std::move(data);
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+void BuildCaBundle(CURL* h, const std::string& caFile, CaBundle& bundle) {
+    if (bundle.built)
+        return;
+    bundle.built = true;
+    if (caFile.empty())
+        return;
+    // An in-memory bundle replaces libcurl's CA file, so the system's authorities go in first and the
+    // private CA after them. A CA file that cannot be taken adds nothing: its servers then fail
+    // verification like any server nobody vouches for.
+    readWhole(systemBundlePath(h), bundle.pem);
+    std::string extra;
+    std::string why;
+    if (!ReadCaFile(caFile, extra, why)) {
+        bundle.note = "CaFile " + caFile + " " + why + ": only the system's certificate authorities are trusted";
+        LogRefusal(bundle.note);
+    }
+    if (!bundle.pem.empty() && bundle.pem.back() != '\n')
+        bundle.pem += '\n';
+    bundle.pem += extra;
+}
+
+bool ApplyTls(CURL* h, const HttpOptions& options, const CaBundle& bundle) {
     if (!options.tlsVerify)
         return curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK &&
                curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK;
@@ -80,19 +244,9 @@ bool ApplyTls(CURL* h, const HttpOptions& options, std::string& caBlob) {
         return false;
     if (options.caFile.empty())
         return true;
-    // An in-memory bundle replaces libcurl's CA file, so the system's authorities go in first and the
-    // private CA after them. An unreadable CA file adds nothing: its servers then fail verification.
-    std::string system;
-    std::string extra;
-    readWhole(systemBundlePath(h), system);
-    readWhole(options.caFile, extra);
-    caBlob = system;
-    if (!caBlob.empty() && caBlob.back() != '\n')
-        caBlob += '\n';
-    caBlob += extra;
     curl_blob blob{};
-    blob.data = caBlob.data();
-    blob.len = caBlob.size();
+    blob.data = const_cast<char*>(bundle.pem.data());
+    blob.len = bundle.pem.size();
     blob.flags = CURL_BLOB_NOCOPY;
     return curl_easy_setopt(h, CURLOPT_CAINFO_BLOB, &blob) == CURLE_OK;
 }
