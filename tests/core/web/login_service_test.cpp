@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orva {
 namespace {
 
@@ -173,6 +178,48 @@ TEST_F(LoginTest, UnwritableOfflineListDoesNotSpoilTheLogin) {
     std::filesystem::remove_all(dir_.file("res"));
     EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
     EXPECT_FALSE(test::fileExists(loginFile()));
+}
+
+// The list is the owner's alone and is replaced through a fresh temporary: an older tool's fixed
+// temporary name, planted as a symlink, is neither followed nor removed, and nothing is left behind.
+TEST_F(LoginTest, OnlineSuccessRewritesTheListPrivatelyBesideNothingPlanted) {
+    const std::string victim = dir_.file("victim.txt");
+    const std::string planted = loginFile() + ".new";
+    test::writeFile(victim, "keep me");
+    ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0);
+    test::writeFile(loginFile(), "<Login>\r\n" + entry("vladmin", "secret") + "</Login>\r\n");
+    ASSERT_EQ(chmod(loginFile().c_str(), 0644), 0);
+    const mode_t oldMask = umask(0);
+
+    ASSERT_EQ(handle(successReply(), "张三", "口令").outcome, LoginOutcome::OnlineOk);
+    umask(oldMask);
+    EXPECT_EQ(test::readFile(loginFile()),
+              "<Login>\r\n" + entry("vladmin", "secret") + entry("张三", "口令") + "</Login>\r\n");
+    struct stat st {};
+    ASSERT_EQ(lstat(loginFile().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(test::readFile(victim), "keep me");
+    ASSERT_EQ(lstat(planted.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.file("res")))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"login.xml", "login.xml.new"}));
+}
+
+// A list that cannot be put in place (here a folder stands at its name) leaves no temporary behind.
+TEST_F(LoginTest, AFailedRewriteLeavesNoTemporary) {
+    ASSERT_TRUE(std::filesystem::create_directories(loginFile() + "/inside"));
+    EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
+    EXPECT_FALSE(RememberCredentials(loginFile(), "vladmin", "1"));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.file("res")))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, std::vector<std::string>{"login.xml"});
+    EXPECT_TRUE(std::filesystem::is_directory(loginFile() + "/inside"));
 }
 
 TEST_F(LoginTest, InputIsCheckedBeforeAnythingIsSent) {
