@@ -45,6 +45,15 @@ bool ReplaceFile(const std::string& path, XmlDocument& doc) {
     return true;
 }
 
+// Loads the list when a regular file stands at its name. Anything else is read as no list: a FIFO would
+// block the login for ever, and a folder opens like a file whose size is nonsense.
+bool LoadList(XmlDocument& doc, const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return doc.LoadFile(path);
+}
+
 } // namespace
 
 std::string CredentialDigest(const std::string& text) {
@@ -53,7 +62,7 @@ std::string CredentialDigest(const std::string& text) {
 
 bool RememberCredentials(const std::string& path, const std::string& userName, const std::string& password) {
     XmlDocument doc;
-    const bool wellFormed = doc.LoadFile(path);
+    const bool wellFormed = LoadList(doc, path);
     const std::string entry = "N" + CredentialDigest(userName);
     const std::string passwordDigest = CredentialDigest(password);
     if (doc.FindElement("Login")) {
@@ -75,7 +84,7 @@ bool RememberCredentials(const std::string& path, const std::string& userName, c
 OfflineCheck CheckOfflineCredentials(const std::string& path, const std::string& userName,
                                      const std::string& password) {
     XmlDocument doc;
-    doc.LoadFile(path);
+    LoadList(doc, path);
     if (!doc.FindElement("Login"))
         return OfflineCheck::NoFile;
     doc.EnterElement();

@@ -209,17 +209,34 @@ TEST_F(LoginTest, OnlineSuccessRewritesTheListPrivatelyBesideNothingPlanted) {
     EXPECT_EQ(names, (std::vector<std::string>{"login.xml", "login.xml.new"}));
 }
 
-// A list that cannot be put in place (here a folder stands at its name) leaves no temporary behind.
-TEST_F(LoginTest, AFailedRewriteLeavesNoTemporary) {
-    ASSERT_TRUE(std::filesystem::create_directories(loginFile() + "/inside"));
-    EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
-    EXPECT_FALSE(RememberCredentials(loginFile(), "vladmin", "1"));
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.file("res")))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, std::vector<std::string>{"login.xml"});
-    EXPECT_TRUE(std::filesystem::is_directory(loginFile() + "/inside"));
+// What is not a regular file at the list's name is no list: never read (a FIFO would block the login),
+// and a list that cannot be put in place (a folder stands there) leaves no temporary behind.
+TEST_F(LoginTest, ANameThatIsNoFileIsNoList) {
+    const auto names = [this] {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(dir_.file("res")))
+            out.push_back(e.path().filename().string());
+        return out;
+    };
+    {
+        SCOPED_TRACE("folder");
+        ASSERT_TRUE(std::filesystem::create_directories(loginFile() + "/inside"));
+        EXPECT_EQ(handle("", "vladmin", "1").outcome, LoginOutcome::OfflineUnavailable);
+        EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
+        EXPECT_FALSE(RememberCredentials(loginFile(), "vladmin", "1"));
+        EXPECT_EQ(names(), std::vector<std::string>{"login.xml"});
+        EXPECT_TRUE(std::filesystem::is_directory(loginFile() + "/inside"));
+        std::filesystem::remove_all(loginFile());
+    }
+    {
+        SCOPED_TRACE("FIFO");
+        ASSERT_EQ(mkfifo(loginFile().c_str(), 0600), 0);
+        EXPECT_EQ(handle("", "vladmin", "1").outcome, LoginOutcome::OfflineUnavailable);
+        // An online login puts a list in its place.
+        EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
+        EXPECT_EQ(names(), std::vector<std::string>{"login.xml"});
+        EXPECT_EQ(test::readFile(loginFile()), "<Login>\r\n" + entry("vladmin", "1") + "</Login>\r\n");
+    }
 }
 
 TEST_F(LoginTest, InputIsCheckedBeforeAnythingIsSent) {
