@@ -231,12 +231,8 @@ TEST_F(CliTest, StartUpRefusals) {
 // address): the message, and EX_CONFIG so that a script does not take it for success.
 TEST_F(CliTest, EveryCommandEndsWithoutSettings) {
     const std::vector<std::vector<std::string>> commands = {
-        {"identify"},
-        {"diagnose", "--answers", "yes"},
-        {"upload"},
-        {"restore"},
-        {"upgrade", "--image", "/dev/null"},
-        {"logs"},
+        {"identify"}, {"diagnose", "--answers", "yes"},    {"upload"},
+        {"restore"},  {"upgrade", "--image", "/dev/null"}, {"logs"},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command[0]);

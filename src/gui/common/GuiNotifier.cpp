@@ -115,7 +115,8 @@ bool GuiNotifier::runUnlessClosing(std::function<void()> fn) {
         Qt::QueuedConnection);
     std::unique_lock lock(shared->mutex);
     shared->changed.wait(lock, [&] {
-        return call->state == PendingCall::State::Done || (call->state == PendingCall::State::Queued && shared->closing);
+        return call->state == PendingCall::State::Done ||
+               (call->state == PendingCall::State::Queued && shared->closing);
     });
     if (call->state == PendingCall::State::Done)
         return true;

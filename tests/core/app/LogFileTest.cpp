@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <iomanip>
 #include <sstream>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -135,8 +135,7 @@ TEST(LogFile, PlantedNamesAreRefusedAndLeftAlone) {
     };
     const std::vector<Case> cases = {
         {"symlink to a file", [&] { ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0); }},
-        {"dangling symlink",
-         [&] { ASSERT_EQ(symlink(dir.file("not-there.txt").c_str(), planted.c_str()), 0); }},
+        {"dangling symlink", [&] { ASSERT_EQ(symlink(dir.file("not-there.txt").c_str(), planted.c_str()), 0); }},
         // Opened for writing without a reader, a FIFO would block the open for ever.
         {"FIFO", [&] { ASSERT_EQ(mkfifo(planted.c_str(), 0666), 0); }},
         {"directory", [&] { ASSERT_TRUE(std::filesystem::create_directory(planted)); }},

@@ -347,7 +347,8 @@ TEST_F(CrashVictimTest, PlantedDumpNamesAreNotReused) {
         const VictimRun r = run(VictimSetup{});
         ASSERT_TRUE(r.exited) << r.output;
         EXPECT_EQ(r.exitCode, 0) << r.output;
-        EXPECT_NE(r.output.find("Failed to create dump file \"" + dir_.path() + "orva_"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("Failed to create dump file \"" + dir_.path() + "orva_"), std::string::npos)
+            << r.output;
         EXPECT_NE(r.output.find(".dmp\".\r\n\r\nError: 17"), std::string::npos) << r.output; // EEXIST
         EXPECT_EQ(r.output.find("Saved dump file"), std::string::npos) << r.output;
         EXPECT_EQ(DumpFiles(dir_.path()).size(), planted.size());

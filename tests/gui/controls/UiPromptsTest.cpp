@@ -212,8 +212,8 @@ TEST_F(GuiNotifierTest, WhileShuttingDownBoxesAreLoggedAndAnsweredWithTheirDefau
     EXPECT_EQ(exits, std::vector<int>{3});
     EXPECT_TRUE(UiPrompts::shown().empty());
     EXPECT_EQ(UiPrompts::pendingAnswers(), 2);
-    EXPECT_EQ(UnshownBoxes(dir.file("orva.log")),
-              (std::vector<std::string>{"the store cannot be opened", "Exit: quit?", "device.ini is missing", "retry?"}));
+    EXPECT_EQ(UnshownBoxes(dir.file("orva.log")), (std::vector<std::string>{"the store cannot be opened", "Exit: quit?",
+                                                                            "device.ini is missing", "retry?"}));
 }
 
 // A worker already waiting for a box the UI thread has not taken up yet is released by the shutdown,
