@@ -13,6 +13,7 @@ inline constexpr int kExitNotFinished = 2;
 inline constexpr int kExitUsage = 64;         // bad command line, or prompts without a terminal
 inline constexpr int kExitOtherInstance = 75; // another copy holds the program directory
 inline constexpr int kExitLoginFailed = 77;
+inline constexpr int kExitNoSettings = 78; // EX_CONFIG: res/setting.ini is missing
 
 // The words after the command name, with "--name value" and "--name=value" options.
 class Args {
@@ -30,7 +31,9 @@ private:
 };
 
 // Reads res/setting.ini into the process-wide settings and selects the language. False (after the
-// message) when the file is missing: the caller then ends with exit code 0, as the GUI does.
+// message) when the file is missing: the caller then ends with kExitNoSettings before anything else
+// runs, so no command falls back to the built-in addresses. (The GUI ends with 0 after its box; a
+// script needs to tell a missing configuration from success.)
 bool LoadSettingsOrExplain();
 
 // Who logs in: --user/--password, else ORVA_USER/ORVA_PASSWORD.

@@ -32,7 +32,8 @@ void PrintUsage(std::FILE* to) {
                      "                              --xls a spreadsheet of the same rows\n"
                      "exit codes: 0 done (all passed and stored, restored or upgraded), 1 some faults or failures\n"
                      "  (a finished diagnosis that could not be stored included),\n"
-                     "  2 not finished (or no gateway answered), 64 usage, 75 another copy runs, 77 login failed\n"
+                     "  2 not finished (or no gateway answered), 64 usage, 75 another copy runs, 77 login failed,\n"
+                     "  78 res/setting.ini missing\n"
                      "user and password also come from ORVA_USER and ORVA_PASSWORD.\n");
 }
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
         return command.empty() ? kExitUsage : kExitOk;
     }
     if (!LoadSettingsOrExplain())
-        return 0;
+        return kExitNoSettings;
     Args args(rest);
     bool missing = false;
     std::optional<std::string> user = args.take("user", missing);

@@ -14,10 +14,12 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 extern char** environ;
@@ -223,13 +225,57 @@ TEST_F(CliTest, StartUpRefusals) {
                         {"ORVA_USER=envtech", "ORVA_PASSWORD=pw"});
         EXPECT_EQ(o.code, 2) << o.err;
     }
-    // No settings file: the message and exit code 0, as the GUI.
-    {
+}
+
+// Without setting.ini no command does anything (identify would otherwise talk to the built-in gateway
+// address): the message, and EX_CONFIG so that a script does not take it for success.
+TEST_F(CliTest, EveryCommandEndsWithoutSettings) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"identify"}, {"diagnose", "--answers", "yes"},    {"upload"},
+        {"restore"},  {"upgrade", "--image", "/dev/null"}, {"logs"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
         TempProgramDir empty("orva-cli-empty");
-        Outcome o = run({"--dir", empty.path(), "--user", "u", "--password", "p", "diagnose", "--answers", "yes"});
-        EXPECT_EQ(o.code, 0);
-        EXPECT_NE(o.err.find("setting.ini is missing!"), std::string::npos) << o.err;
+        std::vector<std::string> args = {"--dir", empty.path(), "--user", "u", "--password", "p"};
+        args.insert(args.end(), command.begin(), command.end());
+        Outcome o = run(args);
+        EXPECT_EQ(o.code, 78) << o.err;
+        EXPECT_EQ(o.err, "setting.ini is missing!\n");
+        EXPECT_EQ(o.out, "");
+        // Nothing was started: no lock, no log, no database.
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(empty.path()))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"res"});
     }
+}
+
+// Names planted in the program directory as symlinks are not followed: the log is refused (and said so),
+// an older tool's temporary of the login list stays as it is, and the list is rewritten for its owner.
+TEST_F(CliTest, PlantedSymlinksAreNotFollowed) {
+    const std::string logVictim = dir.file("log-victim.txt");
+    const std::string listVictim = dir.file("list-victim.txt");
+    writeFile(logVictim, "keep the log victim");
+    writeFile(listVictim, "keep the list victim");
+    ASSERT_EQ(symlink(logVictim.c_str(), dir.file("orva.log").c_str()), 0);
+    ASSERT_EQ(symlink(listVictim.c_str(), dir.file("res/login.xml.new").c_str()), 0);
+
+    Outcome o = run({"--dir", dir.path(), "--user", "tech01", "--password", "pw", "logs"});
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_NE(o.err.find("orva-cli: cannot open the log " + dir.file("orva.log")), std::string::npos) << o.err;
+    EXPECT_EQ(readFile(logVictim), "keep the log victim");
+    EXPECT_EQ(readFile(listVictim), "keep the list victim");
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.file("orva.log").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(dir.file("res/login.xml.new").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    // The online login (the canned reply: RunNet is 0) wrote the list, readable by its owner only.
+    ASSERT_EQ(lstat(dir.file("res/login.xml").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_NE(readFile(dir.file("res/login.xml")).find("<Login>"), std::string::npos);
 }
 
 TEST_F(CliTest, Identify) {

@@ -12,12 +12,14 @@ namespace orva {
 InstanceGuard::InstanceGuard() : InstanceGuard(ProgramDirectory()) {}
 
 InstanceGuard::InstanceGuard(const std::string& programDirectory) : path_(JoinPath(programDirectory, "orva.lock")) {
-    // Close-on-exec: a helper process started later must not keep the lock alive after we end.
-    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Close-on-exec: a helper process started later must not keep the lock alive after we end. A symlink
+    // planted at the name is not followed (it would make us create a file wherever it points); it counts
+    // as a lock that cannot be made, like a read-only program directory.
+    int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     // A lock file that exists but may not be written (a read-only installation) still carries the lock:
     // flock needs no write access.
     if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
-        fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         openError_ = errno;
         return;

@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <ctime>
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orva {
 namespace {
@@ -65,6 +68,32 @@ std::string LocalTimeText() {
     return std::string(text, n);
 }
 
+// Creates or empties the log. The program directory may be writable by others, so a name planted there
+// must not redirect the writes: a symlink is refused (O_NOFOLLOW), and so is anything but a regular file
+// (a FIFO would block the open, a device would take the lines). The file is emptied only once it is known
+// to be the log's own, which is why O_TRUNC is not part of the open.
+std::FILE* OpenForWriting(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const int flags = regular ? fcntl(fd, F_GETFL) : -1;
+    if (!regular || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ftruncate(fd, 0) != 0) {
+        const int error = regular ? errno : EINVAL;
+        ::close(fd);
+        errno = error;
+        return nullptr;
+    }
+    std::FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return f;
+}
+
 } // namespace
 
 LogFile& LogFile::instance() {
@@ -79,7 +108,7 @@ bool LogFile::open(const std::string& path) {
         return true;
     // The new file is opened before the old one is closed: when it cannot be opened, the log keeps writing
     // where it did, and the path it reports is still the file it writes to.
-    std::FILE* f = std::fopen(path.c_str(), "wbe");
+    std::FILE* f = OpenForWriting(path);
     if (!f)
         return false;
     if (file_)

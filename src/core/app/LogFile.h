@@ -13,6 +13,7 @@ public:
 
     // Opens (creating or emptying) the file. The same path again changes nothing and succeeds; a failed
     // open keeps the path held before, and the file open before stays open and keeps receiving lines.
+    // A symlink, or anything but a regular file, at the path fails like a file that cannot be created.
     bool open(const std::string& path);
     // Appends one line; false when no file is open or the line could not be written.
     bool write(const std::string& tag, const std::string& message);

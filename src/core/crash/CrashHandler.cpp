@@ -68,8 +68,11 @@ struct WriteResult {
 };
 
 WriteResult CreateAndWrite(const char* path) {
-    // Readable by the owner only: the dump holds whatever the process had in memory.
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // Readable by the owner only: the dump holds whatever the process had in memory. Always a new file
+    // (O_EXCL): a file or symlink already at the name may have been planted there, and reusing it would
+    // keep its owner's mode or write through the link. Dump names carry the second of the crash, so that
+    // name is taken only when someone put it there; the dump then fails like any file that cannot be made.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return {Stage::CreateFailed, errno};
     int err = crash::WriteCoreFile(fd, g_crash);

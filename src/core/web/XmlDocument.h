@@ -45,6 +45,9 @@ public:
     bool LoadFile(const std::string& path);
     // Writes the text in its declared encoding (UTF-8 when none is declared).
     bool SaveFile(const std::string& path);
+    // The same bytes written to a descriptor the caller opened (and still owns: it is not closed), for
+    // files that must be created safely first (a temporary made with mkstemp).
+    bool SaveFile(int fd);
 
     // Moves to the next sibling whose tag name matches; an empty name takes the next sibling.
     bool FindElement(std::string_view name = {});
@@ -105,6 +108,8 @@ private:
     void addRecord(std::string_view name, std::initializer_list<std::pair<const char*, std::string>> attrs = {});
     std::string offset16(std::size_t byteOffset);
     void fileError(int error);
+    // The file's bytes (byte-order mark included) in the encoding SaveFile writes; starts its result log.
+    std::string encodeForSave();
 
     std::string text_;
     std::string resultLog_;

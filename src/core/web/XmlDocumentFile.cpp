@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace orva {
 
@@ -191,7 +192,7 @@ bool XmlDocument::LoadFile(const std::string& path) {
     return IsWellFormed();
 }
 
-bool XmlDocument::SaveFile(const std::string& path) {
+std::string XmlDocument::encodeForSave() {
     resultLog_.clear();
     resultLog16_ = 0;
 
@@ -251,14 +252,17 @@ bool XmlDocument::SaveFile(const std::string& path) {
         addRecord("converted_from", {{"encoding", encoding.label}, {"length", std::to_string(bytes.size())}});
     if (lost)
         addRecord("conversion_loss", {{"count", std::to_string(lost)}});
+    return std::string(bom) + bytes;
+}
 
+bool XmlDocument::SaveFile(const std::string& path) {
+    const std::string bytes = encodeForSave();
     FilePtr file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         fileError(errno);
         return false;
     }
-    if ((!bom.empty() && std::fwrite(bom.data(), 1, bom.size(), file.get()) != bom.size()) ||
-        (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())) {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
         fileError(errno);
         return false;
     }
@@ -266,7 +270,23 @@ bool XmlDocument::SaveFile(const std::string& path) {
         fileError(errno);
         return false;
     }
-    addRecord("write", {{"bytes", std::to_string(bom.size() + bytes.size())}});
+    addRecord("write", {{"bytes", std::to_string(bytes.size())}});
+    return true;
+}
+
+bool XmlDocument::SaveFile(int fd) {
+    const std::string bytes = encodeForSave();
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            fileError(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    addRecord("write", {{"bytes", std::to_string(bytes.size())}});
     return true;
 }
 

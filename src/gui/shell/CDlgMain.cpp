@@ -5,6 +5,7 @@
 #include "app/ProgramDirectory.h"
 #include "app/TextTable.h"
 #include "common/DragByPress.h"
+#include "common/GuiNotifier.h"
 #include "common/UiPrompts.h"
 #include "controls/CPngButton.h"
 #include "controls/SkinFiles.h"
@@ -46,6 +47,9 @@ CDlgMain::CDlgMain(std::string version, std::string loginUrl, std::string report
 }
 
 CDlgMain::~CDlgMain() {
+    // Before any worker is waited for (the upload pass here, the pages' sessions with the pages): one
+    // waiting for a box would otherwise wait for this thread, which waits for it.
+    GuiNotifier::BeginShutdownOfInstalled();
     // A pass still under way is asked to end; its destructor waits for the request in flight.
     if (upload_)
         upload_->requestStop();
@@ -216,6 +220,11 @@ void CDlgMain::requestClose() {
     if (upload_)
         upload_->requestStop();
     accept();
+}
+
+void CDlgMain::done(int result) {
+    GuiNotifier::BeginShutdownOfInstalled();
+    QDialog::done(result);
 }
 
 void CDlgMain::onModelConfirmed() {

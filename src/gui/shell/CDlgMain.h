@@ -68,6 +68,11 @@ public slots:
     // The diagnosis page confirmed a model: pass it on to the page, then show it.
     void onModelConfirmed();
 
+    // Every way the window ends (the confirmed close, Escape, the system menu's Close) passes here: from
+    // this moment no worker gets a message box any more (see GuiNotifier), since the pages and the
+    // upload pass are about to be waited for.
+    void done(int result) override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;

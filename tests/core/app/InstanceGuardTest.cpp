@@ -2,9 +2,11 @@
 
 #include "TestSupport.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -53,6 +55,19 @@ TEST(InstanceGuard, ProgramDirectoriesAreIndependent) {
 TEST(InstanceGuard, UnwritableDirectoryIsNotAcquired) {
     InstanceGuard guard("/nonexistent-orva-dir/");
     EXPECT_FALSE(guard.acquired());
+}
+
+// A symlink planted at the lock's name is not followed: nothing is created where it points, and the
+// guard is simply not had (no other copy holds it).
+TEST(InstanceGuard, PlantedSymlinkIsNotFollowed) {
+    test::TempProgramDir dir("orva-guard");
+    const std::string target = dir.file("elsewhere.txt");
+    ASSERT_EQ(symlink(target.c_str(), (dir.path() + "orva.lock").c_str()), 0);
+    InstanceGuard guard(dir.path());
+    EXPECT_FALSE(guard.acquired());
+    EXPECT_FALSE(guard.heldElsewhere());
+    EXPECT_EQ(guard.openError(), ELOOP);
+    EXPECT_FALSE(test::fileExists(target));
 }
 
 } // namespace

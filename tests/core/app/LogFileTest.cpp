@@ -5,9 +5,11 @@
 #include <cctype>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iomanip>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -118,6 +120,41 @@ TEST(LogFile, FailedOpenKeepsWritingToTheOpenFile) {
     EXPECT_EQ(log.path(), path);
     ASSERT_TRUE(log.write("A", "still here"));
     EXPECT_NE(test::readFile(path).find("):still here\r\n"), std::string::npos);
+}
+
+// The program directory may be writable by others: whatever is planted at the log's name is refused like a
+// file that cannot be created, the thing it points at stays as it was, and the log open before keeps
+// receiving the lines.
+TEST(LogFile, PlantedNamesAreRefusedAndLeftAlone) {
+    test::TempProgramDir dir("orva-log");
+    const std::string victim = dir.file("victim.txt");
+    const std::string planted = dir.file("planted.log");
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+    };
+    const std::vector<Case> cases = {
+        {"symlink to a file", [&] { ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0); }},
+        {"dangling symlink", [&] { ASSERT_EQ(symlink(dir.file("not-there.txt").c_str(), planted.c_str()), 0); }},
+        // Opened for writing without a reader, a FIFO would block the open for ever.
+        {"FIFO", [&] { ASSERT_EQ(mkfifo(planted.c_str(), 0666), 0); }},
+        {"directory", [&] { ASSERT_TRUE(std::filesystem::create_directory(planted)); }},
+    };
+    LogFile& log = LogFile::instance();
+    const std::string own = dir.file("orva.log");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFile(victim, "keep me\n");
+        ASSERT_TRUE(log.open(own));
+        c.plant();
+        EXPECT_FALSE(log.open(planted));
+        EXPECT_EQ(log.path(), own);
+        EXPECT_TRUE(log.write("A", c.name));
+        EXPECT_NE(test::readFile(own).find(std::string("):") + c.name + "\r\n"), std::string::npos);
+        EXPECT_EQ(test::readFile(victim), "keep me\n");
+        EXPECT_FALSE(test::fileExists(dir.file("not-there.txt")));
+        std::filesystem::remove_all(planted);
+    }
 }
 
 // Needs a process in which the log was never opened: the death-test child runs only this test.

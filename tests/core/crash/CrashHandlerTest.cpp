@@ -321,6 +321,52 @@ INSTANTIATE_TEST_SUITE_P(
             {"Saved dump file"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// Something planted at the dump's name (for every second the crash may fall on) is never written
+// through nor reused with its mode: the dump fails as a file that cannot be created does.
+TEST_F(CrashVictimTest, PlantedDumpNamesAreNotReused) {
+    struct Case {
+        const char* label;
+        bool link; // a symlink to a file outside, else a world-writable file
+    };
+    const std::string victim = dir_.file("victim.txt");
+    for (const Case& c : {Case{"file_0666", false}, Case{"symlink", true}}) {
+        SCOPED_TRACE(c.label);
+        writeFile(victim, "keep me");
+        const std::time_t now = std::time(nullptr);
+        std::vector<std::string> planted;
+        for (std::time_t t = now - 2; t <= now + 60; ++t) {
+            const std::string path = dir_.file(NameAt("orva", t));
+            if (c.link) {
+                ASSERT_EQ(symlink(victim.c_str(), path.c_str()), 0);
+            } else {
+                writeFile(path, "planted");
+                ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+            }
+            planted.push_back(path);
+        }
+        const VictimRun r = run(VictimSetup{});
+        ASSERT_TRUE(r.exited) << r.output;
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("Failed to create dump file \"" + dir_.path() + "orva_"), std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find(".dmp\".\r\n\r\nError: 17"), std::string::npos) << r.output; // EEXIST
+        EXPECT_EQ(r.output.find("Saved dump file"), std::string::npos) << r.output;
+        EXPECT_EQ(DumpFiles(dir_.path()).size(), planted.size());
+        EXPECT_EQ(readFile(victim), "keep me");
+        for (const std::string& path : planted) {
+            struct stat st {};
+            ASSERT_EQ(lstat(path.c_str(), &st), 0) << path;
+            if (c.link) {
+                EXPECT_TRUE(S_ISLNK(st.st_mode)) << path;
+            } else {
+                EXPECT_EQ(st.st_mode & 0777, 0666u) << path;
+                EXPECT_EQ(readFile(path), "planted") << path;
+            }
+            unlink(path.c_str());
+        }
+    }
+}
+
 TEST_F(CrashVictimTest, ProgramThatDoesNotCrashKeepsItsExitCode) {
     const VictimRun r = run(VictimSetup{}.withMode("exit"));
     ASSERT_TRUE(r.exited);

@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orva {
 namespace {
 
@@ -173,6 +178,65 @@ TEST_F(LoginTest, UnwritableOfflineListDoesNotSpoilTheLogin) {
     std::filesystem::remove_all(dir_.file("res"));
     EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
     EXPECT_FALSE(test::fileExists(loginFile()));
+}
+
+// The list is the owner's alone and is replaced through a fresh temporary: an older tool's fixed
+// temporary name, planted as a symlink, is neither followed nor removed, and nothing is left behind.
+TEST_F(LoginTest, OnlineSuccessRewritesTheListPrivatelyBesideNothingPlanted) {
+    const std::string victim = dir_.file("victim.txt");
+    const std::string planted = loginFile() + ".new";
+    test::writeFile(victim, "keep me");
+    ASSERT_EQ(symlink(victim.c_str(), planted.c_str()), 0);
+    test::writeFile(loginFile(), "<Login>\r\n" + entry("vladmin", "secret") + "</Login>\r\n");
+    ASSERT_EQ(chmod(loginFile().c_str(), 0644), 0);
+    const mode_t oldMask = umask(0);
+
+    ASSERT_EQ(handle(successReply(), "张三", "口令").outcome, LoginOutcome::OnlineOk);
+    umask(oldMask);
+    EXPECT_EQ(test::readFile(loginFile()),
+              "<Login>\r\n" + entry("vladmin", "secret") + entry("张三", "口令") + "</Login>\r\n");
+    struct stat st {};
+    ASSERT_EQ(lstat(loginFile().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(test::readFile(victim), "keep me");
+    ASSERT_EQ(lstat(planted.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.file("res")))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"login.xml", "login.xml.new"}));
+}
+
+// What is not a regular file at the list's name is no list: never read (a FIFO would block the login),
+// and a list that cannot be put in place (a folder stands there) leaves no temporary behind.
+TEST_F(LoginTest, ANameThatIsNoFileIsNoList) {
+    const auto names = [this] {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(dir_.file("res")))
+            out.push_back(e.path().filename().string());
+        return out;
+    };
+    {
+        SCOPED_TRACE("folder");
+        ASSERT_TRUE(std::filesystem::create_directories(loginFile() + "/inside"));
+        EXPECT_EQ(handle("", "vladmin", "1").outcome, LoginOutcome::OfflineUnavailable);
+        EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
+        EXPECT_FALSE(RememberCredentials(loginFile(), "vladmin", "1"));
+        EXPECT_EQ(names(), std::vector<std::string>{"login.xml"});
+        EXPECT_TRUE(std::filesystem::is_directory(loginFile() + "/inside"));
+        std::filesystem::remove_all(loginFile());
+    }
+    {
+        SCOPED_TRACE("FIFO");
+        ASSERT_EQ(mkfifo(loginFile().c_str(), 0600), 0);
+        EXPECT_EQ(handle("", "vladmin", "1").outcome, LoginOutcome::OfflineUnavailable);
+        // An online login puts a list in its place.
+        EXPECT_EQ(handle(successReply(), "vladmin", "1").outcome, LoginOutcome::OnlineOk);
+        EXPECT_EQ(names(), std::vector<std::string>{"login.xml"});
+        EXPECT_EQ(test::readFile(loginFile()), "<Login>\r\n" + entry("vladmin", "1") + "</Login>\r\n");
+    }
 }
 
 TEST_F(LoginTest, InputIsCheckedBeforeAnythingIsSent) {

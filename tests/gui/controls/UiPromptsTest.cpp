@@ -1,12 +1,17 @@
 #include "common/UiPrompts.h"
 #include "common/GuiNotifier.h"
 
+#include "TestSupport.h"
+#include "app/LogFile.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace orva;
@@ -128,6 +133,20 @@ TEST_F(UiPromptsTest, ObserverSeesEachPromptOnTheUiThreadAlsoFromAWorker) {
     EXPECT_EQ(onUi, (std::vector<bool>{true, true}));
 }
 
+// The messages of the log's lines for boxes that were not shown.
+std::vector<std::string> UnshownBoxes(const std::string& logPath) {
+    const std::string log = test::readFile(logPath);
+    const std::string head = "[MessageBox](";
+    std::vector<std::string> texts;
+    for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        const std::string line = log.substr(at, end - at);
+        const std::size_t colon = line.find("):");
+        if (line.rfind(head, 0) == 0 && colon != std::string::npos)
+            texts.push_back(line.substr(colon + 2));
+    }
+    return texts;
+}
+
 class GuiNotifierTest : public UiPromptsTest {
 protected:
     std::vector<int> exits;
@@ -168,6 +187,60 @@ TEST_F(GuiNotifierTest, FatalExitShowsTheBoxThenExitsWithTheCode) {
     runOnWorker([&] { notifier().fatalExit("镜像传输失败", 1); });
     EXPECT_EQ(order, (std::vector<QString>{QStringLiteral("镜像传输失败")}));
     EXPECT_EQ(exits, (std::vector<int>{1}));
+}
+
+// Once the main window closes, no box is shown: each goes to orva.log and gets its safe answer, from a
+// worker and from the UI thread alike.
+TEST_F(GuiNotifierTest, WhileShuttingDownBoxesAreLoggedAndAnsweredWithTheirDefault) {
+    test::TempProgramDir dir("orva-gui-notifier");
+    ASSERT_TRUE(LogFile::instance().open(dir.file("orva.log")));
+    gui.install();
+    EXPECT_FALSE(gui.shuttingDown());
+    GuiNotifier::BeginShutdownOfInstalled();
+    EXPECT_TRUE(gui.shuttingDown());
+    UiPrompts::queueAnswer(true);
+    UiPrompts::queueAnswer(true);
+    bool yes = true, ok = true;
+    runOnWorker([&] {
+        notifier().messageBox("the store cannot be opened");
+        yes = notifier().askYesNo("quit?", "Exit");
+        notifier().fatalExit("device.ini is missing", 3);
+    });
+    ok = notifier().askOkCancel("retry?");
+    EXPECT_FALSE(yes);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(exits, std::vector<int>{3});
+    EXPECT_TRUE(UiPrompts::shown().empty());
+    EXPECT_EQ(UiPrompts::pendingAnswers(), 2);
+    EXPECT_EQ(UnshownBoxes(dir.file("orva.log")), (std::vector<std::string>{"the store cannot be opened", "Exit: quit?",
+                                                                            "device.ini is missing", "retry?"}));
+}
+
+// A worker already waiting for a box the UI thread has not taken up yet is released by the shutdown,
+// without the UI thread ever turning to it (it would be waiting for that worker).
+TEST_F(GuiNotifierTest, AWorkerWaitingForABoxIsReleasedByTheShutdown) {
+    test::TempProgramDir dir("orva-gui-notifier");
+    ASSERT_TRUE(LogFile::instance().open(dir.file("orva.log")));
+    gui.install();
+    std::atomic<bool> asking{false};
+    std::atomic<bool> answered{false};
+    bool yes = true;
+    std::thread worker([&] {
+        asking = true;
+        yes = notifier().askYesNo("upload failed");
+        answered = true;
+    });
+    while (!asking)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into its wait; no event is processed here
+    EXPECT_FALSE(answered);
+    gui.beginShutdown();
+    worker.join(); // would never return if the worker still waited for this thread
+    EXPECT_FALSE(yes);
+    // The call it left queued does nothing when the loop gets to it.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(UiPrompts::shown().empty());
+    EXPECT_EQ(UnshownBoxes(dir.file("orva.log")), std::vector<std::string>{"upload failed"});
 }
 
 TEST(GuiNotifierLifetimeTest, UninstallsItselfWhenDestroyed) {
