@@ -105,6 +105,34 @@ curl_socket_t openGuarded(void* user, curlsocktype, curl_sockaddr* address) {
     return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
+// True for a host that needs no resolver: an IPv4 or IPv6 literal, or localhost.
+bool resolvesLocally(std::string host) {
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    if (!host.empty() && host.back() == '.')
+        host.pop_back();
+    in_addr v4{};
+    in6_addr v6{};
+    return lower(host) == "localhost" || ::inet_pton(AF_INET, host.c_str(), &v4) == 1 ||
+           ::inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
+// libcurl asks here before every name lookup, the first hop's and each redirect's: a lookup that would
+// ask a resolver is refused, since its query could leave the machine before any address is known.
+int startResolve(void*, void*, void* user) {
+    auto* guard = static_cast<ConnectGuard*>(user);
+    if (!guard->loopbackOnly || !guard->handle)
+        return 0;
+    char* url = nullptr;
+    std::string scheme;
+    std::string host;
+    if (curl_easy_getinfo(guard->handle, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url &&
+        urlParts(url, scheme, host) && resolvesLocally(host))
+        return 0;
+    guard->refusedName = host.empty() ? "?" : host;
+    return 1;
+}
+
 } // namespace
 
 Easy NewEasy() {
@@ -136,7 +164,10 @@ bool ApplyCommon(CURL* h, const std::string& url, ConnectGuard& guard) {
               curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, redirects) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
               curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &openGuarded) == CURLE_OK &&
-              curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &guard) == CURLE_OK;
+              curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &guard) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_RESOLVER_START_FUNCTION, &startResolve) == CURLE_OK &&
+              curl_easy_setopt(h, CURLOPT_RESOLVER_START_DATA, &guard) == CURLE_OK;
+    guard.handle = h;
     // A proxy would carry the request wherever it is told, beyond what the guard can see (it would
     // only see the proxy's address), so a build that talks to loopback only connects directly and
     // ignores http_proxy, https_proxy and all_proxy.
@@ -148,6 +179,11 @@ bool ApplyCommon(CURL* h, const std::string& url, ConnectGuard& guard) {
 std::string FailureText(CURLcode rc, const ConnectGuard& guard, const char* errorBuffer, const CaBundle& bundle) {
     if (rc == CURLE_OK)
         return {};
+    if (rc == CURLE_COULDNT_RESOLVE_HOST && !guard.refusedName.empty()) {
+        std::string text = LoopbackRefusal(guard.refusedName);
+        LogRefusal(text);
+        return text;
+    }
     if (!guard.refused.empty() && guard.lastRefused) {
         std::string text = LoopbackRefusal(guard.refused);
         LogRefusal(text);

@@ -29,11 +29,15 @@ Easy NewEasy();
 bool IsFetchableUrl(const std::string& url);
 
 // What the loopback guard saw during one transfer. The guard looks at every socket libcurl opens, so
-// it sees the address actually dialled: after name resolution, on every redirect hop.
+// it sees the address actually dialled: after name resolution, on every redirect hop. Before that, a
+// name lookup is allowed only for an address literal or "localhost" (answered from the hosts file): any
+// other name would send a query to a resolver, which may be off loopback, so it is refused unlooked-up.
 struct ConnectGuard {
     bool loopbackOnly = kLoopbackOnly;
+    CURL* handle = nullptr;   // the transfer, to read which host a lookup is for
     std::string refused;      // the first address refused, as text; "" when none was
     bool lastRefused = false; // the last socket asked for was refused (a later one may have been allowed)
+    std::string refusedName;  // a name whose lookup was refused; "" when none was
 };
 
 // The system's certificate authorities, plus the private CA file when one is named and acceptable.
