@@ -79,19 +79,31 @@ inline bool endsMatchName(unsigned char c) {
 }
 } // namespace xml_chars
 
-// Whether the tag name at the start of `candidate` (read up to the first name delimiter) matches
-// `given`: the same characters over the tag name's length, with `given` ending there or going on
-// with a blank, "=", "/", "[" or "]".
-inline bool XmlTagNameMatches(std::string_view candidate, std::string_view given) {
+// The length of the tag name at the start of `candidate`, read up to the first name delimiter.
+inline std::size_t XmlMatchNameLength(std::string_view candidate) {
     std::size_t len = 0;
     while (len < candidate.size() && !xml_chars::endsMatchName(static_cast<unsigned char>(candidate[len])))
         ++len;
-    if (given.size() < len || std::memcmp(candidate.data(), given.data(), len) != 0)
+    return len;
+}
+
+// Whether the tag name `tagName` (already cut at its first name delimiter) matches `given`: the same
+// characters over the tag name's length, with `given` ending there or going on with a blank, "=",
+// "/", "[" or "]".
+inline bool XmlNameMatches(std::string_view tagName, std::string_view given) {
+    const std::size_t len = tagName.size();
+    if (given.size() < len || std::memcmp(tagName.data(), given.data(), len) != 0)
         return false;
     if (given.size() == len)
         return true;
     char c = given[len];
     return c == ' ' || c == '=' || c == '/' || c == '[' || c == ']';
+}
+
+// Whether the tag name at the start of `candidate` (read up to the first name delimiter) matches
+// `given`, as XmlNameMatches.
+inline bool XmlTagNameMatches(std::string_view candidate, std::string_view given) {
+    return XmlNameMatches(candidate.substr(0, XmlMatchNameLength(candidate)), given);
 }
 
 class XmlTokenizer {
