@@ -1,7 +1,7 @@
 // Parses a 20 MB document of report-like elements with XmlDocument::Parse and with pugixml
 // (load_buffer, default options) on the same buffer, several times each, and prints both rates.
 // Then parses 4 MiB hostile documents (end tags that match nothing, the deepest nesting allowed and
-// beyond it) with XmlDocument::Parse and prints their rates beside the normal document's.
+// beyond it, a comment full of ">") with XmlDocument::Parse and prints their rates beside the normal document's.
 //
 //   bench_xml [megabytes] [repetitions]
 #include "web/XmlDocument.h"
@@ -86,6 +86,7 @@ std::vector<Hostile> hostileDocuments() {
     text += repeat("</" + name + ">", kSize - text.size());
     out.push_back({"long names, near misses", std::move(text)});
     out.push_back({"<d>*N (too deep)", repeat("<d>", kSize)});
+    out.push_back({"comment full of \">\"", "<a><!--" + repeat(">", kSize - 7)});
     return out;
 }
 

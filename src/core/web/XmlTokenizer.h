@@ -178,9 +178,11 @@ inline XmlNode XmlTokenizer::errorNode(std::size_t start, std::size_t from, XmlS
 }
 
 inline std::size_t XmlTokenizer::findDelimiter(std::size_t from, const char* delim, std::size_t delimLen) const {
-    // delim ends in '>': look for each '>' and check what precedes it.
+    // delim ends in '>': look for each '>' and check what precedes it. A text full of ">" that are
+    // not the delimiter would cost a search per character, so after a few misses one search for the
+    // whole delimiter takes over.
     std::size_t i = from + delimLen - 1;
-    while (i < n_) {
+    for (int misses = 0; i < n_ && misses < 16; ++misses) {
         const void* gt = std::memchr(s_ + i, '>', n_ - i);
         if (!gt)
             return std::string_view::npos;
@@ -189,7 +191,14 @@ inline std::size_t XmlTokenizer::findDelimiter(std::size_t from, const char* del
             return g + 1;
         i = g + 1;
     }
-    return std::string_view::npos;
+    if (i >= n_)
+        return std::string_view::npos;
+    // Every occurrence ending before i was ruled out, so the first one ending at or after i is the answer.
+    const std::size_t searchFrom = i + 1 - delimLen;
+    const void* found = memmem(s_ + searchFrom, n_ - searchFrom, delim, delimLen);
+    if (!found)
+        return std::string_view::npos;
+    return static_cast<std::size_t>(static_cast<const char*>(found) - s_) + delimLen;
 }
 
 inline XmlNode XmlTokenizer::scanStartTag(std::size_t pos) const {

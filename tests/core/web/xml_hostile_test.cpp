@@ -155,6 +155,13 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      false, kDepth + 1, 1, 2, int(kDepth) - 1,
                      "<unended_start_tag tagname=\"a\" offset=\"2097916\" offset2=\"2097920\"/>"},
+        // Markup that ends at a delimiter, in texts full of the delimiter's last character.
+        HostileShape{"comment_full_of_gt", [] { return "<a><!--" + Repeat(">", 4 * kMiB) + "--></a>"; }, true, 2, 1, 1,
+                     0, ""},
+        HostileShape{"comment_unterminated", [] { return "<a><!--" + Repeat("->", 2 * kMiB); }, false, 2, 1, 1, 1,
+                     "<unterminated_tag_syntax type=\"comment\" offset=\"3\"/>"},
+        HostileShape{"cdata_full_of_gt", [] { return "<a><![CDATA[" + Repeat("]>", 2 * kMiB) + "]]></a>"; }, true, 2, 1,
+                     1, 0, ""},
         // The nesting limit.
         HostileShape{"depth_256", [] { return Repeat("<a>", kDepth) + Repeat("</a>", kDepth); }, true, kDepth + 1, 1,
                      int(kDepth), 0, ""},
