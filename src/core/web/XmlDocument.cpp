@@ -66,6 +66,17 @@ void XmlDocument::parseText() {
     std::size_t stopAt = text_.size(); // where the scan ends: the end of the text unless nesting is too deep
     bool tooDeep = false;
     namesCounted_ = false;
+    // A markup error marks the document level ill-formed and the innermost open element as holding
+    // it. A flag already set is not stored again: a run of errors then costs no store per error.
+    auto markError = [&] {
+        if (!index_[0].has(ElementEntry::kIllFormed))
+            index_[0].set(ElementEntry::kIllFormed);
+        if (!open_.empty()) {
+            ElementEntry& inner = index_[open_.back().entry];
+            if (!inner.has(ElementEntry::kMarkupError))
+                inner.set(ElementEntry::kMarkupError);
+        }
+    };
     for (;;) {
         const XmlNode node = tokenizer.next(pos);
         if (node.kind == XmlNodeKind::EndOfText)
@@ -156,9 +167,7 @@ void XmlDocument::parseText() {
                 open_.resize(depth);
                 parent = index_[idx].parent;
             } else {
-                index_[0].set(ElementEntry::kIllFormed);
-                if (!open_.empty())
-                    index_[open_.back().entry].set(ElementEntry::kMarkupError);
+                markError();
                 if (logOpen())
                     addRecord("lone_end_tag", {{"tagname", std::string(s + node.start + 2, node.nameLength)},
                                                {"offset", offset16(node.start)}});
@@ -166,9 +175,7 @@ void XmlDocument::parseText() {
             break;
         }
         case XmlNodeKind::SyntaxError: {
-            index_[0].set(ElementEntry::kIllFormed);
-            if (!open_.empty())
-                index_[open_.back().entry].set(ElementEntry::kMarkupError);
+            markError();
             if (!logOpen())
                 break;
             switch (node.error) {

@@ -92,8 +92,16 @@ inline std::size_t XmlMatchNameLength(std::string_view candidate) {
 // "/", "[" or "]".
 inline bool XmlNameMatches(std::string_view tagName, std::string_view given) {
     const std::size_t len = tagName.size();
-    if (given.size() < len || std::memcmp(tagName.data(), given.data(), len) != 0)
+    if (given.size() < len)
         return false;
+    if (len <= 8) {
+        // Most names are short: a loop is cheaper than a call.
+        for (std::size_t i = 0; i < len; ++i)
+            if (tagName[i] != given[i])
+                return false;
+    } else if (std::memcmp(tagName.data(), given.data(), len) != 0) {
+        return false;
+    }
     if (given.size() == len)
         return true;
     char c = given[len];
@@ -340,13 +348,19 @@ inline XmlNode XmlTokenizer::scanMarkup(std::size_t pos) const {
     if (xml_chars::startsName(c))
         return scanStartTag(pos);
     if (c == '/') {
-        const void* gt = std::memchr(s_ + i, '>', n_ - i);
-        if (!gt)
-            return unterminated(pos, "end_tag");
-        std::size_t end = static_cast<std::size_t>(static_cast<const char*>(gt) - s_) + 1;
+        // The name first: in the common "</name>" its end is the tag's end, and no search is needed.
         std::size_t j = pos + 2;
-        while (j < end && !xml_chars::endsTokenName(static_cast<unsigned char>(s_[j])))
+        while (j < n_ && !xml_chars::endsTokenName(static_cast<unsigned char>(s_[j])))
             ++j;
+        std::size_t end;
+        if (j < n_ && s_[j] == '>') {
+            end = j + 1;
+        } else {
+            const void* gt = j < n_ ? std::memchr(s_ + j, '>', n_ - j) : nullptr;
+            if (!gt)
+                return unterminated(pos, "end_tag");
+            end = static_cast<std::size_t>(static_cast<const char*>(gt) - s_) + 1;
+        }
         return XmlNode{XmlNodeKind::EndTag, XmlSyntax::None, false, nullptr, pos, end - pos, j - pos - 2, 0};
     }
     if (c == '?') {
