@@ -47,7 +47,7 @@ std::uint32_t XmlDocument::allocEntry() {
 void XmlDocument::parseText() {
     parent_ = current_ = child_ = 0;
     nextFree_ = 1;
-    u16Byte_ = u16Units_ = 0;
+    u16Marks_.clear();
     open_.clear();
     index_.reserve(text_.size() / 64 + 8);
     index_[0] = ElementEntry{0, static_cast<std::uint32_t>(std::min(text_.size(), kMaxIndexedText)), 0, 0, 0, 0, 0, 0};
@@ -63,6 +63,20 @@ void XmlDocument::parseText() {
     XmlTokenizer tokenizer(text_, true);
     std::uint32_t parent = 0; // the innermost open element, 0 = document level
     std::size_t pos = 0;
+    std::size_t stopAt = text_.size(); // where the scan ends: the end of the text unless nesting is too deep
+    bool tooDeep = false;
+    namesCounted_ = false;
+    // A markup error marks the document level ill-formed and the innermost open element as holding
+    // it. A flag already set is not stored again: a run of errors then costs no store per error.
+    auto markError = [&] {
+        if (!index_[0].has(ElementEntry::kIllFormed))
+            index_[0].set(ElementEntry::kIllFormed);
+        if (!open_.empty()) {
+            ElementEntry& inner = index_[open_.back().entry];
+            if (!inner.has(ElementEntry::kMarkupError))
+                inner.set(ElementEntry::kMarkupError);
+        }
+    };
     for (;;) {
         const XmlNode node = tokenizer.next(pos);
         if (node.kind == XmlNodeKind::EndOfText)
@@ -70,6 +84,16 @@ void XmlDocument::parseText() {
         pos = node.start + node.length;
         switch (node.kind) {
         case XmlNodeKind::StartTag: {
+            if (open_.size() >= kMaxDepth) {
+                // Too deep: the parse ends here as if the text did, so every open element is closed
+                // without end tag and nothing from this tag on is indexed.
+                index_[0].set(ElementEntry::kIllFormed);
+                addRecord("nesting_too_deep", {{"tagname", std::string(s + node.start + 1, node.nameLength)},
+                                               {"offset", offset16(node.start)}});
+                stopAt = node.start;
+                tooDeep = true;
+                break;
+            }
             const std::uint32_t idx = allocEntry();
             ElementEntry& e = index_[idx];
             e.start = static_cast<std::uint32_t>(node.start);
@@ -94,19 +118,40 @@ void XmlDocument::parseText() {
             if (!node.selfClosing) {
                 open_.push_back(OpenElement{idx, static_cast<std::uint32_t>(node.start + 1),
                                             static_cast<std::uint32_t>(node.nameLength)});
+                if (namesCounted_)
+                    openNames_.add(open_.back().nameStart, open_.back().nameLength);
                 parent = idx;
             }
             break;
         }
         case XmlNodeKind::EndTag: {
+            // The innermost open element the end tag's name matches, as FindElement compares names.
             const std::string_view candidate(s + node.start + 2, node.length - 2);
+            const std::string_view endName = candidate.substr(0, XmlMatchNameLength(candidate));
+            auto takes = [&](const OpenElement& o) {
+                return XmlNameMatches(endName, std::string_view(s + o.nameStart, o.nameLength));
+            };
             std::size_t depth = open_.size();
             bool matched = false;
-            while (depth-- > 0) {
-                const OpenElement& o = open_[depth];
-                if (XmlTagNameMatches(candidate, std::string_view(s + o.nameStart, o.nameLength))) {
-                    matched = true;
-                    break;
+            if (depth > 0 && takes(open_[depth - 1])) {
+                --depth;
+                matched = true;
+            } else if (depth > 1 && (!namesCounted_ || openNames_.takes(endName))) {
+                // Every element passed over here is closed below, so the walk costs each element
+                // once; a walk that would find nothing is ruled out by the count of open names.
+                for (--depth; depth-- > 0;) {
+                    if (takes(open_[depth])) {
+                        matched = true;
+                        break;
+                    }
+                }
+                if (!matched && !namesCounted_) {
+                    // The first end tag that matches nothing: from here on, count the open names so
+                    // that further ones cost no walk.
+                    namesCounted_ = true;
+                    openNames_.reset(s);
+                    for (const OpenElement& o : open_)
+                        openNames_.add(o.nameStart, o.nameLength);
                 }
             }
             if (matched) {
@@ -116,12 +161,13 @@ void XmlDocument::parseText() {
                 e.setStoredEndTag(static_cast<std::uint32_t>(node.length));
                 if (depth + 1 < open_.size())
                     closeUnended(depth + 1, node.start + 1);
+                if (namesCounted_)
+                    for (std::size_t k = depth; k < open_.size(); ++k)
+                        openNames_.remove(open_[k].nameStart, open_[k].nameLength);
                 open_.resize(depth);
                 parent = index_[idx].parent;
             } else {
-                index_[0].set(ElementEntry::kIllFormed);
-                if (!open_.empty())
-                    index_[open_.back().entry].set(ElementEntry::kMarkupError);
+                markError();
                 if (logOpen())
                     addRecord("lone_end_tag", {{"tagname", std::string(s + node.start + 2, node.nameLength)},
                                                {"offset", offset16(node.start)}});
@@ -129,9 +175,7 @@ void XmlDocument::parseText() {
             break;
         }
         case XmlNodeKind::SyntaxError: {
-            index_[0].set(ElementEntry::kIllFormed);
-            if (!open_.empty())
-                index_[open_.back().entry].set(ElementEntry::kMarkupError);
+            markError();
             if (!logOpen())
                 break;
             switch (node.error) {
@@ -162,9 +206,11 @@ void XmlDocument::parseText() {
         default:
             break; // text, whitespace, comments, processing instructions, CDATA, document type
         }
+        if (tooDeep)
+            break;
     }
     if (!open_.empty()) {
-        closeUnended(0, text_.size());
+        closeUnended(0, stopAt);
         open_.clear();
     }
     const std::uint32_t root = index_[0].firstChild;
@@ -219,16 +265,20 @@ void XmlDocument::closeUnended(std::size_t keep, std::size_t offset2) {
 }
 
 std::string XmlDocument::offset16(std::size_t byteOffset) {
+    // Records may point back and forth (an unended element's start, then the end tag that closed
+    // its parent): a UTF-16 count kept every 4 KiB makes each lookup cost at most 4 KiB of text.
+    constexpr unsigned kMarkBits = 12;
     const char* s = text_.data();
     byteOffset = std::min(byteOffset, text_.size());
-    if (byteOffset >= u16Byte_)
-        u16Units_ += utf16Units(s + u16Byte_, s + byteOffset);
-    else if (byteOffset > u16Byte_ / 2)
-        u16Units_ -= utf16Units(s + byteOffset, s + u16Byte_);
-    else
-        u16Units_ = utf16Units(s, s + byteOffset);
-    u16Byte_ = byteOffset;
-    return std::to_string(u16Units_);
+    const std::size_t mark = byteOffset >> kMarkBits;
+    if (u16Marks_.empty())
+        u16Marks_.push_back(0);
+    while (u16Marks_.size() <= mark) {
+        const std::size_t from = (u16Marks_.size() - 1) << kMarkBits;
+        u16Marks_.push_back(u16Marks_.back() + utf16Units(s + from, s + from + (std::size_t{1} << kMarkBits)));
+    }
+    const std::size_t from = mark << kMarkBits;
+    return std::to_string(u16Marks_[mark] + utf16Units(s + from, s + byteOffset));
 }
 
 void XmlDocument::addRecord(std::string_view name, std::initializer_list<std::pair<const char*, std::string>> attrs) {

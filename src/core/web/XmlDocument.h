@@ -7,7 +7,18 @@
 //
 // The parser is lenient: it always leaves an index, repairs what it can, writes each problem to the
 // result log and reports well-formedness as one boolean.
+//
+// Parsing takes time linear in the text, whatever the text holds. Nesting is bounded: an element's
+// level is the number of elements open (started and not yet ended) when its start tag is read, so
+// the root is at level 0 and its children at 1. Levels 0 to kMaxDepth - 1 are parsed; a start tag
+// (self-closing or not) that would be at level kMaxDepth ends the parse there, as if the text ended
+// just before its "<": the document level is marked ill-formed, a "nesting_too_deep" record (the
+// tag's name and offset) is written, and the elements still open are closed without end tag as at
+// the end of a text (their "unended_start_tag" records give that "<" as offset2, their children move
+// out behind them). Nothing from that tag on is indexed; Parse returns false. The index keeps what
+// was read before, so callers navigate it as any other malformed document.
 #include "web/XmlElementIndex.h"
+#include "web/XmlOpenNames.h"
 
 #include <cstdint>
 #include <string>
@@ -32,6 +43,9 @@ public:
         AddNoEndTag = 1u << 3,       // the start tag alone (refused with a value)
         AddKeepReferences = 1u << 4, // "&name;" already in the value stays as it is
     };
+
+    // The deepest nesting a parse accepts: elements at levels 0 to kMaxDepth - 1.
+    static constexpr std::size_t kMaxDepth = 256;
 
     XmlDocument();
 
@@ -121,9 +135,10 @@ private:
     std::uint32_t docFlags_ = 0;
     ElementIndex index_;
     std::vector<OpenElement> open_; // the parser's stack, kept for its capacity
-    // Running UTF-16 position for offset16().
-    std::size_t u16Byte_ = 0;
-    std::size_t u16Units_ = 0;
+    XmlOpenNames openNames_;        // the names in open_, counted once an end tag matched none of them
+    bool namesCounted_ = false;
+    // UTF-16 units before every 4 KiB of the text, for offset16(); filled as far as records need.
+    std::vector<std::size_t> u16Marks_;
 };
 
 } // namespace orva

@@ -79,19 +79,39 @@ inline bool endsMatchName(unsigned char c) {
 }
 } // namespace xml_chars
 
-// Whether the tag name at the start of `candidate` (read up to the first name delimiter) matches
-// `given`: the same characters over the tag name's length, with `given` ending there or going on
-// with a blank, "=", "/", "[" or "]".
-inline bool XmlTagNameMatches(std::string_view candidate, std::string_view given) {
+// The length of the tag name at the start of `candidate`, read up to the first name delimiter.
+inline std::size_t XmlMatchNameLength(std::string_view candidate) {
     std::size_t len = 0;
     while (len < candidate.size() && !xml_chars::endsMatchName(static_cast<unsigned char>(candidate[len])))
         ++len;
-    if (given.size() < len || std::memcmp(candidate.data(), given.data(), len) != 0)
+    return len;
+}
+
+// Whether the tag name `tagName` (already cut at its first name delimiter) matches `given`: the same
+// characters over the tag name's length, with `given` ending there or going on with a blank, "=",
+// "/", "[" or "]".
+inline bool XmlNameMatches(std::string_view tagName, std::string_view given) {
+    const std::size_t len = tagName.size();
+    if (given.size() < len)
         return false;
+    if (len <= 8) {
+        // Most names are short: a loop is cheaper than a call.
+        for (std::size_t i = 0; i < len; ++i)
+            if (tagName[i] != given[i])
+                return false;
+    } else if (std::memcmp(tagName.data(), given.data(), len) != 0) {
+        return false;
+    }
     if (given.size() == len)
         return true;
     char c = given[len];
     return c == ' ' || c == '=' || c == '/' || c == '[' || c == ']';
+}
+
+// Whether the tag name at the start of `candidate` (read up to the first name delimiter) matches
+// `given`, as XmlNameMatches.
+inline bool XmlTagNameMatches(std::string_view candidate, std::string_view given) {
+    return XmlNameMatches(candidate.substr(0, XmlMatchNameLength(candidate)), given);
 }
 
 class XmlTokenizer {
@@ -166,9 +186,11 @@ inline XmlNode XmlTokenizer::errorNode(std::size_t start, std::size_t from, XmlS
 }
 
 inline std::size_t XmlTokenizer::findDelimiter(std::size_t from, const char* delim, std::size_t delimLen) const {
-    // delim ends in '>': look for each '>' and check what precedes it.
+    // delim ends in '>': look for each '>' and check what precedes it. A text full of ">" that are
+    // not the delimiter would cost a search per character, so after a few misses one search for the
+    // whole delimiter takes over.
     std::size_t i = from + delimLen - 1;
-    while (i < n_) {
+    for (int misses = 0; i < n_ && misses < 16; ++misses) {
         const void* gt = std::memchr(s_ + i, '>', n_ - i);
         if (!gt)
             return std::string_view::npos;
@@ -177,7 +199,14 @@ inline std::size_t XmlTokenizer::findDelimiter(std::size_t from, const char* del
             return g + 1;
         i = g + 1;
     }
-    return std::string_view::npos;
+    if (i >= n_)
+        return std::string_view::npos;
+    // Every occurrence ending before i was ruled out, so the first one ending at or after i is the answer.
+    const std::size_t searchFrom = i + 1 - delimLen;
+    const void* found = memmem(s_ + searchFrom, n_ - searchFrom, delim, delimLen);
+    if (!found)
+        return std::string_view::npos;
+    return static_cast<std::size_t>(static_cast<const char*>(found) - s_) + delimLen;
 }
 
 inline XmlNode XmlTokenizer::scanStartTag(std::size_t pos) const {
@@ -319,13 +348,19 @@ inline XmlNode XmlTokenizer::scanMarkup(std::size_t pos) const {
     if (xml_chars::startsName(c))
         return scanStartTag(pos);
     if (c == '/') {
-        const void* gt = std::memchr(s_ + i, '>', n_ - i);
-        if (!gt)
-            return unterminated(pos, "end_tag");
-        std::size_t end = static_cast<std::size_t>(static_cast<const char*>(gt) - s_) + 1;
+        // The name first: in the common "</name>" its end is the tag's end, and no search is needed.
         std::size_t j = pos + 2;
-        while (j < end && !xml_chars::endsTokenName(static_cast<unsigned char>(s_[j])))
+        while (j < n_ && !xml_chars::endsTokenName(static_cast<unsigned char>(s_[j])))
             ++j;
+        std::size_t end;
+        if (j < n_ && s_[j] == '>') {
+            end = j + 1;
+        } else {
+            const void* gt = j < n_ ? std::memchr(s_ + j, '>', n_ - j) : nullptr;
+            if (!gt)
+                return unterminated(pos, "end_tag");
+            end = static_cast<std::size_t>(static_cast<const char*>(gt) - s_) + 1;
+        }
         return XmlNode{XmlNodeKind::EndTag, XmlSyntax::None, false, nullptr, pos, end - pos, j - pos - 2, 0};
     }
     if (c == '?') {
