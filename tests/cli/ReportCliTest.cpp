@@ -39,7 +39,7 @@ std::string FromGbk(const std::string& bytes) {
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> ReportLines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
@@ -58,9 +58,9 @@ std::string WithoutCheckDate(const std::string& text) {
 // The "SAVE" and "UPLOAD" entries of orva.log as "[TAG]:message" (a message of several lines joined
 // again), with the report's check date blanked so that two runs compare.
 std::vector<std::string> ReportLogLines(const std::string& logPath) {
-    static const std::regex header(R"(^\[([^\]]*)\]\([^)]*\):(.*)$)");
+    static const std::regex header(R"(^\[([^\]]*)\]\([^)]*\):([\s\S]*)$)");
     std::vector<std::pair<std::string, std::string>> entries;
-    for (const std::string& line : Lines(FromGbk(readFile(logPath)))) {
+    for (const std::string& line : ReportLines(FromGbk(readFile(logPath)))) {
         std::smatch m;
         if (std::regex_match(line, m, header))
             entries.emplace_back(m[1].str(), m[2].str());
@@ -196,11 +196,11 @@ TEST_P(FinalReport, EachEndingShowsItsLinesInTheirOrder) {
     }
     const CliOutcome o = cli.finish();
     EXPECT_EQ(o.code, c.code) << o.out << o.err;
-    const auto out = Lines(o.out);
+    const auto out = ReportLines(o.out);
     ASSERT_GE(out.size(), c.screenTail.size()) << o.out;
     EXPECT_EQ(std::vector<std::string>(out.end() - static_cast<long>(c.screenTail.size()), out.end()), c.screenTail)
         << o.out;
-    EXPECT_EQ(Lines(o.err), c.errors) << o.err;
+    EXPECT_EQ(ReportLines(o.err), c.errors) << o.err;
 
     ASSERT_EQ(service->reports().size(), 1u);
     // The upload pass beside the run found nothing to send.
@@ -219,15 +219,24 @@ TEST_P(FinalReport, EachEndingShowsItsLinesInTheirOrder) {
     EXPECT_EQ(serials("uploads"), c.uploads);
 }
 
-const std::vector<std::string> kFinishedScreen = {" 1. 软件版本诊断: 成功 V1.0.0", "诊断完毕"};
+const std::vector<std::string> kFinishedScreen = {" 1. 软件版本号: 成功 V1.0.3", "诊断完毕"};
+const std::string kOffline = "离线登录成功!";
 
 INSTANTIATE_TEST_SUITE_P(
     Endings, FinalReport,
     ::testing::Values(
-        EndCase{"Accepted", sim::ReportMode::Ok, false, 0, kFinishedScreen, {}, true, {"RPT-1"}, {}},
-        EndCase{"Refused", sim::ReportMode::Code1, false, 0, kFinishedScreen, {}, false, {"RPT-1"}, {"RPT-1"}},
-        EndCase{"NoReply", sim::ReportMode::Silent, false, 0, kFinishedScreen, {}, false, {"RPT-1"}, {"RPT-1"}},
-        EndCase{"StoreFailed", sim::ReportMode::Ok, true, 1, kFinishedScreen, {kCantOpen, kNotStored}, true, {}, {}}),
+        EndCase{"Accepted", sim::ReportMode::Ok, false, 0, kFinishedScreen, {kOffline}, true, {"RPT-1"}, {}},
+        EndCase{"Refused", sim::ReportMode::Code1, false, 0, kFinishedScreen, {kOffline}, false, {"RPT-1"}, {"RPT-1"}},
+        EndCase{"NoReply", sim::ReportMode::Silent, false, 0, kFinishedScreen, {kOffline}, false, {"RPT-1"}, {"RPT-1"}},
+        EndCase{"StoreFailed",
+                sim::ReportMode::Ok,
+                true,
+                1,
+                kFinishedScreen,
+                {kOffline, kCantOpen, kNotStored},
+                true,
+                {},
+                {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Ctrl-C while the service sits on the report: the request is given up at once, the record waits in

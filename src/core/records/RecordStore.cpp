@@ -140,9 +140,16 @@ bool RecordStore::open(const std::vector<std::string>& tables) {
         db_.open(path_);
         for (const std::string& table : tables) {
             if (!db_.hasTable(table)) {
-                const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
-                if (rc != 0)
-                    throw SqliteError(rc, db_.errorMessage());
+                try {
+                    const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
+                    if (rc != 0)
+                        throw SqliteError(rc, db_.errorMessage());
+                } catch (const SqliteError&) {
+                    // Another client (the upload pass beside a starting diagnosis, say) may have
+                    // created it between the look and the statement: that is the table wanted.
+                    if (!db_.hasTable(table))
+                        throw;
+                }
             }
             if (table == "logs") {
                 // Only a speed-up: a table of another shape or a read-only file must still open.
