@@ -14,6 +14,7 @@
 #include <iconv.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <regex>
@@ -256,6 +257,39 @@ TEST_F(ReportCliTest, InterruptDuringTheReportEndsAtOnceWithTheRecordKept) {
     const auto log = ReportLogLines(dir.file("orva.log"));
     ASSERT_GE(log.size(), 1u);
     EXPECT_NE(std::find(log.begin(), log.end(), "[SAVE]:云平台上传失败，暂存到本地:"), log.end());
+}
+
+// Ctrl-C while the gateway rings: the run stops as before, and the gateway gets the STOP of its
+// telephone test before orva-cli ends.
+TEST_F(ReportCliTest, InterruptDuringTheTelephoneTestSendsItsStop) {
+    std::string flags;
+    for (int n = 1; n <= 22; ++n)
+        flags += std::string(n > 1 ? "," : "") + (n == 5 ? "1" : "0");
+    writeFile(dir.file("res/device.ini"),
+              "[DeviceName]\nList=KT540G\n[DeviceCount]\nCount=1\n[DeviceInfo]\nKT540G=" + flags + "\n");
+    dir.writeSettings(kSubnet, {{"RunNet", "0"}});
+    const std::string ring = "HG_HARDWARE_DIAG STEP=2 METHOD=RINGON POSNUM=0";
+    sim::Override late;
+    late.prefix = ring;
+    late.delayMs = 1500;
+    startGateway({late});
+    CliRunner cli(diagnose(3));
+    bool ringing = false;
+    for (int i = 0; i < 1000 && !ringing; ++i) {
+        ringing = gatewayGot(ring);
+        if (!ringing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(ringing);
+    cli.signal(SIGINT);
+    const CliOutcome o = cli.finish();
+    EXPECT_EQ(o.code, 2) << o.out << o.err;
+    const auto commands = gateway->commands();
+    const auto rang = std::find(commands.begin(), commands.end(), ring);
+    ASSERT_NE(rang, commands.end());
+    EXPECT_EQ(std::count(rang, commands.end(), "HG_HARDWARE_DIAG STEP=2 METHOD=STOP"), 1);
+    EXPECT_TRUE(serials("logs").empty());
+    EXPECT_TRUE(serials("uploads").empty());
 }
 
 } // namespace
