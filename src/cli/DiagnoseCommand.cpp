@@ -177,6 +177,7 @@ int RunDiagnose(Args& args) {
     CliView view(json ? stderr : stdout, wake[1]);
     view.setScript(script);
     RunSummary summary;
+    bool interrupted = false;
     const std::string target = address ? *address : Settings().MaintenanceAddress;
     {
         DiagnosisSession session(view, nullptr, options);
@@ -200,10 +201,17 @@ int RunDiagnose(Args& args) {
                 if (fds[0].revents & POLLIN) {
                     char byte = 0;
                     if (::read(wake[0], &byte, 1) == 1) {
-                        if (byte == 'e')
+                        if (byte == 'e') {
                             ended = true;
-                        else if (session.running())
-                            session.stop(); // Ctrl-C: like the Stop button, nothing stored or reported
+                        } else {
+                            interrupted = true;
+                            // Ctrl-C during the final report gives the report up: the record is stored
+                            // already and waits in uploads. Before that it is the Stop button: nothing
+                            // stored or reported.
+                            if (!session.abandonReport() && session.running())
+                                session.stop();
+                            upload.requestStop();
+                        }
                     }
                 }
                 if (count > 1 && (fds[1].revents & (POLLIN | POLLHUP))) {
@@ -216,7 +224,7 @@ int RunDiagnose(Args& args) {
         }
         summary = session.lastRun();
     }
-    if (!summary.ended || summary.outcome != RunOutcome::Finished)
+    if (interrupted || !summary.ended || summary.outcome != RunOutcome::Finished)
         upload.requestStop();
     upload.wait();
     signal(SIGINT, SIG_DFL);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -24,7 +25,10 @@ CliRunner::CliRunner(const std::vector<std::string>& args, const std::vector<std
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     posix_spawn_file_actions_addclose(&actions, outPipe[0]);
     posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-    std::vector<std::string> words = {ORVA_CLI_PATH};
+    // ORVA_TEST_CLI_BINARY runs the cases against another build (an earlier one, to compare its lines).
+    const char* other = std::getenv("ORVA_TEST_CLI_BINARY");
+    const std::string program = other && *other ? other : ORVA_CLI_PATH;
+    std::vector<std::string> words = {program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& w : words)
@@ -38,7 +42,7 @@ CliRunner::CliRunner(const std::vector<std::string>& args, const std::vector<std
     for (auto& w : envWords)
         envp.push_back(w.data());
     envp.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, ORVA_CLI_PATH, &actions, nullptr, argv.data(), envp.data()), 0);
+    EXPECT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);

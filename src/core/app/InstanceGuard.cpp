@@ -18,8 +18,14 @@ InstanceGuard::InstanceGuard(const std::string& programDirectory) : path_(JoinPa
     int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     // A lock file that exists but may not be written (a read-only installation) still carries the lock:
     // flock needs no write access.
-    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        const int refused = errno;
         fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // No lock file to fall back on: the reason is why it could not be made (a read-only file
+        // system, say), not that it is missing.
+        if (fd < 0 && errno == ENOENT)
+            errno = refused;
+    }
     if (fd < 0) {
         openError_ = errno;
         return;

@@ -9,10 +9,18 @@
 #include "protocol/CommandChannel.h"
 #include "protocol/DeviceCommands.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 namespace orva {
 namespace {
+
+// How long the STOP that closes a test mode of a stopped run may wait for its reply.
+constexpr std::chrono::milliseconds kClosingStopWait{2000};
 
 constexpr int kIdentityPort = 7998;
 constexpr int kHardwarePort = 7999;
@@ -41,6 +49,47 @@ int* LanField(DiagRecord& r, int port) {
         return &r.FE4Check;
     }
 }
+
+// A telephone or uplink test the gateway was told to START and not yet to STOP. Should the run be
+// stopped in between, the gateway would stay in its test mode (ringing, playing a tone, the optical
+// test) until someone restarts it: the guard sends the STOP as the run unwinds. That exchange has a
+// short wait of its own, since the stop token that ended the run would cancel it before it left; its
+// reply is not judged.
+class OpenTestMode {
+public:
+    using StopCommand = std::function<void(DeviceReply&, std::stop_token)>;
+
+    explicit OpenTestMode(std::stop_token runStop) : runStop_(std::move(runStop)) {}
+    ~OpenTestMode() {
+        if (stopCommand_ && runStop_.stop_requested())
+            sendStop();
+    }
+    OpenTestMode(const OpenTestMode&) = delete;
+    OpenTestMode& operator=(const OpenTestMode&) = delete;
+
+    // Just before the START goes out.
+    void opened(StopCommand stopCommand) { stopCommand_ = std::move(stopCommand); }
+    // The STOP went out in the run's own course, or the gateway refused to start.
+    void closed() { stopCommand_ = nullptr; }
+
+private:
+    void sendStop() {
+        std::stop_source deadline;
+        std::mutex mutex;
+        std::condition_variable_any cv;
+        std::jthread timer([&](std::stop_token done) {
+            std::unique_lock lock(mutex);
+            if (!cv.wait_for(lock, done, kClosingStopWait, [] { return false; }) && !done.stop_requested())
+                deadline.request_stop();
+        });
+        DeviceReply scratch;
+        stopCommand_(scratch, deadline.get_token());
+        timer.request_stop();
+    }
+
+    std::stop_token runStop_;
+    StopCommand stopCommand_;
+};
 
 } // namespace
 
@@ -170,14 +219,17 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     }
 
     const bool potsStartStop = !SkipsPotsStartStop(CurrentDeviceType());
+    OpenTestMode openTest(stop);
     if (potsStartStop) {
         if (!checkpoint())
             return false;
         reply.Clear();
+        openTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(r, t); });
         DeviceCommands::DiagPotsStart(reply, stop);
         if (stop.stop_requested())
             return false;
         if (reply.Get("STATUS") == kHardwareFail) {
+            openTest.closed(); // refused: the gateway is not in its telephone test
             onPotsStartFailed(run);
             return false;
         }
@@ -237,6 +289,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         DeviceCommands::DiagPotsStop(reply, stop);
         if (stop.stop_requested())
             return false;
+        openTest.closed();
     }
 
     if (t.selects(12)) {
@@ -253,6 +306,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
                 rec.PONCheck = CheckPassed;
             onDslUplinkResult(run);
         } else {
+            openTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagUplink(r, "STOP", t); });
             DeviceCommands::DiagUplink(reply, "START", stop);
             if (stop.stop_requested())
                 return false;
@@ -262,6 +316,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
             DeviceCommands::DiagUplink(reply, "STOP", stop);
             if (stop.stop_requested())
                 return false;
+            openTest.closed();
         }
     }
 
@@ -380,8 +435,24 @@ bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
 }
 
 void DiagnosisSession::finishRun(Run& run) {
+    {
+        std::lock_guard lock(mutex_);
+        if (run.endClaimed)
+            return; // stopped on the way here: nothing stored or reported
+        run.finishing = true;
+    }
     run.pending.push_back(run.record);
     pending_++;
+    // Stored before anything says the run is over: the record is safe on disk, in logs and in uploads,
+    // while the technician reads the closing box and while the report is out.
+    SinkResult result = sink_.store(run.pending);
+    {
+        std::lock_guard lock(run.dataMutex);
+        run.storedRecord = run.pending.back();
+        run.stored = result.stored;
+    }
+    pending_ -= static_cast<int>(run.pending.size());
+
     std::vector<std::string> faults;
     {
         std::lock_guard lock(run.dataMutex);
@@ -392,13 +463,8 @@ void DiagnosisSession::finishRun(Run& run) {
     appendRow(run, LogTab::All, " ", " ");
     onFinished(run);
 
-    const SinkResult result = sink_.finish(run.pending);
-    {
-        std::lock_guard lock(run.dataMutex);
-        run.storedRecord = run.pending.back();
-        run.stored = result.stored;
-    }
-    pending_ -= static_cast<int>(run.pending.size());
+    // A stop now (the window closing, Ctrl-C, abandonReport) abandons the request at once.
+    sink_.report(run.pending, result, run.stop.get_token());
     run.pending.clear();
     returnToIdle(run);
     if (claimEnd(run, RunOutcome::Finished))

@@ -125,6 +125,18 @@ std::string DiagnosisSession::operatorName() const {
 }
 
 bool DiagnosisSession::start(const std::string& address) {
+    bool haveTemplate = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (running_)
+            return false; // one run at a time; the lists of the running one stay as they are
+        haveTemplate = template_.has_value();
+    }
+    // A run whose record could not be stored would take the technician through every check for
+    // nothing: the store's reason is shown (by the sink) before any command or question.
+    if (haveTemplate && !sink_.ready())
+        return false;
+
     std::vector<Worker> finished;
     std::shared_ptr<Run> run;
     {
@@ -197,6 +209,14 @@ void DiagnosisSession::stop() {
     view_.hidePrompt();
     view_.message(Text(TextId::CheckStopped));
     markEnded(*run, true);
+}
+
+bool DiagnosisSession::abandonReport() {
+    std::lock_guard lock(mutex_);
+    if (!current_ || !current_->finishing || current_->ended)
+        return false;
+    current_->stop.request_stop();
+    return true;
 }
 
 bool DiagnosisSession::running() const {
@@ -308,6 +328,9 @@ bool DiagnosisSession::live(const Run& run) const {
 bool DiagnosisSession::claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected) {
     std::lock_guard lock(mutex_);
     if (run.endClaimed || (onlyIfUnconnected && run.connected))
+        return false;
+    // A run past its last check ends as finished, whoever asks.
+    if (run.finishing && outcome != RunOutcome::Finished)
         return false;
     run.endClaimed = true;
     run.outcome = outcome;

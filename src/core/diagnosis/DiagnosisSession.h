@@ -85,12 +85,16 @@ public:
     void setOperator(const std::string& name);
     std::string operatorName() const;
 
-    // The Start button. False when nothing was started: a run is active, or there is no template
-    // (message DeviceTypeNotSet).
+    // The Start button. False when nothing was started: a run is active, there is no template (message
+    // DeviceTypeNotSet), or the record store cannot take a record (its message; nothing is sent).
     bool start(const std::string& address);
     // The Stop button: ThreadStopped when no run is registered, otherwise the run is ended (nothing
     // stored or reported), the page returns to idle and CheckStopped is shown.
     void stop();
+    // A run past its last check has its record stored: its report may be given up. Ends the request
+    // at once (the record waits in uploads); the run still ends as finished. False when no run is
+    // at that point.
+    bool abandonReport();
 
     // The technician's answer to the open prompt: OK (true) or Cancel (false). Cancel on an information
     // prompt does nothing. False when no prompt is open or the answer was not taken.

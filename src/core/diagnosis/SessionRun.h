@@ -48,6 +48,8 @@ struct DiagnosisSession::Run {
     // Guarded by the session's mutex.
     bool connected = false;
     bool endClaimed = false;
+    // Past the last check: the record is being stored and reported, and the run ends as finished.
+    bool finishing = false;
     bool ended = false;
     RunOutcome outcome = RunOutcome::Stopped;
 

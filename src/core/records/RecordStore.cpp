@@ -6,6 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <sys/statvfs.h>
+
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -51,6 +55,18 @@ std::string InsertSql(const std::string& table) {
     return sql + ");";
 }
 
+// SQLite words a read-only file system like any file it may not open or write ("unable to open database
+// file", "attempt to write a readonly database"); the technician is told which of them it is, since
+// the remedy is another place, not another file.
+std::string WithFileSystemReason(const std::string& message, const std::string& databasePath) {
+    const std::size_t slash = databasePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : databasePath.substr(0, slash + 1);
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0)
+        return message + " (" + std::strerror(EROFS) + ")";
+    return message;
+}
+
 } // namespace
 
 RecordStore::RecordStore() : RecordStore(JoinPath(ProgramDirectory(), "orvalog.db")) {}
@@ -71,9 +87,44 @@ std::string RecordStore::NowText() {
 }
 
 void RecordStore::fail(const std::string& message, bool show) {
-    lastError_ = message;
-    if (show)
-        notifier().messageBox(message);
+    lastError_ = WithFileSystemReason(message, path_);
+    if (!show)
+        return;
+    if (holdMessages_)
+        heldMessages_.push_back(lastError_);
+    else
+        notifier().messageBox(lastError_);
+}
+
+std::vector<std::string> RecordStore::takeHeldMessages() {
+    return std::exchange(heldMessages_, {});
+}
+
+bool RecordStore::checkWritable() {
+    if (!open(std::vector<std::string>{"uploads", "logs"}))
+        return false;
+    bool writable = true;
+    try {
+        // A row in each table reaches the file (journal and all) as a real store would, and the rollback
+        // leaves the file as it was: the ids of both tables go on where they stood.
+        int rc = db_.execute("BEGIN TRANSACTION;");
+        if (rc != 0)
+            throw SqliteError(rc, db_.errorMessage());
+        const std::string storedAt = NowText();
+        insertRows("uploads", {DiagRecord{}}, storedAt);
+        insertRows("logs", {DiagRecord{}}, storedAt);
+    } catch (const SqliteError& e) {
+        fail(e.message(), true);
+        writable = false;
+    }
+    try {
+        if (!sqlite3_get_autocommit(db_.handle()))
+            db_.execute("ROLLBACK TRANSACTION;");
+    } catch (const SqliteError&) {
+        // Nothing of the probe was committed either way.
+    }
+    close();
+    return writable;
 }
 
 bool RecordStore::open(const std::string& table) {
@@ -89,9 +140,16 @@ bool RecordStore::open(const std::vector<std::string>& tables) {
         db_.open(path_);
         for (const std::string& table : tables) {
             if (!db_.hasTable(table)) {
-                const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
-                if (rc != 0)
-                    throw SqliteError(rc, db_.errorMessage());
+                try {
+                    const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
+                    if (rc != 0)
+                        throw SqliteError(rc, db_.errorMessage());
+                } catch (const SqliteError&) {
+                    // Another client (the upload pass beside a starting diagnosis, say) may have
+                    // created it between the look and the statement: that is the table wanted.
+                    if (!db_.hasTable(table))
+                        throw;
+                }
             }
             if (table == "logs") {
                 // Only a speed-up: a table of another shape or a read-only file must still open.
@@ -209,8 +267,11 @@ RecordStore::FinishedResult RecordStore::insertFinished(const std::vector<DiagRe
     if (!open_ || records.empty())
         return result;
     const std::string storedAt = NowText();
-    if (keepForUpload)
+    if (keepForUpload) {
         result.uploads = insertBatch("uploads", records, storedAt);
+        if (result.uploads == Stored)
+            result.newestUploadId = static_cast<int>(sqlite3_last_insert_rowid(db_.handle()));
+    }
     result.logs = insertBatch("logs", records, storedAt);
     // A failure that made SQLite end the transaction took the uploads rows of this call with it.
     if (result.logs == StoreFailed && result.uploads == Stored && sqlite3_get_autocommit(db_.handle()))
@@ -232,6 +293,8 @@ RecordStore::FinishedResult RecordStore::insertFinished(const std::vector<DiagRe
         if (result.logs == Stored)
             result.logs = StoreFailed;
     }
+    if (result.uploads != Stored)
+        result.newestUploadId = 0;
     return result;
 }
 

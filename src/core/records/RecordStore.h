@@ -45,6 +45,16 @@ public:
     const std::string& path() const { return path_; }
     // The error text of the latest failed operation ("NAME[code]: detail").
     const std::string& lastError() const { return lastError_; }
+    // While held, the texts a failure would show the technician are kept instead, for the caller to show
+    // later with takeHeldMessages() (the diagnosis stores its record before it says it has finished, yet
+    // the technician reads the outcome of the store after that).
+    void holdMessages(bool hold) { holdMessages_ = hold; }
+    std::vector<std::string> takeHeldMessages();
+
+    // Whether a finished diagnosis could be stored now: opens logs and uploads (creating what is missing),
+    // writes a row into each inside a transaction that is rolled back, and closes again. False, with the
+    // technician shown the store's error text, when the file, its folder or its file system refuse it.
+    bool checkWritable();
 
     // Stores the records in one transaction, all with the same datetime (now, local time). When any
     // row cannot be stored, none is: the batch is rolled back and the technician sees the error.
@@ -60,6 +70,8 @@ public:
     struct FinishedResult {
         int uploads = NothingToStore;
         int logs = NothingToStore;
+        // The uploads row of the last (newest) record when uploads took the batch, else 0.
+        int newestUploadId = 0;
     };
     FinishedResult insertFinished(const std::vector<DiagRecord>& records, bool keepForUpload);
 
@@ -101,6 +113,8 @@ private:
     SqliteDb db_;
     bool open_ = false;
     std::string lastError_;
+    bool holdMessages_ = false;
+    std::vector<std::string> heldMessages_;
 };
 
 } // namespace orva

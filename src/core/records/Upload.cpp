@@ -36,9 +36,9 @@ std::string postReport(const UploadConfig& config, const std::string& body, std:
     return reply;
 }
 
-bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config) {
+bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config, std::stop_token stop) {
     const XmlDocument doc = buildReportDocument(pending.back());
-    const std::string reply = postReport(config, doc.GetText());
+    const std::string reply = postReport(config, doc.GetText(), std::move(stop));
     if (isAcceptedReply(reply)) {
         log("SAVE", "云平台上传记录成功");
         return true;
@@ -73,18 +73,24 @@ RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const Upload
     const StoredRecord stored = RecordFromRow(row);
     const XmlDocument doc = buildReportDocument(stored.record);
     const std::string reply = postReport(config, doc.GetText(), stop);
-    // Asked to stop while the request was out: whatever came back is dropped and the row stays, so
-    // it is sent again at the next start.
-    if (stop.stop_requested())
+    return settleStoredRow(stored.id, doc.GetText(), reply, stop.stop_requested(), store);
+}
+
+RowOutcome settleStoredRow(int id, const std::string& document, const std::string& reply, bool stopRequested,
+                           RecordStore& store) {
+    const bool accepted = isAcceptedReply(reply);
+    // Asked to stop while the request was out: a row the service took must still go, or it would be
+    // sent a second time at the next start; anything else is dropped and the row stays for then.
+    if (stopRequested && !accepted)
         return RowOutcome::Stopped;
     log("UPLOAD", "上传内容为：");
-    log("UPLOAD", doc.GetText());
-    if (!isAcceptedReply(reply)) {
+    log("UPLOAD", document);
+    if (!accepted) {
         log("UPLOAD", "记录 上传失败");
         return RowOutcome::Failed;
     }
     log("UPLOAD", "记录 上传成功");
-    if (store.deleteUpload(stored.id) != 1)
+    if (store.deleteUpload(id) != 1)
         return RowOutcome::NotDeleted;
     log("UPLOAD", "删除数据库暂存记录成功");
     return RowOutcome::Accepted;

@@ -36,8 +36,9 @@ enum class ReportOutcome {
 };
 
 // The report alone: posts the newest (last) record of a non-empty list and writes the "SAVE" lines;
-// true when the service accepted it. Keeping the records when it did not is the caller's part.
-bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config);
+// true when the service accepted it. Keeping the records when it did not is the caller's part. A stop
+// request abandons the request; it then counts as unanswered.
+bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config, std::stop_token stop = {});
 
 // The report of a finished diagnosis, on the diagnosis thread: sends the newest (last) record; when
 // the service does not accept it, stores all of `pending` in uploads through `store`.
@@ -49,13 +50,17 @@ enum class RowOutcome {
     Accepted,   // sent, accepted and deleted from uploads
     NotDeleted, // accepted, but the deletion failed: it is sent again next time
     Failed,     // not accepted; the row stays
-    Stopped,    // the pass was asked to stop while this row was under way; the row stays
+    Stopped,    // the pass was asked to stop while this row was under way and it was not accepted; it stays
 };
 
 // One row of uploads (column texts in table order): rebuilds its record, sends it with a fresh check
-// date and deletes the row when the service accepts it.
+// date and deletes the row when the service accepts it, also when a stop was asked for meanwhile.
 RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config,
                            std::stop_token stop = {});
+// Its second half, once the request has returned: the "UPLOAD" lines and the deletion of row `id` for the
+// reply the service gave to `document`, with `stopRequested` telling whether a stop came meanwhile.
+RowOutcome settleStoredRow(int id, const std::string& document, const std::string& reply, bool stopRequested,
+                           RecordStore& store);
 
 struct UploadPassResult {
     bool opened = false; // false: uploads could not be opened

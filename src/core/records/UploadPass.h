@@ -1,7 +1,7 @@
 #pragma once
 // The upload thread: one pass of uploadStoredRecords on a thread of its own. The main window and the
 // CLI start it after a successful login; stopping it ends the pass cooperatively (a request already
-// out is waited for, up to the HTTP time-out, and its row stays in uploads).
+// out is given up and its row stays in uploads, unless the service's acceptance had come back).
 #include "records/Upload.h"
 
 #include <atomic>

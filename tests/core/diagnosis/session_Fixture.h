@@ -140,8 +140,11 @@ private:
 // suite's subnet and a session with short time-outs.
 class SessionFixture : public ::testing::Test {
 protected:
+    // A file of cases may take a subnet of its own.
+    virtual int subnetN() const { return kSessionSubnet; }
+
     void SetUp() override {
-        dir.writeSettings(kSessionSubnet, {{"RunNet", "0"}});
+        dir.writeSettings(subnetN(), {{"RunNet", "0"}});
         writeFile(dir.file("res/device.ini"),
                   "[DeviceName]\nList=KT540G,KT540G-U,KT593G,KT310,KT310-U,ZERO\n[DeviceCount]\nCount=6\n"
                   "[DeviceInfo]\n"
@@ -181,7 +184,7 @@ protected:
     // Starts the simulator as a gateway of `model`.
     void startSimulator(const std::string& model = "KT540G", std::vector<sim::Override> overrides = {}) {
         sim::Options o;
-        o.address = gatewayAddress(kSessionSubnet);
+        o.address = gatewayAddress(subnetN());
         o.model = model;
         o.sn = "SN0001";
         o.overrides = std::move(overrides);
@@ -192,7 +195,7 @@ protected:
 
     // Starts a run and waits for its end.
     void runToEnd() {
-        ASSERT_TRUE(session->start(gatewayAddress(kSessionSubnet)));
+        ASSERT_TRUE(session->start(gatewayAddress(subnetN())));
         ASSERT_TRUE(session->waitForRunEnd(std::chrono::seconds(60)));
     }
 

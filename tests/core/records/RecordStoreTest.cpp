@@ -144,7 +144,7 @@ TEST_F(RecordStoreTest, TextsWithQuotesAndChineseAreStoredAndFound) {
         std::string expectSn;
     };
     const std::vector<Case> cases = {
-        {{.operatorName = "O'Neil"}, "SN'1"},   {{.serial = "SN'1"}, "SN'1"},         {{.deviceType = "HG'8"}, "SN'1"},
+        {{.operatorName = "O'Neil"}, "SN'1"},    {{.serial = "SN'1"}, "SN'1"},         {{.deviceType = "HG'8"}, "SN'1"},
         {{.operatorName = "张三😀"}, "序列号一"}, {{.serial = "序列号一"}, "序列号一"},
     };
     for (const auto& c : cases) {
@@ -205,6 +205,42 @@ TEST_F(RecordStoreTest, IdsAreNotReusedAfterDeletingTheHighest) {
     EXPECT_EQ(store.deleteUpload(3), 1);
     ASSERT_EQ(store.insert("uploads", {Record("4")}), RecordStore::Stored);
     EXPECT_EQ(column("SELECT id FROM uploads ORDER BY id"), (std::vector<std::string>{"1", "2", "4"}));
+}
+
+// The check before a run writes a row into each table and takes it back: the file holds what it held,
+// the ids go on where they stood, and a table that refuses rows is found before the run.
+TEST_F(RecordStoreTest, WritableCheckLeavesNothingBehind) {
+    ASSERT_TRUE(store.open(std::vector<std::string>{"uploads", "logs"}));
+    ASSERT_EQ(store.insert("logs", {Record("1"), Record("2")}), RecordStore::Stored);
+    ASSERT_EQ(store.insert("uploads", {Record("1")}), RecordStore::Stored);
+    store.close();
+
+    EXPECT_TRUE(store.checkWritable());
+    EXPECT_FALSE(store.isOpen());
+    EXPECT_TRUE(notes.messages().empty());
+    ASSERT_TRUE(store.open(std::vector<std::string>{"uploads", "logs"}));
+    ASSERT_EQ(store.insert("logs", {Record("3")}), RecordStore::Stored);
+    ASSERT_EQ(store.insert("uploads", {Record("2")}), RecordStore::Stored);
+    EXPECT_EQ(column("SELECT id || sn FROM logs ORDER BY id"), (std::vector<std::string>{"11", "22", "33"}));
+    EXPECT_EQ(column("SELECT id || sn FROM uploads ORDER BY id"), (std::vector<std::string>{"11", "22"}));
+
+    ASSERT_EQ(raw().execute("CREATE TRIGGER refuse BEFORE INSERT ON uploads BEGIN SELECT RAISE(ABORT, 'full'); END"),
+              0);
+    store.close();
+    EXPECT_FALSE(store.checkWritable());
+    EXPECT_EQ(notes.messages(), std::vector<std::string>{"SQLITE_CONSTRAINT[19]: full"});
+    EXPECT_FALSE(store.isOpen());
+}
+
+// A store that holds its messages keeps them for its caller instead of showing them.
+TEST_F(RecordStoreTest, HeldMessagesAreKeptForTheCaller) {
+    ASSERT_TRUE(store.open("logs"));
+    ASSERT_EQ(raw().execute("CREATE TRIGGER refuse BEFORE INSERT ON logs BEGIN SELECT RAISE(ABORT, 'no'); END"), 0);
+    store.holdMessages(true);
+    EXPECT_EQ(store.insert("logs", {Record("x")}), RecordStore::StoreFailed);
+    EXPECT_TRUE(notes.messages().empty());
+    EXPECT_EQ(store.takeHeldMessages(), std::vector<std::string>{"SQLITE_CONSTRAINT[19]: no"});
+    EXPECT_TRUE(store.takeHeldMessages().empty());
 }
 
 TEST_F(RecordStoreTest, UploadPassHoldsNoLockWhileVisiting) {

@@ -2,10 +2,12 @@
 // a request is out, and stopping the pass thread.
 #include "upload_Fixture.h"
 
+#include "records/ReportDocument.h"
 #include "records/SqliteDb.h"
 #include "records/UploadPass.h"
 
 #include <chrono>
+#include <filesystem>
 
 namespace orva::test {
 namespace {
@@ -251,6 +253,47 @@ TEST_F(UploadPassTest, StopDuringASlowReportEndsItAndKeepsTheRow) {
     EXPECT_EQ(service.bodies().size(), 1u);
     EXPECT_EQ(uploadSns(), (std::vector<std::string>{"SN-A", "SN-B"}));
     EXPECT_EQ(log(), (std::vector<LogEntry>{kOpened, kClosed}));
+}
+
+// A reply that came back complete while a stop was being asked for: an acceptance still deletes the row
+// (else the service would get it a second time at the next start), anything else leaves it for then.
+TEST_F(UploadPassTest, AnAcceptanceThatArrivesAsTheStopComesStillDeletesTheRow) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        bool stopRequested;
+        RowOutcome outcome;
+        bool rowStays;
+        std::vector<LogEntry> lines; // after the document line pair, if any
+    };
+    const std::vector<Case> cases = {
+        {"AcceptedWhileStopping", kAccepted, true, RowOutcome::Accepted, false, {kSent, kDeleted}},
+        {"RefusedWhileStopping", kRefused, true, RowOutcome::Stopped, true, {}},
+        {"NothingWhileStopping", "", true, RowOutcome::Stopped, true, {}},
+        {"RefusedWithoutStop", kRefused, false, RowOutcome::Failed, true, {kFailed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dbPath());
+        storeUploads(Records({"SN-A"}));
+        const std::size_t linesBefore = log().size();
+        RecordStore store(dbPath());
+        ASSERT_TRUE(store.open("uploads"));
+        const RecordRows rows = store.readUploads();
+        ASSERT_EQ(rows.rows.size(), 1u);
+        const StoredRecord stored = RecordFromRow(rows.rows[0]);
+        const std::string document = buildReportDocument(stored.record).GetText();
+        EXPECT_EQ(settleStoredRow(stored.id, document, c.reply, c.stopRequested, store), c.outcome);
+        store.close();
+        EXPECT_EQ(uploadSns(), c.rowStays ? std::vector<std::string>{"SN-A"} : std::vector<std::string>{});
+        std::vector<LogEntry> expected;
+        if (c.outcome != RowOutcome::Stopped) {
+            expected = {kContent, {"UPLOAD", document}};
+            expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        }
+        const auto lines = log();
+        EXPECT_EQ(std::vector<LogEntry>(lines.begin() + static_cast<long>(linesBefore), lines.end()), expected);
+    }
 }
 
 TEST_F(UploadPassTest, StopBeforeTheFirstRowSendsNothing) {

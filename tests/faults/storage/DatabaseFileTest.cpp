@@ -1,6 +1,7 @@
-// orvalog.db that cannot be used: not a database, read-only, in a read-only directory, a directory. The
-// diagnosis still runs to its end, the technician is told why the record was not stored (and a script
-// sees it in the exit code), and what was in the file stays as it was.
+// orvalog.db that cannot be used: not a database, read-only, in a read-only directory, a directory, on a
+// read-only file system. The diagnosis does not start: the technician is told why before any command
+// goes to the gateway or any question is asked (and a script sees it in the exit code), and what was in
+// the file stays as it was.
 #include "ChildProcess.h"
 #include "FaultSupport.h"
 
@@ -13,6 +14,10 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+
+#include <sys/mount.h>
+
+#include <sched.h>
 
 #include <filesystem>
 #include <functional>
@@ -57,7 +62,7 @@ struct DbCase {
     int uploadCode;      // orva-cli upload's exit code
 };
 
-class DatabaseFile : public ::testing::TestWithParam<DbCase> {
+class GatewayOnSubnet : public ::testing::Test {
 protected:
     void SetUp() override {
         dir.writeSettings(kSubnet, {{"RunNet", "0"}});
@@ -71,11 +76,28 @@ protected:
     }
     void TearDown() override { gateway->stop(); }
 
+    // The run was refused before its first command: the gateway heard nothing, no question was asked.
+    void expectRefusedBeforeAnything(const ChildOutcome& o, const std::string& message) const {
+        EXPECT_EQ(o.signal, 0);
+        EXPECT_EQ(o.code, 2) << o.err;
+        EXPECT_NE(o.err.find(message), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("not stored"), std::string::npos) << o.err;
+        const auto doc = nlohmann::json::parse(o.out, nullptr, false);
+        ASSERT_FALSE(doc.is_discarded()) << o.out;
+        EXPECT_FALSE(doc["completed"].get<bool>());
+        EXPECT_EQ(doc["outcome"], "not-started");
+        EXPECT_TRUE(doc["items"].empty());
+        EXPECT_TRUE(doc["record"].is_null());
+        EXPECT_TRUE(gateway->commands().empty());
+    }
+
     TempProgramDir dir{"orva-faults-db"};
     std::unique_ptr<sim::GatewaySimulator> gateway;
 };
 
-TEST_P(DatabaseFile, TheRunFinishesAndTheTechnicianIsToldTheRecordIsNotStored) {
+class DatabaseFile : public GatewayOnSubnet, public ::testing::WithParamInterface<DbCase> {};
+
+TEST_P(DatabaseFile, TheRunDoesNotStartAndTheTechnicianIsToldWhy) {
     const DbCase& c = GetParam();
     const std::string db = dir.file("orvalog.db");
     Prepared prepared;
@@ -85,16 +107,7 @@ TEST_P(DatabaseFile, TheRunFinishesAndTheTechnicianIsToldTheRecordIsNotStored) {
     const std::string before = std::filesystem::is_regular_file(db) ? readFile(db) : "";
 
     ChildProcess cli(CliPath(), DiagnoseArgs(dir.path(), gatewayAddress(kSubnet)));
-    const ChildOutcome o = cli.finish();
-    EXPECT_EQ(o.signal, 0);
-    EXPECT_EQ(o.code, 1) << o.err;
-    EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
-    EXPECT_NE(o.err.find("not stored"), std::string::npos) << o.err;
-    const auto doc = nlohmann::json::parse(o.out, nullptr, false);
-    ASSERT_FALSE(doc.is_discarded()) << o.out;
-    EXPECT_TRUE(doc["completed"].get<bool>());
-    EXPECT_EQ(doc["record"]["sn"], "DBF-1");
-    EXPECT_FALSE(doc["stored"].get<bool>());
+    expectRefusedBeforeAnything(cli.finish(), c.message);
 
     ChildProcess upload(CliPath(), CliArgs(dir.path(), {"upload"}));
     const ChildOutcome u = upload.finish();
@@ -140,6 +153,51 @@ INSTANTIATE_TEST_SUITE_P(Faults, DatabaseFile,
                                                   },
                                                   "SQLITE_CANTOPEN[14]: unable to open database file", false, 2}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A program directory on a read-only file system (a small tmpfs, remounted read-only, in a mount
+// namespace of this test's own): the store and the instance lock both name the read-only file system,
+// with and without an orvalog.db there.
+TEST_F(GatewayOnSubnet, AReadOnlyFileSystemIsNamedAndTheRunDoesNotStart) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "no mount namespace of our own here";
+    std::string mountPoint = dir.path();
+    mountPoint.pop_back();
+    if (::mount("orva-rofs", mountPoint.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mountPoint};
+    const auto remount = [&](unsigned long flags) {
+        return ::mount(nullptr, mountPoint.c_str(), nullptr, MS_REMOUNT | flags, nullptr) == 0;
+    };
+    std::filesystem::create_directory(dir.file("res"));
+    dir.writeSettings(kSubnet, {{"RunNet", "0"}});
+    ShipDeviceIni(dir.path());
+
+    const std::string readOnly = "(Read-only file system)";
+    for (const bool withDatabase : {true, false}) {
+        SCOPED_TRACE(withDatabase ? "orvalog.db there" : "no orvalog.db");
+        ASSERT_TRUE(remount(0));
+        std::filesystem::remove(dir.file("orvalog.db"));
+        std::filesystem::remove(dir.file("orva.log"));
+        if (withDatabase)
+            StoreOldRecord(dir);
+        ASSERT_TRUE(remount(MS_RDONLY));
+        ChildProcess cli(CliPath(), DiagnoseArgs(dir.path(), gatewayAddress(kSubnet)));
+        const ChildOutcome o = cli.finish();
+        expectRefusedBeforeAnything(o, (withDatabase ? "SQLITE_READONLY[8]: attempt to write a readonly database "
+                                                     : "SQLITE_CANTOPEN[14]: unable to open database file ") +
+                                           readOnly);
+        EXPECT_NE(o.err.find("cannot create the lock " + dir.file("orva.lock") + " (Read-only file system)"),
+                  std::string::npos)
+            << o.err;
+        EXPECT_EQ(o.err.find("No such file or directory"), std::string::npos) << o.err;
+        if (withDatabase) {
+            EXPECT_EQ(SerialsIn(dir.file("orvalog.db"), "logs"), std::vector<std::string>{"OLD-1"});
+        }
+    }
+}
 
 // logs and uploads are written in one transaction, yet a table whose rows cannot be stored does not take
 // the other table's rows down with it.

@@ -10,6 +10,7 @@
 #include "web/LoginFile.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -168,7 +169,7 @@ struct DiagnosisKill {
     int killDelayMs;      // after the service has the report
 };
 
-class DiagnosisKilled : public KilledProcessTest, public ::testing::WithParamInterface<DiagnosisKill> {
+class DiagnosisProcess : public KilledProcessTest {
 protected:
     void startGateway(const std::string& sn) {
         if (gateway)
@@ -204,6 +205,53 @@ protected:
 
     std::unique_ptr<sim::GatewaySimulator> gateway;
 };
+
+class DiagnosisKilled : public DiagnosisProcess, public ::testing::WithParamInterface<DiagnosisKill> {};
+
+// The record is on disk before its report goes out: a kill while the service sits on the report leaves
+// it in logs and in uploads, and the next upload delivers it, once.
+TEST_F(DiagnosisProcess, KilledWhileTheReportIsOutTheRecordWaitsAndGoesOutOnce) {
+    auto slow = StartService(sim::ReportMode::Slow, 30000);
+    useService(*slow);
+    startGateway("KILL-R");
+    {
+        ChildProcess cli(CliPath(), diagnose());
+        ASSERT_TRUE(slow->waitForReports(1, std::chrono::seconds(30))) << cli.finish().err;
+        ASSERT_TRUE(HasReportFor(*slow, "KILL-R"));
+        cli.kill(SIGKILL);
+        EXPECT_EQ(cli.finish().signal, SIGKILL);
+    }
+    slow->stop();
+    EXPECT_EQ(IntegrityCheck(db()), "ok");
+    EXPECT_EQ(SerialsIn(db(), "logs"), std::vector<std::string>{"KILL-R"});
+    EXPECT_EQ(SerialsIn(db(), "uploads"), std::vector<std::string>{"KILL-R"});
+
+    sim::Options o;
+    o.udp = false;
+    o.http = "127.0.0.1:0";
+    o.reportsFile = dir.file("received-reports.json");
+    sim::ServiceEndpoints ok(o);
+    std::string error;
+    ASSERT_TRUE(ok.start(error)) << error;
+    useService(ok);
+    for (int pass = 0; pass < 2; ++pass) {
+        ChildProcess upload(CliPath(), CliArgs(dir.path(), {"upload"}));
+        const ChildOutcome u = upload.finish();
+        EXPECT_EQ(u.code, 0) << u.out << u.err;
+    }
+    ok.stop();
+    EXPECT_TRUE(SerialsIn(db(), "uploads").empty());
+    EXPECT_EQ(SerialsIn(db(), "logs"), std::vector<std::string>{"KILL-R"});
+    int delivered = 0;
+    std::istringstream lines(readFile(dir.file("received-reports.json")));
+    for (std::string line; std::getline(lines, line);) {
+        const auto j = nlohmann::json::parse(line, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << line;
+        EXPECT_EQ(j["sn"], "KILL-R");
+        ++delivered;
+    }
+    EXPECT_EQ(delivered, 1);
+}
 
 TEST_P(DiagnosisKilled, EarlierRecordsSurviveAndTheNextRunStores) {
     // Two finished diagnoses the service refuses: each is in logs and in uploads.

@@ -1,6 +1,6 @@
 // faults-store-loop: stores finished diagnoses one after another through the diagnosis page's record sink
-// (report, then logs and, when the service did not take it, uploads), and tells its parent after each one
-// that is stored. The parent kills it at some point and checks the database afterwards.
+// (logs and uploads, then the report, after which uploads loses the record the service took), and tells
+// its parent after each one that is stored. The parent kills it at some point and checks the database afterwards.
 //   faults-store-loop --dir DIR FIRST COUNT
 // Prints "stored N accepted|kept" once record LOOP-N is in logs (and, unless accepted, in uploads);
 // "failed N" when it could not be stored.

@@ -240,11 +240,14 @@ TEST_F(DiagnosisPageFixture, StartWithoutTemplateAndTheExitQuestion) {
 // Stores the records only once the test lets it, so a finished record stays pending meanwhile.
 class HeldSink final : public RecordSink {
 public:
-    SinkResult finish(const std::vector<DiagRecord>& pending) override {
+    SinkResult store(const std::vector<DiagRecord>& pending) override {
         entered = true;
         while (!released)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return inner.finish(pending);
+        return inner.store(pending);
+    }
+    void report(const std::vector<DiagRecord>& pending, SinkResult& result, std::stop_token stop) override {
+        inner.report(pending, result, std::move(stop));
     }
     std::atomic<bool> entered{false};
     std::atomic<bool> released{false};
