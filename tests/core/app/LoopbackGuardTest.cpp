@@ -20,15 +20,18 @@ TEST_P(LoopbackGuardTest, OnlyLoopbackPassesWhileTheOptionIsOn) {
     EXPECT_TRUE(DestinationAllowed(c.address, false));
 }
 
+// Addresses are only judged here, never sent to.
 INSTANTIATE_TEST_SUITE_P(Addresses, LoopbackGuardTest,
                          ::testing::Values(GuardCase{"127.0.0.1", true}, GuardCase{"127.0.5.255", true},
                                            GuardCase{"127.255.255.255", true}, GuardCase{"127.0.0.0", true},
-                                           GuardCase{"192.168.1.1", false}, GuardCase{"192.168.1.255", false},
+                                           GuardCase{"192.168.1.1", false},   // judged, never sent to
+                                           GuardCase{"192.168.1.255", false}, // judged, never sent to
                                            GuardCase{"255.255.255.255", false}, GuardCase{"0.0.0.0", false},
                                            GuardCase{"126.255.255.255", false}, GuardCase{"128.0.0.1", false},
-                                           GuardCase{"10.0.0.1", false}, GuardCase{"192.0.2.1", false},
-                                           GuardCase{"localhost", false}, GuardCase{"", false},
-                                           GuardCase{"127.1", false}, GuardCase{"0x7f.0.0.1", false}));
+                                           GuardCase{"10.0.0.1", false}, // judged, never sent to
+                                           GuardCase{"192.0.2.1", false}, GuardCase{"localhost", false},
+                                           GuardCase{"", false}, GuardCase{"127.1", false},
+                                           GuardCase{"0x7f.0.0.1", false}));
 
 TEST(LoopbackGuard, RefusalNamesTheAddressAndTheOption) {
     const std::string text = LoopbackRefusal("192.0.2.1");

@@ -198,9 +198,14 @@ TEST(BroadcastDestination, BroadcastAddressesAreTheOnesOthersMayAnswerFor) {
         const char* address;
         bool broadcast;
     };
-    for (const Case c : {Case{"255.255.255.255", true}, Case{"127.0.21.255", true}, Case{"192.168.1.255", true},
-                         Case{"10.255.255.255", true}, Case{"127.0.21.1", false}, Case{"192.168.1.1", false},
-                         Case{"127.0.21.254", false}, Case{"255.255.255.0", false}, Case{"0.0.0.0", false}}) {
+    // Addresses are only judged here, never sent to.
+    const Case cases[] = {
+        {"255.255.255.255", true}, {"127.0.21.255", true},   {"192.168.1.255", true}, // judged only, never sent to
+        {"10.255.255.255", true},                                                     // judged only, never sent to
+        {"127.0.21.1", false},     {"192.168.1.1", false},                            // judged only, never sent to
+        {"127.0.21.254", false},   {"255.255.255.0", false}, {"0.0.0.0", false},
+    };
+    for (const Case c : cases) {
         SCOPED_TRACE(c.address);
         in_addr a{};
         ASSERT_EQ(::inet_pton(AF_INET, c.address, &a), 1);

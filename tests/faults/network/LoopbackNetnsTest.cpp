@@ -30,7 +30,12 @@ constexpr int kNetnsSubnet = 204;
 
 // Addresses outside loopback: a documentation address, the built-in gateway and segment defaults, and
 // the limited broadcast.
-const std::vector<std::string> kRealAddresses = {"192.0.2.1", "192.168.1.1", "192.168.1.255", "255.255.255.255"};
+const std::vector<std::string> kRealAddresses = {
+    "192.0.2.1",
+    "192.168.1.1",   // must be refused, and only ever tried inside a namespace with loopback alone
+    "192.168.1.255", // must be refused, and only ever tried inside a namespace with loopback alone
+    "255.255.255.255",
+};
 
 // What became of running `body` in a fresh network namespace.
 struct NetnsRun {
