@@ -70,8 +70,8 @@ QString captionOr(const QString& caption) {
     return caption.isEmpty() ? UiPrompts::defaultCaption() : caption;
 }
 
-bool ask(UiPrompts::Kind kind, QWidget* parent, const QString& text, const QString& caption) {
-    UiPrompts::Shown shown{kind, text, captionOr(caption), {}, false, {}};
+bool ask(UiPrompts::Kind kind, QWidget* parent, const QString& text, const QString& caption, bool yesByDefault) {
+    UiPrompts::Shown shown{kind, text, captionOr(caption), {}, false, {}, yesByDefault};
     if (answerInTestMode(shown))
         return shown.accepted;
     bool result = false;
@@ -79,7 +79,8 @@ bool ask(UiPrompts::Kind kind, QWidget* parent, const QString& text, const QStri
         const bool yesNo = kind == UiPrompts::Kind::YesNo;
         const auto buttons = yesNo ? (QMessageBox::Yes | QMessageBox::No) : (QMessageBox::Ok | QMessageBox::Cancel);
         const auto yes = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
-        result = QMessageBox::question(parentOr(parent), shown.caption, text, buttons, yes) == yes;
+        const auto no = yesNo ? QMessageBox::No : QMessageBox::Cancel;
+        result = QMessageBox::question(parentOr(parent), shown.caption, text, buttons, yesByDefault ? yes : no) == yes;
     });
     return result;
 }
@@ -113,12 +114,12 @@ void UiPrompts::information(QWidget* parent, const QString& text, const QString&
     RunOnUiThread([&] { QMessageBox::information(parentOr(parent), shown.caption, text, QMessageBox::Ok); });
 }
 
-bool UiPrompts::askYesNo(QWidget* parent, const QString& text, const QString& caption) {
-    return ask(Kind::YesNo, parent, text, caption);
+bool UiPrompts::askYesNo(QWidget* parent, const QString& text, const QString& caption, bool yesByDefault) {
+    return ask(Kind::YesNo, parent, text, caption, yesByDefault);
 }
 
 bool UiPrompts::askOkCancel(QWidget* parent, const QString& text, const QString& caption) {
-    return ask(Kind::OkCancel, parent, text, caption);
+    return ask(Kind::OkCancel, parent, text, caption, true);
 }
 
 QString UiPrompts::getOpenFileName(QWidget* parent, const FileDialogOptions& options) {

@@ -28,17 +28,19 @@ public:
     // What a prompt showed (or, in test mode, would have shown) and how it was answered.
     struct Shown {
         Kind kind;
-        QString text;          // message text, or the file dialog's caption
-        QString caption;       // window title, or the file dialog's default file name
-        QString filter;        // file dialogs only
-        bool accepted = false; // Yes / OK / a file chosen; true for an information box
-        QString fileName;      // the chosen file
+        QString text;             // message text, or the file dialog's caption
+        QString caption;          // window title, or the file dialog's default file name
+        QString filter;           // file dialogs only
+        bool accepted = false;    // Yes / OK / a file chosen; true for an information box
+        QString fileName;         // the chosen file
+        bool yesByDefault = true; // questions: whether Return (the default button) answers Yes / OK
     };
 
     // An information box with an OK button.
     static void information(QWidget* parent, const QString& text, const QString& caption = {});
-    // true for Yes / OK.
-    static bool askYesNo(QWidget* parent, const QString& text, const QString& caption = {});
+    // true for Yes / OK. A question whose Yes cannot be undone passes yesByDefault = false, so that a
+    // Return pressed out of habit answers No.
+    static bool askYesNo(QWidget* parent, const QString& text, const QString& caption = {}, bool yesByDefault = true);
     static bool askOkCancel(QWidget* parent, const QString& text, const QString& caption = {});
     // The chosen file, empty when cancelled.
     static QString getOpenFileName(QWidget* parent, const FileDialogOptions& options);

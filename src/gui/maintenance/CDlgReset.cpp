@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/TextTable.h"
+#include "common/UiPrompts.h"
 #include "controls/CPngButton.h"
 #include "controls/SkinFiles.h"
 #include "maintenance/AddressEdit.h"
@@ -15,6 +16,27 @@
 #include <QPainter>
 
 namespace orva {
+
+namespace {
+
+// The segment a restore reaches, in the form a technician reads: the broadcast goes to the first three
+// parts of the address with 255, so every gateway of that /24 restores.
+QString SegmentOf(const std::string& gatewayAddress) {
+    const auto dot = gatewayAddress.rfind('.');
+    const std::string prefix = dot == std::string::npos ? gatewayAddress : gatewayAddress.substr(0, dot);
+    return QString::fromStdString(prefix + ".0/24");
+}
+
+QString RestoreQuestion(const std::string& gatewayAddress) {
+    const QString segment = SegmentOf(gatewayAddress);
+    if (IsEnglish())
+        return QStringLiteral("Every gateway on %1 will be restored to its factory defaults and lose its "
+                              "configuration. Continue?")
+            .arg(segment);
+    return QStringLiteral("%1 网段上的每一个网关都将恢复出厂设置，现有配置将全部丢失。是否继续？").arg(segment);
+}
+
+} // namespace
 
 CDlgReset::CDlgReset(QWidget* parent) : Page(parent), session_(*this) {
     deviceInfo_ = new QGroupBox(QStringLiteral("设置维护信息"), this);
@@ -56,11 +78,16 @@ void CDlgReset::layOut() {
 
 void CDlgReset::onStart() {
     if (!session_.running()) {
+        // The broadcast resets every gateway of the segment, not just the one typed, and cannot be
+        // undone: the technician confirms the segment first, and Return alone answers No.
+        const std::string address = address_->address();
+        if (!UiPrompts::askYesNo(this, RestoreQuestion(address), {}, false))
+            return;
         auto& channel = CommandChannel::Instance();
         // The channel refuses to wait without a reply time-out; one never set gets the tool's default.
         if (channel.ReplyTimeout() < 0)
             channel.SetReplyTimeout(kDefaultReplyTimeout);
-        if (session_.start(address_->address()))
+        if (session_.start(address))
             ++restoresStarted_;
     }
     // Also when a restore was running already: one runs at a time.

@@ -1,5 +1,5 @@
-// The restore page driven through its widgets: the restore of a segment of three gateways, the address
-// field, the reply time-out a restore needs.
+// The restore page driven through its widgets: the question before the broadcast, the restore of a
+// segment of three gateways, the address field, the reply time-out a restore needs.
 #include "MaintenancePageFixture.h"
 #include "controls/CPngButton.h"
 #include "maintenance/AddressEdit.h"
@@ -20,6 +20,11 @@ namespace {
 constexpr int kRestoreSubnet = 175;
 
 class ResetPage : public MaintenancePageFixture {};
+
+// The question the page asks before a restore of the segment of subnet N, in Chinese.
+std::string ChineseQuestion(int subnetN) {
+    return subnet(subnetN) + "0/24 网段上的每一个网关都将恢复出厂设置，现有配置将全部丢失。是否继续？";
+}
 
 [[maybe_unused]] QStringList Lines(const QListWidget* list) {
     QStringList lines;
@@ -42,6 +47,9 @@ TEST_F(ResetPage, ThreeGatewaysGiveThreeLinesInArrivalOrderWhileThePageRuns) {
     page.show();
     EXPECT_EQ(page.addressEdit()->text().toStdString(), gatewayAddress(kRestoreSubnet));
 
+    // Both restores are confirmed.
+    UiPrompts::queueAnswer(true);
+    UiPrompts::queueAnswer(true);
     QTest::mouseClick(page.startButton(), Qt::LeftButton);
     EXPECT_TRUE(page.running());
     EXPECT_FALSE(page.startButton()->isEnabled());
@@ -65,7 +73,8 @@ TEST_F(ResetPage, ThreeGatewaysGiveThreeLinesInArrivalOrderWhileThePageRuns) {
     EXPECT_EQ(journal.front().port, 7998);
     // The time-out the technician set stays.
     EXPECT_EQ(CommandChannel::Instance().ReplyTimeout(), 1);
-    EXPECT_TRUE(PromptTexts().empty());
+    // Only the question; the press while the restore ran asked nothing.
+    EXPECT_EQ(PromptTexts(), std::vector<std::string>{ChineseQuestion(kRestoreSubnet)});
 
     // The list keeps its lines; a second restore adds to them.
     QTest::mouseClick(page.startButton(), Qt::LeftButton);
@@ -78,13 +87,65 @@ TEST_F(ResetPage, NoGatewayAnsweringLeavesTheListEmptyAndThePageIdle) {
     Gateways gateways(kRestoreSubnet, {"--override", "HG_REVOCERY_PRECONFIG", "no-reply"});
     ASSERT_TRUE(gateways.started());
     CDlgReset page;
+    UiPrompts::queueAnswer(true);
     QTest::mouseClick(page.startButton(), Qt::LeftButton);
     EXPECT_TRUE(page.running());
     ASSERT_TRUE(WaitUntil([&] { return !page.running() && page.startButton()->isEnabled(); }));
     EXPECT_EQ(page.resultList()->count(), 0);
     EXPECT_TRUE(gateways.received("HG_REVOCERY_PRECONFIG"));
-    EXPECT_TRUE(PromptTexts().empty());
+    EXPECT_EQ(PromptTexts(), std::vector<std::string>{ChineseQuestion(kRestoreSubnet)});
 }
+
+// The question names the segment of the address typed, not the one in the settings, in the language
+// selected; No (also the answer Return gives) sends nothing and leaves the page as it was.
+struct QuestionCase {
+    const char* language;
+    const char* typed; // on subnet kRestoreSubnet
+    std::string question;
+};
+
+class RestoreQuestion : public MaintenancePageFixture, public ::testing::WithParamInterface<QuestionCase> {};
+
+TEST_P(RestoreQuestion, NamesTheSegmentAndNoSendsNothing) {
+    const QuestionCase& c = GetParam();
+    useSettings(kRestoreSubnet, {{"resetlistentime", "1"}, {"Language", c.language}});
+    Gateways gateways(kRestoreSubnet, {});
+    ASSERT_TRUE(gateways.started());
+    CDlgReset page;
+    page.addressEdit()->clear();
+    QTest::keyClicks(page.addressEdit(), QString::fromUtf8(c.typed));
+
+    UiPrompts::queueAnswer(false);
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    const auto shown = UiPrompts::shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, UiPrompts::Kind::YesNo);
+    EXPECT_FALSE(shown[0].yesByDefault);
+    EXPECT_EQ(shown[0].text.toStdString(), c.question);
+    EXPECT_FALSE(page.running());
+    EXPECT_TRUE(page.startButton()->isEnabled());
+    // Long enough for a broadcast to have arrived.
+    QTest::qWait(300);
+    EXPECT_TRUE(gateways.sim().journal().empty());
+    EXPECT_EQ(page.resultList()->count(), 0);
+
+    // A Yes afterwards restores the segment named.
+    UiPrompts::queueAnswer(true);
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return !page.running() && page.startButton()->isEnabled(); }));
+    ASSERT_FALSE(gateways.sim().journal().empty());
+    EXPECT_EQ(gateways.sim().journal().front().destination, subnet(kRestoreSubnet) + "255");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, RestoreQuestion,
+    ::testing::Values(QuestionCase{"Chinese", "127.0.175.9", ChineseQuestion(kRestoreSubnet)},
+                      // A half-typed address names the segment it is read as.
+                      QuestionCase{"Chinese", "127.0.175", ChineseQuestion(kRestoreSubnet)},
+                      QuestionCase{"English", "127.0.175.200",
+                                   "Every gateway on 127.0.175.0/24 will be restored to its factory defaults and "
+                                   "lose its configuration. Continue?"}),
+    [](const auto& info) { return std::string(info.param.language) + std::to_string(info.index); });
 
 #else
 
@@ -99,13 +160,14 @@ TEST_F(ResetPage, ARestoreWithoutAReplyTimeoutGetsTheDefaultOne) {
     CommandChannel::Instance().SetReplyTimeout(-1);
     {
         CDlgReset page;
+        UiPrompts::queueAnswer(true);
         page.onStart();
         EXPECT_TRUE(page.running());
         EXPECT_EQ(CommandChannel::Instance().ReplyTimeout(), CDlgReset::kDefaultReplyTimeout);
         // Leaving the page abandons the restore.
     }
-    // Without a time-out the channel would have shown "未正确设置超时".
-    EXPECT_TRUE(PromptTexts().empty());
+    // Without a time-out the channel would have shown "未正确设置超时"; only the question was asked.
+    EXPECT_EQ(PromptTexts(), std::vector<std::string>{ChineseQuestion(kRestoreSubnet)});
 }
 
 struct AddressCase {
