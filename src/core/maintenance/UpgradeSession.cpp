@@ -197,6 +197,8 @@ void UpgradeSession::transferThread(std::stop_token stop, std::shared_ptr<SendGa
             return;
         phase_ = Phase::Checking;
     }
+    // The bar shows the share sent before each datagram; once the last one is out, all of it is.
+    view_.progressChanged(100);
     view_.statusChanged(text::kStatusRebooting);
     Log(text::kTagCheck, text::kLogCheckStarting);
     checkPhase(stop);

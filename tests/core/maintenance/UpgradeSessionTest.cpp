@@ -69,7 +69,7 @@ struct TransferCase {
     size_t length;
     uint32_t blockCount;
     std::vector<uint16_t> counts;
-    std::vector<std::string> progress; // before each datagram, then 0 on the way back to idle
+    std::vector<std::string> progress; // before each datagram, 100 after the last, then 0 on the way back to idle
 };
 
 void PrintTo(const TransferCase& c, std::ostream* os) {
@@ -138,11 +138,11 @@ TEST_P(ImageTransfer, DatagramsArePacedAndTheCheckFollows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, ImageTransfer,
-                         ::testing::Values(TransferCase{130, 2500, 3, {1000, 1000, 500}, {"0", "40", "80", "0"}},
-                                           TransferCase{131, 2000, 3, {1000, 1000}, {"0", "50", "0"}},
-                                           TransferCase{132, 500, 0, {500}, {"0", "0"}},
+                         ::testing::Values(TransferCase{130, 2500, 3, {1000, 1000, 500}, {"0", "40", "80", "100", "0"}},
+                                           TransferCase{131, 2000, 3, {1000, 1000}, {"0", "50", "100", "0"}},
+                                           TransferCase{132, 500, 0, {500}, {"0", "100", "0"}},
                                            // The smallest image; an empty file is refused (ImageFileTest.cpp).
-                                           TransferCase{133, 1, 0, {1}, {"0", "0"}}),
+                                           TransferCase{133, 1, 0, {1}, {"0", "100", "0"}}),
                          [](const auto& info) { return "bytes" + std::to_string(info.param.length); });
 
 TEST(UpgradeSession, CancelStopsTheDatagramsAndTellsTheGateways) {

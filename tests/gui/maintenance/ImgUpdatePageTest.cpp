@@ -1,6 +1,6 @@
 // The image upgrade page driven through its widgets: browse, transfer and the status check against
-// three simulated gateways, a cancel in the middle of a transfer, a missing image, the presses that
-// only answer with a message.
+// three simulated gateways, a cancel in the middle of a transfer, a missing image and files that are
+// no image, the presses that only answer with a message.
 #include "MaintenancePageFixture.h"
 #include "controls/CPngButton.h"
 #include "maintenance/CDlgImgUpdate.h"
@@ -87,8 +87,8 @@ TEST_F(ImgUpdatePage, BrowseAndTransferReportEveryGatewayOnceTheImageIsIn) {
     ASSERT_TRUE(WaitUntil([&] { return idle(page); }));
     EXPECT_EQ(gateways.sim().upgradeVerdict().status, "UPGRADE_SUCCESS") << gateways.sim().upgradeVerdict().reason;
     EXPECT_EQ(gateways.sim().upgradeImage(), image);
-    // The share already sent before each datagram, then back to 0.
-    EXPECT_EQ(progress, (std::vector<int>{18, 36, 54, 72, 90, 0}));
+    // The share already sent before each datagram, all of it once the last is out, then back to 0.
+    EXPECT_EQ(progress, (std::vector<int>{18, 36, 54, 72, 90, 100, 0}));
     EXPECT_EQ(page.progressBar()->value(), 0);
 
     const std::string sn = Gateways::kSn;
@@ -145,13 +145,23 @@ TEST_F(ImgUpdatePage, WhatIsNoImageFileIsRefusedWithAMessageAndNothingIsSent) {
     const std::string fifo = dir().file("image.fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     writeFile(dir().file("empty.bin"), "");
+    const std::string folder = dir().file("images");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    // Sparse: 5 GiB long, no room taken.
+    const std::string huge = dir().file("huge.bin");
+    writeFile(huge, "");
+    ASSERT_EQ(::truncate(huge.c_str(), 5LL << 30), 0);
     const std::pair<std::string, std::string> cases[] = {
-        {fifo, "is a FIFO (named pipe)"},
-        {"/dev/zero", "is a character device"},
-        {dir().file("empty.bin"), "is empty (0 bytes)"},
+        {fifo, "is a FIFO (named pipe), not an image file!"},
+        {"/dev/zero", "is a character device, not an image file!"},
+        {dir().file("empty.bin"), "is empty (0 bytes), not an image file!"},
+        {folder, "is a directory, not an image file!"},
+        {huge, "is larger than 4294967295 bytes, too large for one image!"},
     };
     CDlgImgUpdate page;
     page.show();
+    std::vector<int> progress;
+    QObject::connect(page.progressBar(), &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
     for (const auto& [path, reason] : cases) {
         SCOPED_TRACE(path);
         const size_t before = UiPrompts::shown().size();
@@ -166,8 +176,14 @@ TEST_F(ImgUpdatePage, WhatIsNoImageFileIsRefusedWithAMessageAndNothingIsSent) {
                 ::close(writer);
         }
         ASSERT_TRUE(ended);
-        EXPECT_EQ(PromptTexts().back(), "Batch upgrade: " + path + " " + reason + ", not an image file!");
+        // One box with the reason, none after it, and the bar never moved.
+        QTest::qWait(100);
+        ASSERT_EQ(UiPrompts::shown().size(), before + 2);
+        EXPECT_EQ(UiPrompts::shown().back().kind, UiPrompts::Kind::Information);
+        EXPECT_EQ(PromptTexts().back(), "Batch upgrade: " + path + " " + reason);
+        EXPECT_TRUE(progress.empty());
         EXPECT_EQ(page.progressBar()->value(), 0);
+        EXPECT_TRUE(page.statusLabel()->isHidden());
         EXPECT_EQ(page.resultList()->count(), 0);
     }
     EXPECT_TRUE(gateways.sim().images().empty());
