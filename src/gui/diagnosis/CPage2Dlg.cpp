@@ -1,6 +1,7 @@
 #include "diagnosis/CPage2Dlg.h"
 
 #include "app/LogFile.h"
+#include "common/QtText.h"
 #include "common/UiPrompts.h"
 #include "diagnosis/CorvaDlg.h"
 #include "records/ExportRecords.h"
@@ -14,7 +15,7 @@ namespace orva {
 
 CPage2Dlg::CPage2Dlg(CorvaDlg* page, QWidget* parent)
     : QWidget(parent), page_(page), list_(new DiagLogList(TextId::LogColumns2, this)),
-      save_(new QPushButton(QString::fromStdString(Text(TextId::CapSaveButton)), this)) {
+      save_(new QPushButton(Caption(TextId::CapSaveButton), this)) {
     setObjectName(QStringLiteral("allLogsTab"));
     save_->setObjectName(QStringLiteral("saveButton"));
     save_->setAutoDefault(false);

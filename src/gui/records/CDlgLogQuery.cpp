@@ -1,6 +1,7 @@
 #include "records/CDlgLogQuery.h"
 
 #include "app/TextTable.h"
+#include "common/QtText.h"
 #include "common/UiPrompts.h"
 #include "controls/CLabelEx.h"
 #include "controls/CPngButton.h"
@@ -77,7 +78,7 @@ void CDlgLogQuery::buildControls() {
     searchButton_->setFixedSize(searchButton_->HasImage() ? searchButton_->PictureSize() : QSize(80, 28));
     connect(searchButton_, &QAbstractButton::clicked, this, &CDlgLogQuery::search);
 
-    exportButton_ = new QPushButton(QString::fromStdString(Text(TextId::CapSaveButton)), this);
+    exportButton_ = new QPushButton(Caption(TextId::CapSaveButton), this);
     exportButton_->setObjectName(QStringLiteral("exportButton"));
     exportButton_->setAutoDefault(false);
     connect(exportButton_, &QPushButton::clicked, this, &CDlgLogQuery::exportSpreadsheet);
