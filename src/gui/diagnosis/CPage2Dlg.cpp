@@ -62,6 +62,8 @@ void CPage2Dlg::exportSpreadsheet() {
     const std::string operatorName = page_ ? page_->operatorName() : std::string();
     if (!ExportRecords(path.toStdString(), operatorName, records, error)) {
         LogFile::instance().write("EXPORT", path.toStdString() + ": " + error);
+        // The technician chose the file and waits for it: a failure is told as the query page tells it.
+        UiPrompts::information(this, QStringLiteral("Excel文件保存失败!\n") + Q(error));
         return;
     }
     UiPrompts::information(this, QString::fromUtf8(ExportSavedText));

@@ -1,11 +1,17 @@
 // The two spreadsheet exports side by side, the query page's and the diagnosis page's all-logs one:
-// their "保存" buttons keep a caption whatever `Language` says.
+// their "保存" buttons keep a caption whatever `Language` says, and a failed export is told by the same
+// box on both.
 #include "../shell/GuiTestSupport.h"
 
+#include "controls/CPngButton.h"
 #include "diagnosis/CPage2Dlg.h"
 #include "records/CDlgLogQuery.h"
+#include "records/LogRowsModel.h"
+#include "records/RecordStore.h"
 
+#include <QDateEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include <memory>
 
@@ -41,6 +47,68 @@ INSTANTIATE_TEST_SUITE_P(Languages, SaveButtons,
                          [](const auto& info) {
                              return info.param.language[0] ? std::string(info.param.language) : std::string("Empty");
                          });
+
+class FailedExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program_ = Program("Chinese");
+        RecordStore store(program_->dir().file("orvalog.db"));
+        ASSERT_TRUE(store.open("logs"));
+        DiagRecord r;
+        r.sn = "SN1";
+        r.DeviceType = "T";
+        r.Operator = "op";
+        ASSERT_EQ(store.insert("logs", {r}, "2024-05-10 08:00:00"), RecordStore::Stored);
+    }
+    void TearDown() override { program_.reset(); }
+    // Where no file can be written: its folder does not exist.
+    QString unwritable() const { return guitest::Q(program_->dir().file("missing-folder/out.xls")); }
+    // The prompts after the save dialog.
+    static std::vector<UiPrompts::Shown> boxes() {
+        auto shown = UiPrompts::shown();
+        EXPECT_FALSE(shown.empty());
+        if (!shown.empty()) {
+            EXPECT_EQ(shown.front().kind, UiPrompts::Kind::SaveFile);
+            shown.erase(shown.begin());
+        }
+        return shown;
+    }
+    static void expectOneFailureBox(const std::vector<UiPrompts::Shown>& boxes) {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].kind, UiPrompts::Kind::Information);
+        EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Excel文件保存失败!"))) << boxes[0].text.toStdString();
+    }
+
+    UiPromptsTestScope prompts_;
+    std::unique_ptr<guitest::ProgramFixture> program_;
+};
+
+TEST_F(FailedExport, OfTheQueryPageShowsTheBox) {
+    CDlgLogQuery page;
+    page.show();
+    page.startDateEdit()->setDate(QDate(2024, 5, 10));
+    page.endDateEdit()->setDate(QDate(2024, 5, 10));
+    QSignalSpy searched(&page, &CDlgLogQuery::searchFinished);
+    QTest::mouseClick(page.searchButton(), Qt::LeftButton);
+    ASSERT_TRUE(searched.count() == 1 || searched.wait(20000));
+    ASSERT_EQ(page.resultModel()->rowCount(), 1);
+    UiPrompts::queueFileName(unwritable());
+    QSignalSpy finished(&page, &CDlgLogQuery::exportFinished);
+    QTest::mouseClick(page.exportButton(), Qt::LeftButton);
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(20000));
+    expectOneFailureBox(boxes());
+}
+
+TEST_F(FailedExport, OfTheAllLogsTabShowsTheSameBox) {
+    CPage2Dlg tab(nullptr);
+    tab.show();
+    tab.appendResultRow("LAN1", "成功");
+    QSignalSpy exported(&tab, &CPage2Dlg::exported);
+    UiPrompts::queueFileName(unwritable());
+    QTest::mouseClick(tab.saveButton(), Qt::LeftButton);
+    expectOneFailureBox(boxes());
+    EXPECT_EQ(exported.count(), 0);
+}
 
 } // namespace
 } // namespace orva
