@@ -4,9 +4,14 @@
 #include "TestSupport.h"
 #include "app/LogFile.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +62,30 @@ TEST_F(UiPromptsTest, QuestionsTakeTheQueuedAnswersThenNo) {
     }
     UiPrompts::clearShown();
     EXPECT_TRUE(UiPrompts::shownTexts().isEmpty());
+}
+
+// The real box: Return presses its default button, Yes unless the caller asked for No. The test
+// record says which default a question had.
+TEST(UiPromptsRealBox, ReturnAnswersWithTheDefaultButton) {
+    for (const bool yesByDefault : {true, false}) {
+        SCOPED_TRACE(yesByDefault);
+        QString defaultText;
+        QTimer::singleShot(0, [&] {
+            ASSERT_TRUE(QTest::qWaitFor([] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }));
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            defaultText = box->defaultButton() ? box->defaultButton()->text() : QString();
+            EXPECT_EQ(box->defaultButton(), box->button(yesByDefault ? QMessageBox::Yes : QMessageBox::No));
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(UiPrompts::askYesNo(nullptr, QStringLiteral("restore?"), {}, yesByDefault), yesByDefault);
+        EXPECT_FALSE(defaultText.isEmpty());
+    }
+    UiPromptsTestScope scope;
+    UiPrompts::askYesNo(nullptr, QStringLiteral("restore?"), {}, false);
+    UiPrompts::askYesNo(nullptr, QStringLiteral("quit?"));
+    ASSERT_EQ(UiPrompts::shown().size(), 2u);
+    EXPECT_FALSE(UiPrompts::shown()[0].yesByDefault);
+    EXPECT_TRUE(UiPrompts::shown()[1].yesByDefault);
 }
 
 TEST_F(UiPromptsTest, FileDialogsTakeTheQueuedNamesAnEmptyOneCancels) {
