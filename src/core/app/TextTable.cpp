@@ -201,6 +201,9 @@ const std::vector<Row>& Rows() {
         {TextId::TitleLogin, {""}, {"Login"}},
         // All-logs page
         {TextId::CapSaveButton, {"保存"}, {"save"}},
+        // Diagnosis page: progress of a run
+        {TextId::DiagConnecting, {"正在连接 %s …"}, {"Connecting to %s …"}},
+        {TextId::ItemRunning, {"检测中…"}, {"checking…"}},
     };
     return rows;
 }

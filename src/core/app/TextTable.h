@@ -133,6 +133,9 @@ enum class TextId {
     TitleLogin,
     // All-logs page
     CapSaveButton,
+    // Diagnosis page: progress of a run
+    DiagConnecting, // "%s": the gateway's address
+    ItemRunning,
     Count_ // number of rows, not a row
 };
 

@@ -171,6 +171,7 @@ bool DiagnosisSession::start(const std::string& address) {
     currentTab_.clear();
     view_.clearLogTab(LogTab::Current);
     view_.clearResults();
+    view_.runStarting(address);
     view_.setRunning(true);
 
     std::lock_guard lock(mutex_);
@@ -364,6 +365,10 @@ void DiagnosisSession::returnToIdle(Run& run) {
     }
     if (run.generation == generation_.load())
         view_.setRunning(false);
+}
+
+void DiagnosisSession::itemRunning(const Run& run, int item) {
+    show(run, [item](DiagnosisView& v) { v.itemRunning(item); });
 }
 
 void DiagnosisSession::armWatchdog(const std::shared_ptr<Run>& run) {

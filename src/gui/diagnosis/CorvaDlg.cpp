@@ -50,6 +50,12 @@ QRegularExpressionValidator* Ipv4Validator(QObject* parent) {
     return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
 }
 
+// The page's own texts in the selected language; with none selected, the built-in Chinese ones.
+QString PageText(TextId id) {
+    const std::string& text = Text(id);
+    return Q(text.empty() ? ChineseText(id) : text);
+}
+
 CPngButton* MakeImageButton(QWidget* parent, const char* image, const QRect& rect, const char* name) {
     auto* button = new CPngButton(parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -367,11 +373,17 @@ void CorvaDlg::onUi(std::function<void()> fn) {
 }
 
 void CorvaDlg::clearItemList() {
-    onUi([this] { items_->clear(); });
+    onUi([this] {
+        runningItem_ = nullptr;
+        items_->clear();
+    });
 }
 
 void CorvaDlg::setItemRows(const std::vector<ItemRow>& rows) {
     onUi([this, rows] {
+        // Connected: the rows replace the connecting line.
+        clearConnecting();
+        runningItem_ = nullptr;
         items_->clear();
         for (const ItemRow& row : rows) {
             auto* item = new QTreeWidgetItem(items_, QStringList{Q(row.name), QString()});
@@ -394,8 +406,11 @@ void CorvaDlg::setItemTicks(const std::vector<bool>& ticked) {
 
 void CorvaDlg::setItemStatus(int itemNumber, const std::string& text) {
     onUi([this, itemNumber, text] {
-        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1))
+        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
+            if (item == runningItem_)
+                runningItem_ = nullptr;
             item->setText(1, Q(text));
+        }
     });
 }
 
@@ -411,7 +426,10 @@ void CorvaDlg::insertTopRow(const std::string& column0, const std::string& colum
 }
 
 void CorvaDlg::clearResults() {
-    onUi([this] { results_->clear(); });
+    onUi([this] {
+        connecting_ = nullptr;
+        results_->clear();
+    });
 }
 
 void CorvaDlg::addResult(const std::string& text) {
@@ -462,10 +480,53 @@ void CorvaDlg::hidePrompt() {
     onUi([this] { judge_->hide(); });
 }
 
+void CorvaDlg::runStarting(const std::string& address) {
+    onUi([this, address] {
+        productForm_->clear();
+        barcode_->clear();
+        clearConnecting();
+        QString text = PageText(TextId::DiagConnecting);
+        text.replace(QStringLiteral("%s"), Q(address));
+        connecting_ = new QListWidgetItem(text);
+        results_->insertItem(0, connecting_);
+    });
+}
+
+void CorvaDlg::itemRunning(int itemNumber) {
+    onUi([this, itemNumber] {
+        // A call that reaches the page after Stop must not leave a mark no result will replace.
+        if (!session_ || !session_->running())
+            return;
+        clearRunningMark();
+        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
+            item->setText(1, PageText(TextId::ItemRunning));
+            runningItem_ = item;
+        }
+    });
+}
+
+void CorvaDlg::clearConnecting() {
+    if (!connecting_)
+        return;
+    delete results_->takeItem(results_->row(connecting_));
+    connecting_ = nullptr;
+}
+
+void CorvaDlg::clearRunningMark() {
+    if (runningItem_ && runningItem_->text(1) == PageText(TextId::ItemRunning))
+        runningItem_->setText(1, QString());
+    runningItem_ = nullptr;
+}
+
 void CorvaDlg::setRunning(bool running) {
     onUi([this, running] {
         address_->setEnabled(!running);
         start_->SetInactive(running);
+        if (!running) {
+            // The run ended before the item's result or the connection came.
+            clearConnecting();
+            clearRunningMark();
+        }
     });
 }
 

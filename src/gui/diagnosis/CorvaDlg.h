@@ -24,7 +24,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace orva {
 
@@ -96,6 +98,8 @@ public:
     void showIdentity(const std::string& productClass, const std::string& serial) override;
     void showPrompt(const Prompt& prompt) override;
     void hidePrompt() override;
+    void runStarting(const std::string& address) override;
+    void itemRunning(int item) override;
     void setRunning(bool running) override;
     void message(const std::string& text) override;
     void runEnded(RunOutcome outcome) override;
@@ -114,6 +118,9 @@ private:
     void applyEnglishCaptions();
     void fitAddressCaption();
     void placeLogTabs();
+    // The progress the page shows on its own: the connecting line and the running item's mark.
+    void clearConnecting();
+    void clearRunningMark();
     // Runs `fn` on the UI thread and returns once it ran: directly when called there, otherwise queued
     // to the page while the caller waits. A page being destroyed runs nothing more and lets every
     // waiting caller go, so the session's workers can end while the page joins them.
@@ -143,6 +150,9 @@ private:
     CPage1Dlg* page1_ = nullptr;
     CPage2Dlg* page2_ = nullptr;
     CDlgJudge* judge_ = nullptr;
+    // Owned by their lists; forgotten whenever a list is emptied.
+    QListWidgetItem* connecting_ = nullptr;
+    QTreeWidgetItem* runningItem_ = nullptr;
 
     std::mutex uiMutex_;
     std::condition_variable uiCv_;

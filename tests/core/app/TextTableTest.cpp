@@ -56,6 +56,8 @@ const RowCase kRows[] = {
     {TextId::CapPassword, "密  码:", "Password:"},
     {TextId::TitleLogin, "", "Login"},
     {TextId::CapSaveButton, "保存", "save"},
+    {TextId::DiagConnecting, "正在连接 %s …", "Connecting to %s …"},
+    {TextId::ItemRunning, "检测中…", "checking…"},
 };
 
 TEST_F(TextTableTest, EachLanguageShowsItsOwnColumn) {
