@@ -201,9 +201,12 @@ const std::vector<Row>& Rows() {
         {TextId::TitleLogin, {""}, {"Login"}},
         // All-logs page
         {TextId::CapSaveButton, {"保存"}, {"save"}},
-        // Diagnosis page: progress of a run
+        // Diagnosis page: progress of a run and a refused model change
         {TextId::DiagConnecting, {"正在连接 %s …"}, {"Connecting to %s …"}},
         {TextId::ItemRunning, {"检测中…"}, {"checking…"}},
+        {TextId::ModelLockedDuringRun,
+         {"检测进行中，不能更改设备类型。"},
+         {"A diagnosis is running: the device type cannot be changed."}},
     };
     return rows;
 }

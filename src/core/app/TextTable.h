@@ -133,9 +133,10 @@ enum class TextId {
     TitleLogin,
     // All-logs page
     CapSaveButton,
-    // Diagnosis page: progress of a run
+    // Diagnosis page: progress of a run and a refused model change
     DiagConnecting, // "%s": the gateway's address
     ItemRunning,
+    ModelLockedDuringRun,
     Count_ // number of rows, not a row
 };
 

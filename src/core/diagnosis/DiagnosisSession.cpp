@@ -9,8 +9,6 @@ namespace orva {
 namespace {
 
 constexpr const char* kModelConfirmed = "设备选择成功";
-// A run is active: the page keeps its template (the main window uses the same words for page switches).
-constexpr const char* kRunActive = "检测进行中，不能切换。";
 
 const int kQuestionIds[] = {
     WM_DIAG_LAN1_PROMPT,   WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT,   WM_DIAG_LAN4_PROMPT,
@@ -72,7 +70,8 @@ std::vector<std::string> DiagnosisSession::initialise() {
 
 DiagnosisSession::ConfirmResult DiagnosisSession::confirmModel(const std::string& model) {
     if (running()) {
-        view_.message(kRunActive);
+        // The page keeps the running diagnosis's template; say so, not that a page cannot be left.
+        view_.message(Text(TextId::ModelLockedDuringRun));
         return ConfirmResult::Refused;
     }
     ConfirmResult result = ConfirmResult::LoadedUnlisted;

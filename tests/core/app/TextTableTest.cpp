@@ -58,6 +58,8 @@ const RowCase kRows[] = {
     {TextId::CapSaveButton, "保存", "save"},
     {TextId::DiagConnecting, "正在连接 %s …", "Connecting to %s …"},
     {TextId::ItemRunning, "检测中…", "checking…"},
+    {TextId::ModelLockedDuringRun, "检测进行中，不能更改设备类型。",
+     "A diagnosis is running: the device type cannot be changed."},
 };
 
 TEST_F(TextTableTest, EachLanguageShowsItsOwnColumn) {

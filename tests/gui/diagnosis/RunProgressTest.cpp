@@ -130,5 +130,42 @@ TEST_F(DiagnosisPageFixture, SilentGatewayShowsTheAddressUntilTheTimeOut) {
     expectIdle();
 }
 
+// Confirming a model under a running diagnosis is refused with words about the model, not the words the
+// main window uses when a page cannot be left.
+TEST_F(DiagnosisPageFixture, RefusedConfirmSaysTheModelCannotChange) {
+    struct Case {
+        std::string language;
+        QString refusal;
+    };
+    for (const Case& c :
+         {Case{"Chinese", QStringLiteral("检测进行中，不能更改设备类型。")},
+          Case{"English", QStringLiteral("A diagnosis is running: the device type cannot be changed.")}}) {
+        SCOPED_TRACE(c.language);
+        setUpProgram(kProgressSubnet, c.language);
+        startSimulator();
+        makePage();
+        click(page->confirmButton());
+        held.insert(WM_DIAG_LAN1_PROMPT);
+        click(page->startButton());
+        ASSERT_TRUE(waitForPrompt(WM_DIAG_LAN1_PROMPT));
+
+        UiPrompts::clearShown();
+        page->modelCombo()->setCurrentText(QStringLiteral("KT310"));
+        click(page->confirmButton());
+        EXPECT_EQ(UiPrompts::shownTexts(), QStringList{c.refusal});
+        EXPECT_NE(c.refusal, QStringLiteral("检测进行中，不能切换。"));
+        EXPECT_EQ(CurrentDeviceType(), "KT540G");
+
+        click(page->stopButton());
+        ASSERT_TRUE(waitForRunEnd());
+        held.clear();
+        answerer.stop();
+        QObject::disconnect(&answerer, nullptr, nullptr, nullptr);
+        page.reset();
+        sim->stop();
+        sim.reset();
+    }
+}
+
 } // namespace
 } // namespace orva::test
