@@ -24,7 +24,6 @@
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPainter>
-#include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -42,13 +41,6 @@ constexpr int kLogTabTop = 420;
 constexpr int kLogTabRightGap = 25;
 constexpr int kLogTabBottom = 600;
 constexpr int kDesignHeight = 620;
-
-// A dotted IPv4 address, each part 0-255; the entry accepts nothing else.
-QRegularExpressionValidator* Ipv4Validator(QObject* parent) {
-    const QString part = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
-    const QString pattern = QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(part);
-    return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
-}
 
 // The page's own texts in the selected language; with none selected, the built-in Chinese ones.
 QString PageText(TextId id) {
@@ -141,11 +133,11 @@ void CorvaDlg::buildControls() {
 
     addressCaption_ = MakeLabel(this, QStringLiteral("终端维护地址："), Rect(197, 20, 53, 8));
     addressCaption_->setObjectName(QStringLiteral("addressCaption"));
-    address_ = new QLineEdit(this);
+    // An address control: a half-typed address reads with its blank parts as 0, never as typed.
+    address_ = new AddressEdit(this);
     address_->setObjectName(QStringLiteral("addressEdit"));
-    address_->setValidator(Ipv4Validator(address_));
     address_->setGeometry(Rect(255, 18, 100, 15));
-    address_->setText(Q(Settings().MaintenanceAddress));
+    address_->setAddress(Settings().MaintenanceAddress);
 
     start_ = MakeImageButton(this, skin::kDiagStart, Rect(368, 16, 50, 14), "startButton");
     connect(start_, &QAbstractButton::clicked, this, &CorvaDlg::startDiagnosis);
@@ -278,7 +270,7 @@ void CorvaDlg::handleModelConfirmed() {
 }
 
 void CorvaDlg::startDiagnosis() {
-    session_->start(address_->text().toStdString());
+    session_->start(address_->address());
 }
 
 void CorvaDlg::stopDiagnosis() {

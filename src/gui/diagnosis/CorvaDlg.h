@@ -8,6 +8,7 @@
 // only once the widgets have changed. Calls the session makes from the UI thread (Start, Stop, Confirm)
 // are carried out directly.
 #include "diagnosis/DiagnosisSession.h"
+#include "maintenance/AddressEdit.h"
 #include "shell/Page.h"
 
 #include <QString>
@@ -69,7 +70,7 @@ public:
     CPngButton* stopButton() const { return stop_; }
     CPngButton* currentLogButton() const { return currentLogButton_; }
     CPngButton* allLogsButton() const { return allLogsButton_; }
-    QLineEdit* addressEdit() const { return address_; }
+    AddressEdit* addressEdit() const { return address_; }
     QTreeWidget* itemList() const { return items_; }
     QListWidget* resultList() const { return results_; }
     QLineEdit* productFormEdit() const { return productForm_; }
@@ -132,7 +133,7 @@ private:
 
     CBitComboBox* model_ = nullptr;
     CPngButton* confirm_ = nullptr;
-    QLineEdit* address_ = nullptr;
+    AddressEdit* address_ = nullptr;
     CPngButton* start_ = nullptr;
     CPngButton* stop_ = nullptr;
     QGroupBox* itemGroup_ = nullptr;
