@@ -27,6 +27,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <limits>
 
 namespace orva {
 
@@ -89,12 +90,7 @@ CorvaDlg::CorvaDlg(QWidget* parent, RecordSink* sink, SessionOptions options) : 
     connect(judge_, &CDlgJudge::answeredNo, this, [this](int id, int value) { session_->promptNo(id, value); });
 
     // The export saves the diagnoses of this run of the tool: those stored after the last row of now.
-    {
-        RecordStore store;
-        if (store.open("logs"))
-            logIdAtStart_ = store.highestLogId();
-        store.close();
-    }
+    learnLogIdAtStart();
 
     session_ = std::make_unique<DiagnosisSession>(*this, sink, options);
     const std::vector<std::string> offered = session_->initialise();
@@ -269,7 +265,25 @@ void CorvaDlg::handleModelConfirmed() {
     session_->deviceTypeChanged();
 }
 
+void CorvaDlg::learnLogIdAtStart() const {
+    if (logIdAtStart_)
+        return;
+    RecordStore store;
+    store.holdMessages(true);
+    if (store.open("logs"))
+        logIdAtStart_ = store.highestLogId();
+    store.close();
+}
+
+int CorvaDlg::logIdAtStart() const {
+    learnLogIdAtStart();
+    // Still no store: an export cannot read one either; should it, it takes none of the history.
+    return logIdAtStart_.value_or(std::numeric_limits<int>::max());
+}
+
 void CorvaDlg::startDiagnosis() {
+    // Before this run stores anything, so that its record is among those after the id.
+    learnLogIdAtStart();
     session_->start(address_->address());
 }
 

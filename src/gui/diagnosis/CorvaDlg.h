@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class QFrame;
@@ -56,8 +57,10 @@ public:
     std::string version() const { return version_; }
     std::string loginUrl() const { return loginUrl_; }
     std::string reportUrl() const { return reportUrl_; }
-    // The highest row of logs when the page was made: the records after it are this run's.
-    int logIdAtStart() const { return logIdAtStart_; }
+    // The highest row of logs before this run of the tool stored any: the records after it are this
+    // run's. Learnt when the page is made, or, when the store could not be opened then, before the
+    // first diagnosis starts (nothing is stored before that) or at the latest when it is asked for.
+    int logIdAtStart() const;
 
     // The controls, for the main window's wiring and for tests.
     DiagnosisSession& session() { return *session_; }
@@ -126,10 +129,13 @@ private:
     // to the page while the caller waits. A page being destroyed runs nothing more and lets every
     // waiting caller go, so the session's workers can end while the page joins them.
     void onUi(std::function<void()> fn);
+    // Learns logIdAtStart once the store opens. Quiet: whoever needs the store next shows why it
+    // cannot be opened (before login that is the login's own store), so no second box appears.
+    void learnLogIdAtStart() const;
 
     std::unique_ptr<DiagnosisSession> session_;
     std::string version_, loginUrl_, reportUrl_;
-    int logIdAtStart_ = 0;
+    mutable std::optional<int> logIdAtStart_;
 
     CBitComboBox* model_ = nullptr;
     CPngButton* confirm_ = nullptr;
