@@ -75,7 +75,9 @@ const std::vector<Row>& Rows() {
         {TextId::PromptOpticalRead,
          {"请读取光功率计上的示数，如果在正常范围（-1dbm～+4dbm），请点击“确定”；反之点击“取消”"},
          {"Please check whether the optical power value is between -1 dBm to 5dBm"}},
-        {TextId::PromptDslConnect, {"请插入DSL电话线，然后点击“确定”"}, {""}},
+        {TextId::PromptDslConnect,
+         {"请插入DSL电话线，然后点击“确定”"},
+         {"Please plug in the DSL telephone line, then click \"ok\""}},
         {TextId::PromptPots1Ring,
          {"请将电话线插到POTS1口，然后点击“确定”"},
          {"Will be set ringon to POST1,Please put telephone line to POST1,than click \"ok\""}},
@@ -122,7 +124,9 @@ const std::vector<Row>& Rows() {
         {TextId::AskLed,
          {"如果LED灯全部点亮，请点击“确定”；其他情况请点击“取消”"},
          {"Please confirm whether all LEDs are on（Not contain Web LED）"}},
-        {TextId::AskLedDsl, {"如果LED灯全部点亮，请点击“确定”；其他情况请点击“取消”"}, {""}},
+        {TextId::AskLedDsl,
+         {"如果LED灯全部点亮，请点击“确定”；其他情况请点击“取消”"},
+         {"If all LEDs are on, click \"ok\"; otherwise click \"cancel\""}},
         // Fault texts
         {TextId::ErrFe1, {"FE1 不正常"}, {"FE1 Error"}},
         {TextId::ErrFe2, {"FE2 不正常"}, {"FE2 Error"}},
@@ -197,6 +201,12 @@ const std::vector<Row>& Rows() {
         {TextId::TitleLogin, {""}, {"Login"}},
         // All-logs page
         {TextId::CapSaveButton, {"保存"}, {"save"}},
+        // Diagnosis page: progress of a run and a refused model change
+        {TextId::DiagConnecting, {"正在连接 %s …"}, {"Connecting to %s …"}},
+        {TextId::ItemRunning, {"检测中…"}, {"checking…"}},
+        {TextId::ModelLockedDuringRun,
+         {"检测进行中，不能更改设备类型。"},
+         {"A diagnosis is running: the device type cannot be changed."}},
     };
     return rows;
 }

@@ -133,6 +133,10 @@ enum class TextId {
     TitleLogin,
     // All-logs page
     CapSaveButton,
+    // Diagnosis page: progress of a run and a refused model change
+    DiagConnecting, // "%s": the gateway's address
+    ItemRunning,
+    ModelLockedDuringRun,
     Count_ // number of rows, not a row
 };
 
@@ -142,9 +146,8 @@ inline constexpr std::size_t kTextIdCount = static_cast<std::size_t>(TextId::Cou
 // column current. Any other name (also "Chinese " with a blank) changes nothing.
 void SelectLanguage(const std::string& name);
 
-// The current text of a row: empty while no language is selected, and for the rows whose selected column
-// has no text (PromptDslConnect, AskLedDsl in English). For the list rows LogColumns1/LogColumns2 it is
-// empty; use TextList.
+// The current text of a row: empty while no language is selected. For the list rows LogColumns1/LogColumns2
+// it is empty; use TextList.
 //
 // Caption rows (Cap*, Title*) answer with the caption for the selected language: the English caption when
 // English is selected, and with Chinese selected the control's built-in Chinese caption (empty for window

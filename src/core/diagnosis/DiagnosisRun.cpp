@@ -207,6 +207,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
             continue;
         if (!checkpoint())
             return false;
+        itemRunning(run, port);
         reply.Clear();
         if (!ask(run, stop, kLanPrompts[port - 1]))
             return false;
@@ -253,6 +254,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
                 continue;
             if (!checkpoint())
                 return false;
+            itemRunning(run, item);
             reply.Clear();
             if (!ask(run, stop, step.promptId, port))
                 return false;
@@ -272,6 +274,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     if (t.selects(11)) {
         if (!checkpoint())
             return false;
+        itemRunning(run, 11);
         reply.Clear();
         if (!ask(run, stop, WM_DIAG_LOOP_PROMPT))
             return false;
@@ -295,6 +298,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     if (t.selects(12)) {
         if (!checkpoint())
             return false;
+        itemRunning(run, 12);
         reply.Clear();
         if (!ask(run, stop, WM_DIAG_UPLINK_PROMPT))
             return false;
@@ -323,6 +327,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     if (t.selects(13)) {
         if (!checkpoint())
             return false;
+        itemRunning(run, 13);
         reply.Clear();
         const bool ok = DeviceCommands::DiagFlash(reply, stop);
         if (stop.stop_requested())
@@ -335,6 +340,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     if (t.selects(14)) {
         if (!checkpoint())
             return false;
+        itemRunning(run, 14);
         reply.Clear();
         if (!ask(run, stop, WM_DIAG_LED_PROMPT))
             return false;
@@ -352,6 +358,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     if (t.selects(15)) {
         if (!checkpoint())
             return false;
+        itemRunning(run, 15);
         reply.Clear();
         const bool ok = DeviceCommands::DiagUsb(reply, stop);
         if (stop.stop_requested())
@@ -363,6 +370,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     if (t.selects(16)) {
         if (!checkpoint())
             return false;
+        itemRunning(run, 16);
         reply.Clear();
         const bool ok = DeviceCommands::DiagWifi(reply, stop);
         if (stop.stop_requested())
@@ -385,6 +393,7 @@ bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
             return true;
         if (stop.stop_requested())
             return false;
+        itemRunning(run, number);
         reply.Clear();
         const bool ok = command(reply, stop);
         if (stop.stop_requested())

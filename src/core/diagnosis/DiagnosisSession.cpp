@@ -9,8 +9,6 @@ namespace orva {
 namespace {
 
 constexpr const char* kModelConfirmed = "设备选择成功";
-// A run is active: the page keeps its template (the main window uses the same words for page switches).
-constexpr const char* kRunActive = "检测进行中，不能切换。";
 
 const int kQuestionIds[] = {
     WM_DIAG_LAN1_PROMPT,   WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT,   WM_DIAG_LAN4_PROMPT,
@@ -72,7 +70,8 @@ std::vector<std::string> DiagnosisSession::initialise() {
 
 DiagnosisSession::ConfirmResult DiagnosisSession::confirmModel(const std::string& model) {
     if (running()) {
-        view_.message(kRunActive);
+        // The page keeps the running diagnosis's template; say so, not that a page cannot be left.
+        view_.message(Text(TextId::ModelLockedDuringRun));
         return ConfirmResult::Refused;
     }
     ConfirmResult result = ConfirmResult::LoadedUnlisted;
@@ -171,6 +170,7 @@ bool DiagnosisSession::start(const std::string& address) {
     currentTab_.clear();
     view_.clearLogTab(LogTab::Current);
     view_.clearResults();
+    view_.runStarting(address);
     view_.setRunning(true);
 
     std::lock_guard lock(mutex_);
@@ -364,6 +364,10 @@ void DiagnosisSession::returnToIdle(Run& run) {
     }
     if (run.generation == generation_.load())
         view_.setRunning(false);
+}
+
+void DiagnosisSession::itemRunning(const Run& run, int item) {
+    show(run, [item](DiagnosisView& v) { v.itemRunning(item); });
 }
 
 void DiagnosisSession::armWatchdog(const std::shared_ptr<Run>& run) {

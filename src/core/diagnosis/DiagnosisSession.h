@@ -156,6 +156,8 @@ private:
     void addFault(Run& run, const std::string& text);
     void appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result);
     void returnToIdle(Run& run);
+    // Item n is being checked: its question or command is out.
+    void itemRunning(const Run& run, int item);
     // Takes the end of the run for the caller (false when someone else ended it already). All but a
     // finished run are asked to stop at once, so nothing more of the run reaches the view.
     bool claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected = false);

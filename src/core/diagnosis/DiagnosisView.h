@@ -70,6 +70,13 @@ public:
     virtual void showPrompt(const Prompt& prompt) = 0;
     virtual void hidePrompt() = 0;
 
+    // Start was pressed and the connection to `address` is being tried: what the last gateway showed
+    // of itself is no longer true, and the technician should see which gateway is being reached.
+    virtual void runStarting(const std::string& /*address*/) {}
+    // Item n's question or command is out and its result has not come yet (a reply may take up to the
+    // channel's reply time-out). setItemStatus() for the item, or the run's return to idle, ends it.
+    virtual void itemRunning(int /*item*/) {}
+
     // true: running (address entry disabled, Start inactive); false: back to idle.
     virtual void setRunning(bool running) = 0;
     // A message box with an OK button.

@@ -24,10 +24,10 @@
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPainter>
-#include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <limits>
 
 namespace orva {
 
@@ -43,11 +43,10 @@ constexpr int kLogTabRightGap = 25;
 constexpr int kLogTabBottom = 600;
 constexpr int kDesignHeight = 620;
 
-// A dotted IPv4 address, each part 0-255; the entry accepts nothing else.
-QRegularExpressionValidator* Ipv4Validator(QObject* parent) {
-    const QString part = QStringLiteral("(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])");
-    const QString pattern = QStringLiteral("^%1\\.%1\\.%1\\.%1$").arg(part);
-    return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
+// The page's own texts in the selected language; with none selected, the built-in Chinese ones.
+QString PageText(TextId id) {
+    const std::string& text = Text(id);
+    return Q(text.empty() ? ChineseText(id) : text);
 }
 
 CPngButton* MakeImageButton(QWidget* parent, const char* image, const QRect& rect, const char* name) {
@@ -91,12 +90,7 @@ CorvaDlg::CorvaDlg(QWidget* parent, RecordSink* sink, SessionOptions options) : 
     connect(judge_, &CDlgJudge::answeredNo, this, [this](int id, int value) { session_->promptNo(id, value); });
 
     // The export saves the diagnoses of this run of the tool: those stored after the last row of now.
-    {
-        RecordStore store;
-        if (store.open("logs"))
-            logIdAtStart_ = store.highestLogId();
-        store.close();
-    }
+    learnLogIdAtStart();
 
     session_ = std::make_unique<DiagnosisSession>(*this, sink, options);
     const std::vector<std::string> offered = session_->initialise();
@@ -135,11 +129,11 @@ void CorvaDlg::buildControls() {
 
     addressCaption_ = MakeLabel(this, QStringLiteral("终端维护地址："), Rect(197, 20, 53, 8));
     addressCaption_->setObjectName(QStringLiteral("addressCaption"));
-    address_ = new QLineEdit(this);
+    // An address control: a half-typed address reads with its blank parts as 0, never as typed.
+    address_ = new AddressEdit(this);
     address_->setObjectName(QStringLiteral("addressEdit"));
-    address_->setValidator(Ipv4Validator(address_));
     address_->setGeometry(Rect(255, 18, 100, 15));
-    address_->setText(Q(Settings().MaintenanceAddress));
+    address_->setAddress(Settings().MaintenanceAddress);
 
     start_ = MakeImageButton(this, skin::kDiagStart, Rect(368, 16, 50, 14), "startButton");
     connect(start_, &QAbstractButton::clicked, this, &CorvaDlg::startDiagnosis);
@@ -271,8 +265,26 @@ void CorvaDlg::handleModelConfirmed() {
     session_->deviceTypeChanged();
 }
 
+void CorvaDlg::learnLogIdAtStart() const {
+    if (logIdAtStart_)
+        return;
+    RecordStore store;
+    store.holdMessages(true);
+    if (store.open("logs"))
+        logIdAtStart_ = store.highestLogId();
+    store.close();
+}
+
+int CorvaDlg::logIdAtStart() const {
+    learnLogIdAtStart();
+    // Still no store: an export cannot read one either; should it, it takes none of the history.
+    return logIdAtStart_.value_or(std::numeric_limits<int>::max());
+}
+
 void CorvaDlg::startDiagnosis() {
-    session_->start(address_->text().toStdString());
+    // Before this run stores anything, so that its record is among those after the id.
+    learnLogIdAtStart();
+    session_->start(address_->address());
 }
 
 void CorvaDlg::stopDiagnosis() {
@@ -367,11 +379,17 @@ void CorvaDlg::onUi(std::function<void()> fn) {
 }
 
 void CorvaDlg::clearItemList() {
-    onUi([this] { items_->clear(); });
+    onUi([this] {
+        runningItem_ = nullptr;
+        items_->clear();
+    });
 }
 
 void CorvaDlg::setItemRows(const std::vector<ItemRow>& rows) {
     onUi([this, rows] {
+        // Connected: the rows replace the connecting line.
+        clearConnecting();
+        runningItem_ = nullptr;
         items_->clear();
         for (const ItemRow& row : rows) {
             auto* item = new QTreeWidgetItem(items_, QStringList{Q(row.name), QString()});
@@ -394,8 +412,11 @@ void CorvaDlg::setItemTicks(const std::vector<bool>& ticked) {
 
 void CorvaDlg::setItemStatus(int itemNumber, const std::string& text) {
     onUi([this, itemNumber, text] {
-        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1))
+        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
+            if (item == runningItem_)
+                runningItem_ = nullptr;
             item->setText(1, Q(text));
+        }
     });
 }
 
@@ -411,7 +432,10 @@ void CorvaDlg::insertTopRow(const std::string& column0, const std::string& colum
 }
 
 void CorvaDlg::clearResults() {
-    onUi([this] { results_->clear(); });
+    onUi([this] {
+        connecting_ = nullptr;
+        results_->clear();
+    });
 }
 
 void CorvaDlg::addResult(const std::string& text) {
@@ -462,10 +486,53 @@ void CorvaDlg::hidePrompt() {
     onUi([this] { judge_->hide(); });
 }
 
+void CorvaDlg::runStarting(const std::string& address) {
+    onUi([this, address] {
+        productForm_->clear();
+        barcode_->clear();
+        clearConnecting();
+        QString text = PageText(TextId::DiagConnecting);
+        text.replace(QStringLiteral("%s"), Q(address));
+        connecting_ = new QListWidgetItem(text);
+        results_->insertItem(0, connecting_);
+    });
+}
+
+void CorvaDlg::itemRunning(int itemNumber) {
+    onUi([this, itemNumber] {
+        // A call that reaches the page after Stop must not leave a mark no result will replace.
+        if (!session_ || !session_->running())
+            return;
+        clearRunningMark();
+        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
+            item->setText(1, PageText(TextId::ItemRunning));
+            runningItem_ = item;
+        }
+    });
+}
+
+void CorvaDlg::clearConnecting() {
+    if (!connecting_)
+        return;
+    delete results_->takeItem(results_->row(connecting_));
+    connecting_ = nullptr;
+}
+
+void CorvaDlg::clearRunningMark() {
+    if (runningItem_ && runningItem_->text(1) == PageText(TextId::ItemRunning))
+        runningItem_->setText(1, QString());
+    runningItem_ = nullptr;
+}
+
 void CorvaDlg::setRunning(bool running) {
     onUi([this, running] {
         address_->setEnabled(!running);
         start_->SetInactive(running);
+        if (!running) {
+            // The run ended before the item's result or the connection came.
+            clearConnecting();
+            clearRunningMark();
+        }
     });
 }
 

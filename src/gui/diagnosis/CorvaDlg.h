@@ -8,6 +8,7 @@
 // only once the widgets have changed. Calls the session makes from the UI thread (Start, Stop, Confirm)
 // are carried out directly.
 #include "diagnosis/DiagnosisSession.h"
+#include "maintenance/AddressEdit.h"
 #include "shell/Page.h"
 
 #include <QString>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class QFrame;
@@ -24,7 +26,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace orva {
 
@@ -53,8 +57,10 @@ public:
     std::string version() const { return version_; }
     std::string loginUrl() const { return loginUrl_; }
     std::string reportUrl() const { return reportUrl_; }
-    // The highest row of logs when the page was made: the records after it are this run's.
-    int logIdAtStart() const { return logIdAtStart_; }
+    // The highest row of logs before this run of the tool stored any: the records after it are this
+    // run's. Learnt when the page is made, or, when the store could not be opened then, before the
+    // first diagnosis starts (nothing is stored before that) or at the latest when it is asked for.
+    int logIdAtStart() const;
 
     // The controls, for the main window's wiring and for tests.
     DiagnosisSession& session() { return *session_; }
@@ -67,7 +73,7 @@ public:
     CPngButton* stopButton() const { return stop_; }
     CPngButton* currentLogButton() const { return currentLogButton_; }
     CPngButton* allLogsButton() const { return allLogsButton_; }
-    QLineEdit* addressEdit() const { return address_; }
+    AddressEdit* addressEdit() const { return address_; }
     QTreeWidget* itemList() const { return items_; }
     QListWidget* resultList() const { return results_; }
     QLineEdit* productFormEdit() const { return productForm_; }
@@ -96,6 +102,8 @@ public:
     void showIdentity(const std::string& productClass, const std::string& serial) override;
     void showPrompt(const Prompt& prompt) override;
     void hidePrompt() override;
+    void runStarting(const std::string& address) override;
+    void itemRunning(int item) override;
     void setRunning(bool running) override;
     void message(const std::string& text) override;
     void runEnded(RunOutcome outcome) override;
@@ -114,18 +122,24 @@ private:
     void applyEnglishCaptions();
     void fitAddressCaption();
     void placeLogTabs();
+    // The progress the page shows on its own: the connecting line and the running item's mark.
+    void clearConnecting();
+    void clearRunningMark();
     // Runs `fn` on the UI thread and returns once it ran: directly when called there, otherwise queued
     // to the page while the caller waits. A page being destroyed runs nothing more and lets every
     // waiting caller go, so the session's workers can end while the page joins them.
     void onUi(std::function<void()> fn);
+    // Learns logIdAtStart once the store opens. Quiet: whoever needs the store next shows why it
+    // cannot be opened (before login that is the login's own store), so no second box appears.
+    void learnLogIdAtStart() const;
 
     std::unique_ptr<DiagnosisSession> session_;
     std::string version_, loginUrl_, reportUrl_;
-    int logIdAtStart_ = 0;
+    mutable std::optional<int> logIdAtStart_;
 
     CBitComboBox* model_ = nullptr;
     CPngButton* confirm_ = nullptr;
-    QLineEdit* address_ = nullptr;
+    AddressEdit* address_ = nullptr;
     CPngButton* start_ = nullptr;
     CPngButton* stop_ = nullptr;
     QGroupBox* itemGroup_ = nullptr;
@@ -143,6 +157,9 @@ private:
     CPage1Dlg* page1_ = nullptr;
     CPage2Dlg* page2_ = nullptr;
     CDlgJudge* judge_ = nullptr;
+    // Owned by their lists; forgotten whenever a list is emptied.
+    QListWidgetItem* connecting_ = nullptr;
+    QTreeWidgetItem* runningItem_ = nullptr;
 
     std::mutex uiMutex_;
     std::condition_variable uiCv_;

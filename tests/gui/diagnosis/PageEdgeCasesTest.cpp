@@ -12,7 +12,7 @@ namespace orva::test {
 namespace {
 
 const QString kModelConfirmed = QStringLiteral("设备选择成功");
-const QString kRunActive = QStringLiteral("检测进行中，不能切换。");
+const QString kModelLocked = QStringLiteral("检测进行中，不能更改设备类型。");
 const std::string kPotsStop = "HG_HARDWARE_DIAG STEP=2 METHOD=STOP";
 
 std::array<int, kCheckItemCount> FlagsOf(std::initializer_list<int> items) {
@@ -194,7 +194,7 @@ TEST_F(DiagnosisPageFixture, StartAndConfirmDuringARunChangeNothing) {
     // Another model cannot be confirmed under a running diagnosis either.
     TypeModel(page->modelCombo(), QStringLiteral("KT310"));
     click(page->confirmButton());
-    EXPECT_EQ(UiPrompts::shownTexts(), QStringList{kRunActive});
+    EXPECT_EQ(UiPrompts::shownTexts(), QStringList{kModelLocked});
     EXPECT_EQ(CurrentDeviceType(), "KT540G");
     EXPECT_EQ(page->session().deviceTemplate()->model, "KT540G");
     EXPECT_EQ(itemTicks(), TicksOf(kShortKt540g));
