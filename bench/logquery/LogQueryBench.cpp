@@ -214,8 +214,8 @@ int main(int argc, char** argv) {
 
     // A program directory of its own with loopback-only settings.
     std::filesystem::create_directories(dir + "res");
-    std::ofstream(dir + "res/setting.ini") << "[Setting]\nLanguage=Chinese\nMaintenanceAddress=127.0.171.1\n"
-                                              "UpgradeAddress=127.0.171.255\nLoginURL=http://127.0.0.1:9/login\n"
+    std::ofstream(dir + "res/setting.ini") << "[Setting]\nLanguage=Chinese\nMaintenanceAddress=127.0.6.1\n"
+                                              "UpgradeAddress=127.0.6.255\nLoginURL=http://127.0.0.1:9/login\n"
                                               "ReportURL=http://127.0.0.1:9/report\nRunNet=0\n";
     SetProgramDirectory(dir);
     AppSettings settings;

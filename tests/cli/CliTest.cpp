@@ -5,6 +5,7 @@
 
 #include "CliRunner.h"
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +28,9 @@ extern char** environ;
 namespace orva::test {
 namespace {
 
-constexpr int kCliSubnet = 112;
+constexpr int kCliSubnet = orva::test::subnets::cli::kDiagnose;
 // No simulator ever listens here.
-constexpr int kEmptySubnet = 113;
+constexpr int kEmptySubnet = orva::test::subnets::cli::kNoGateway;
 
 // The same runner as the maintenance commands' tests.
 using Outcome = CliOutcome;

@@ -8,6 +8,7 @@
 
 #include "GatewaySimulator.h"
 #include "ServiceEndpoints.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kHostileTextSubnet = 205;
+constexpr int kHostileTextSubnet = orva::test::subnets::cli::kHostileText;
 
 // U+FFFD, and the "?" the GBK log writes for it.
 #define FFFD "\xEF\xBF\xBD"

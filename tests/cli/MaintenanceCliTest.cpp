@@ -4,6 +4,7 @@
 #include "records/RecordStore.h"
 
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,12 +24,12 @@
 namespace orva::test {
 namespace {
 
-constexpr int kRestoreSubnet = 114;
-constexpr int kUpgradeSubnet = 115;
-constexpr int kMissingImageSubnet = 116;
-constexpr int kLogsSubnet = 117;
-constexpr int kCancelSubnet = 118;
-constexpr int kCrowdSubnet = 203;
+constexpr int kRestoreSubnet = orva::test::subnets::cli::kRestore;
+constexpr int kUpgradeSubnet = orva::test::subnets::cli::kUpgrade;
+constexpr int kMissingImageSubnet = orva::test::subnets::cli::kMissingImage;
+constexpr int kLogsSubnet = orva::test::subnets::cli::kLogs;
+constexpr int kCancelSubnet = orva::test::subnets::cli::kCancel;
+constexpr int kCrowdSubnet = orva::test::subnets::cli::kCrowd;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -7,6 +7,7 @@
 #include "CliRunner.h"
 #include "GatewaySimulator.h"
 #include "ServiceEndpoints.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 211;
+constexpr int kSubnet = orva::test::subnets::cli::kReport;
 const std::string kSoftwareVersion = "HG_SOFTWARE_DIAG STEP=1";
 
 std::string FromGbk(const std::string& bytes) {

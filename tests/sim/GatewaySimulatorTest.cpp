@@ -1,6 +1,7 @@
 // The simulator run in-process, talked to over real loopback UDP sockets. Every test that binds owns
-// its own subnet 127.0.N.0/24 (40-59), so the suites can run side by side on the fixed ports.
+// its own subnet 127.0.N.0/24 (TestSubnets.h), so the suites can run side by side on the fixed ports.
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpTestClient.h"
 
@@ -18,6 +19,7 @@ using namespace std::chrono_literals;
 using orva::test::gatewayAddress;
 using orva::test::subnet;
 using test::UdpTestClient;
+namespace simSubnets = orva::test::subnets::sim;
 
 std::string broadcastAddress(int n) {
     return subnet(n) + "255";
@@ -54,7 +56,7 @@ TEST(GatewaySimulator, AnswersEveryCommandLikeAGateway) {
     Options o;
     o.model = "KT310";
     o.sn = "TSN0040";
-    RunningSim run(40, o);
+    RunningSim run(simSubnets::kEveryCommand, o);
     ASSERT_TRUE(run.started);
     const std::vector<CommandCase> cases = {
         {7998, "CONNECT", "CONNECT_SUCC"},
@@ -99,7 +101,7 @@ TEST(GatewaySimulator, AnswersEveryCommandLikeAGateway) {
     UdpTestClient client;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.port) + " " + c.command);
-        EXPECT_EQ(client.exchange(gatewayAddress(40), c.port, c.command), c.reply);
+        EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kEveryCommand), c.port, c.command), c.reply);
     }
     EXPECT_EQ(run.sim.commands().size(), cases.size());
 }
@@ -108,7 +110,7 @@ TEST(GatewaySimulator, BroadcastRestoreIsAnsweredByEveryGateway) {
     Options o;
     o.gateways = 3;
     o.sn = "RST42";
-    RunningSim run(42, o);
+    RunningSim run(simSubnets::kBroadcastRestore, o);
     ASSERT_TRUE(run.started);
     UdpTestClient client;
     client.send(broadcastAddress(42), 7998, "HG_REVOCERY_PRECONFIG");
@@ -121,14 +123,14 @@ TEST(GatewaySimulator, BroadcastRestoreIsAnsweredByEveryGateway) {
     }
     EXPECT_EQ(serials, (std::set<std::string>{"RST42", "RST42-2", "RST42-3"}));
     // No fourth answer: the next datagram is the answer to the next command.
-    EXPECT_EQ(client.exchange(gatewayAddress(42), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kBroadcastRestore), 7998, "CONNECT"), "CONNECT_SUCC");
     auto journal = run.sim.journal();
     ASSERT_EQ(journal.size(), 2u);
     EXPECT_EQ(journal[0].destination, broadcastAddress(42));
-    EXPECT_EQ(journal[1].destination, gatewayAddress(42));
+    EXPECT_EQ(journal[1].destination, gatewayAddress(simSubnets::kBroadcastRestore));
     // Unicast commands are answered once, by the addressed gateway.
-    EXPECT_EQ(client.exchange(gatewayAddress(42), 7998, "CONNECT"), "CONNECT_SUCC");
-    EXPECT_EQ(client.exchange(gatewayAddress(42), 7998, "HG_SOFTWARE_DIAG STEP=3"),
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kBroadcastRestore), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kBroadcastRestore), 7998, "HG_SOFTWARE_DIAG STEP=3"),
               "HG_SOFTWARE_DIAG_SUCC STEP=3 KEYPROCESSCHECK=OK");
 }
 
@@ -139,13 +141,13 @@ TEST(GatewaySimulator, UpgradeQueryIsAnsweredPerGatewayWithItsOwnOverrides) {
     o.buildDate = "20250301";
     o.overrides.push_back(makeOverride("QUERY_UPGRADE_MSG", {"gateway=2", "status=UPGRADE_FAIL", "drop=BUILD_DATE"}));
     o.overrides.push_back(makeOverride("QUERY_UPGRADE_MSG", {"gateway=3", "no-reply"}));
-    RunningSim run(43, o);
+    RunningSim run(simSubnets::kUpgradeQuery, o);
     ASSERT_TRUE(run.started);
     UdpTestClient client;
     client.send(broadcastAddress(43), 50003, "QUERY_UPGRADE_MSG");
     EXPECT_EQ(client.receive().value_or("<no reply>"), "UPGRADE_SUCCESS SN=UPG43 BUILD_DATE=20250301");
     EXPECT_EQ(client.receive().value_or("<no reply>"), "UPGRADE_FAIL SN=UPG43-2");
-    EXPECT_EQ(client.exchange(gatewayAddress(43), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kUpgradeQuery), 7998, "CONNECT"), "CONNECT_SUCC");
 }
 
 struct OverrideCase {
@@ -155,7 +157,7 @@ struct OverrideCase {
 };
 
 TEST(GatewaySimulator, OverridesChangeTheAnswersOfMatchingCommands) {
-    RunningSim run(46);
+    RunningSim run(simSubnets::kOverrides);
     ASSERT_TRUE(run.started);
     const std::vector<OverrideCase> cases = {
         {"one LAN port down",
@@ -207,10 +209,10 @@ TEST(GatewaySimulator, OverridesChangeTheAnswersOfMatchingCommands) {
         SCOPED_TRACE(c.name);
         run.sim.setOverrides(c.overrides);
         for (const auto& e : c.exchanges)
-            EXPECT_EQ(client.exchange(gatewayAddress(46), e.port, e.command), e.reply) << e.command;
+            EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kOverrides), e.port, e.command), e.reply) << e.command;
     }
     run.sim.clearOverrides();
-    EXPECT_EQ(client.exchange(gatewayAddress(46), 7999, "HG_HARDWARE_DIAG STEP=1 FENUM=2"),
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kOverrides), 7999, "HG_HARDWARE_DIAG STEP=1 FENUM=2"),
               "HG_HARDWARE_DIAG_SUCC STEP=1 FESTATUS=OK");
 }
 
@@ -218,36 +220,36 @@ TEST(GatewaySimulator, SilentAndNonBase64AnswersOnRequest) {
     Options o;
     o.overrides.push_back(makeOverride("CONNECT", {"no-reply"}));
     o.overrides.push_back(makeOverride("HG_SOFTWARE_DIAG STEP=1", {"payload=not base64!"}));
-    RunningSim run(44, o);
+    RunningSim run(simSubnets::kSilentAnswers, o);
     ASSERT_TRUE(run.started);
     UdpTestClient client;
-    client.send(gatewayAddress(44), 7998, "CONNECT");
-    client.send(gatewayAddress(44), 7998, "QUERY_SYSTEM_INFO");
+    client.send(gatewayAddress(simSubnets::kSilentAnswers), 7998, "CONNECT");
+    client.send(gatewayAddress(simSubnets::kSilentAnswers), 7998, "QUERY_SYSTEM_INFO");
     // The first datagram back answers the second command: CONNECT got nothing.
     auto first = client.receive();
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->starts_with("QUERY_SYSTEM_INFO_SUCC ")) << *first;
     EXPECT_EQ(run.sim.commands(), (std::vector<std::string>{"CONNECT", "QUERY_SYSTEM_INFO"}));
 
-    client.send(gatewayAddress(44), 7998, "HG_SOFTWARE_DIAG STEP=1");
+    client.send(gatewayAddress(simSubnets::kSilentAnswers), 7998, "HG_SOFTWARE_DIAG STEP=1");
     EXPECT_EQ(client.receiveRaw().value_or("<no reply>"), "not base64!");
 
     // Overrides can be lifted while the simulator runs.
     run.sim.clearOverrides();
-    EXPECT_EQ(client.exchange(gatewayAddress(44), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kSilentAnswers), 7998, "CONNECT"), "CONNECT_SUCC");
     run.sim.addOverride(makeOverride("CONNECT", {"status=CONNECT_FAIL"}));
-    EXPECT_EQ(client.exchange(gatewayAddress(44), 7998, "CONNECT"), "CONNECT_FAIL");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kSilentAnswers), 7998, "CONNECT"), "CONNECT_FAIL");
 }
 
 TEST(GatewaySimulator, DelayedAnswerDoesNotHoldUpOthers) {
     Options o;
     o.overrides.push_back(makeOverride("CONNECT", {"delay=400"}));
-    RunningSim run(45, o);
+    RunningSim run(simSubnets::kDelayedAnswer, o);
     ASSERT_TRUE(run.started);
     UdpTestClient client;
     auto sent = std::chrono::steady_clock::now();
-    client.send(gatewayAddress(45), 7998, "CONNECT");
-    client.send(gatewayAddress(45), 7999, "HG_HARDWARE_DIAG STEP=7");
+    client.send(gatewayAddress(simSubnets::kDelayedAnswer), 7998, "CONNECT");
+    client.send(gatewayAddress(simSubnets::kDelayedAnswer), 7999, "HG_HARDWARE_DIAG STEP=7");
     EXPECT_EQ(client.receive().value_or("<no reply>"), "HG_HARDWARE_DIAG_SUCC STEP=7 WIFISTATUS=OK");
     EXPECT_EQ(client.receive().value_or("<no reply>"), "CONNECT_SUCC");
     EXPECT_GE(std::chrono::steady_clock::now() - sent, 400ms);
@@ -257,14 +259,14 @@ TEST(GatewaySimulator, JournalRecordsEveryDatagramInMemoryAndInItsFile) {
     orva::test::TempProgramDir dir("orva-sim");
     Options o;
     o.journalFile = dir.file("journal.jsonl");
-    RunningSim run(47, o);
+    RunningSim run(simSubnets::kJournal, o);
     ASSERT_TRUE(run.started);
     UdpTestClient client;
-    EXPECT_EQ(client.exchange(gatewayAddress(47), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kJournal), 7998, "CONNECT"), "CONNECT_SUCC");
     client.send(broadcastAddress(47), 7998, "HG_REVOCERY_PRECONFIG");
     ASSERT_TRUE(client.receive());
-    client.sendRaw(gatewayAddress(47), 7999, "%%%not-base64");
-    client.send(gatewayAddress(47), 50003, "QUERY_UPGRADE_MSG");
+    client.sendRaw(gatewayAddress(simSubnets::kJournal), 7999, "%%%not-base64");
+    client.send(gatewayAddress(simSubnets::kJournal), 50003, "QUERY_UPGRADE_MSG");
     ASSERT_TRUE(client.receive());
     ASSERT_TRUE(run.sim.waitForJournal(4, 5s));
 
@@ -275,10 +277,10 @@ TEST(GatewaySimulator, JournalRecordsEveryDatagramInMemoryAndInItsFile) {
         std::string command;
     };
     const std::vector<Expected> expected = {
-        {7998, gatewayAddress(47), JournalEntry::Kind::Command, "CONNECT"},
+        {7998, gatewayAddress(simSubnets::kJournal), JournalEntry::Kind::Command, "CONNECT"},
         {7998, broadcastAddress(47), JournalEntry::Kind::Command, "HG_REVOCERY_PRECONFIG"},
-        {7999, gatewayAddress(47), JournalEntry::Kind::Undecodable, ""},
-        {50003, gatewayAddress(47), JournalEntry::Kind::Command, "QUERY_UPGRADE_MSG"},
+        {7999, gatewayAddress(simSubnets::kJournal), JournalEntry::Kind::Undecodable, ""},
+        {50003, gatewayAddress(simSubnets::kJournal), JournalEntry::Kind::Command, "QUERY_UPGRADE_MSG"},
     };
     auto entries = run.sim.journal();
     ASSERT_EQ(entries.size(), expected.size());
@@ -307,7 +309,7 @@ TEST(GatewaySimulator, JournalRecordsEveryDatagramInMemoryAndInItsFile) {
 }
 
 TEST(GatewaySimulator, ImagePortTakesDatagramsAndNeverAnswers) {
-    RunningSim run(48);
+    RunningSim run(simSubnets::kImagePort);
     ASSERT_TRUE(run.started);
     UdpTestClient client;
     const std::string info("\x00\x00\x0a\xc2\x00\x00\x00\x00\x00\x00\x00\x05", 12);
@@ -320,7 +322,7 @@ TEST(GatewaySimulator, ImagePortTakesDatagramsAndNeverAnswers) {
     client.send(broadcastAddress(48), 54321, "HG_UPGRADE_CANCEL");
     ASSERT_TRUE(run.sim.waitForJournal(3, 5s));
     // Nothing came back for those three: the next datagram answers the next command.
-    EXPECT_EQ(client.exchange(gatewayAddress(48), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kImagePort), 7998, "CONNECT"), "CONNECT_SUCC");
 
     auto entries = run.sim.journal();
     ASSERT_EQ(entries.size(), 4u);
@@ -336,17 +338,17 @@ TEST(GatewaySimulator, ImagePortTakesDatagramsAndNeverAnswers) {
 }
 
 TEST(GatewaySimulator, SecondSimulatorOnTheSameAddressFailsCleanly) {
-    RunningSim first(50);
+    RunningSim first(simSubnets::kSecondSimulator);
     ASSERT_TRUE(first.started);
     Options o;
-    o.address = gatewayAddress(50);
+    o.address = gatewayAddress(simSubnets::kSecondSimulator);
     GatewaySimulator second(o);
     std::string error;
     EXPECT_FALSE(second.start(error));
     EXPECT_NE(error.find("cannot bind"), std::string::npos) << error;
     EXPECT_FALSE(second.running());
     UdpTestClient client;
-    EXPECT_EQ(client.exchange(gatewayAddress(50), 7998, "CONNECT"), "CONNECT_SUCC");
+    EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kSecondSimulator), 7998, "CONNECT"), "CONNECT_SUCC");
 }
 
 TEST(GatewaySimulator, RefusesAddressesOutsideLoopback) {

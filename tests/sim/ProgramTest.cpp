@@ -1,4 +1,5 @@
 // orva-gateway-sim as a process: the ready line, answers, overrides from the command line, SIGTERM.
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpTestClient.h"
 
@@ -81,7 +82,7 @@ private:
 };
 
 TEST(GatewaySimProgram, AnswersUntilSigterm) {
-    const std::string address = orva::test::gatewayAddress(41);
+    const std::string address = orva::test::gatewayAddress(orva::test::subnets::sim::kProgram);
     Program p({"--address", address, "--model", "KT593G", "--override", "HG_HARDWARE_DIAG STEP=1 FENUM=2",
                "FESTATUS=DOWN", "--status", "HG_SOFTWARE_DIAG STEP=7=UNRECOGNIZE_REQUEST"});
     std::string ready = p.readLine();

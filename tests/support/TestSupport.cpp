@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "TestSubnets.h" // built with the support library, so its static_assert is checked on every build
 #include <cctype>
 
 #include <cstdlib>

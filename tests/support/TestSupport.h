@@ -10,7 +10,8 @@
 
 namespace orva::test {
 
-// "127.0.N." — each test suite owns one subnet so suites can run side by side on the fixed ports.
+// "127.0.N." — each test suite owns its subnets (TestSubnets.h) so suites can run side by side on the
+// fixed ports.
 std::string subnet(int n);
 // "127.0.N.1", the gateway of subnet N.
 std::string gatewayAddress(int n);

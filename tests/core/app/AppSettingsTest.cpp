@@ -1,5 +1,6 @@
 #include "app/AppSettings.h"
 
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 namespace orva {
 namespace {
 
-constexpr int kSubnet = 41;
+constexpr int kSubnet = orva::test::subnets::app::kSettings;
 
 class AppSettingsFile : public ::testing::Test {
 protected:

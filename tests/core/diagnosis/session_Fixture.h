@@ -11,6 +11,7 @@
 #include "records/RecordStore.h"
 
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@
 namespace orva::test {
 
 // The subnet of this suite.
-inline constexpr int kSessionSubnet = 110;
+inline constexpr int kSessionSubnet = orva::test::subnets::session::kSession;
 
 class FakeView final : public DiagnosisView {
 public:

@@ -4,6 +4,7 @@
 #include "session_Fixture.h"
 
 #include "ServiceEndpoints.h"
+#include "TestSubnets.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,7 +14,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kStoreFirstSubnet = 210;
+constexpr int kStoreFirstSubnet = orva::test::subnets::session::kStoreFirst;
 
 const std::string kPotsStart = "HG_HARDWARE_DIAG STEP=2 METHOD=START";
 const std::string kPotsStop = "HG_HARDWARE_DIAG STEP=2 METHOD=STOP";

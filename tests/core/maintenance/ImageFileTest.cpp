@@ -1,6 +1,7 @@
 // Image files that are not images: a FIFO, a device, a directory, a /proc file, an empty or missing
 // file. Each is refused with a line naming the file, without waiting on it, and nothing is broadcast.
 #include "MaintenanceFixture.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpPeer.h"
 #include "maintenance/ImageTransfer.h"
@@ -21,7 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kImageFileSubnet = 206;
+constexpr int kImageFileSubnet = orva::test::subnets::maintenance::kImageFile;
 constexpr uint16_t kImagePort = 54321;
 
 struct Refusal {

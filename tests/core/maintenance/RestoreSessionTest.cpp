@@ -1,6 +1,7 @@
 // Restores over loopback against fake gateways bound to the segment's broadcast address.
 #include "maintenance/RestoreSession.h"
 #include "MaintenanceFixture.h"
+#include "TestSubnets.h"
 #include "UdpPeer.h"
 #include "protocol/CommandChannel.h"
 
@@ -17,7 +18,7 @@ using namespace std::chrono_literals;
 constexpr uint16_t kRestorePort = 7998;
 
 TEST(RestoreSession, TwoGatewaysGiveTwoLinesInArrivalOrder) {
-    constexpr int kSubnet = 140;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kRestoreTwoGateways;
     TempProgramDir dir("orva-restore");
     UseSettings(dir, kSubnet, {{"resetlistentime", "1"}});
     CommandChannel::Instance().SetReplyTimeout(1);
@@ -63,7 +64,7 @@ TEST(RestoreSession, TwoGatewaysGiveTwoLinesInArrivalOrder) {
 }
 
 TEST(RestoreSession, ListenTimeZeroSendsAndReturnsWithoutListening) {
-    constexpr int kSubnet = 141;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kRestoreNoListen;
     TempProgramDir dir("orva-restore");
     UseSettings(dir, kSubnet, {{"resetlistentime", "0"}});
     CommandChannel::Instance().SetReplyTimeout(1);
@@ -85,7 +86,7 @@ TEST(RestoreSession, ListenTimeZeroSendsAndReturnsWithoutListening) {
 // One host that repeats its reply is one gateway, however often it repeats: one line, one count. The
 // same serial number from another address is another gateway.
 TEST(RestoreSession, RepeatedRepliesOfOneGatewayCountOnce) {
-    constexpr int kSubnet = 200;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kRestoreRepeatedReplies;
     constexpr int kRepeats = 3'000;
     TempProgramDir dir("orva-restore");
     UseSettings(dir, kSubnet, {{"resetlistentime", "1"}});
@@ -123,7 +124,7 @@ TEST(RestoreSession, RepeatedRepliesOfOneGatewayCountOnce) {
 
 // The restore ends at `resetlistentime`, not a reply time-out (here 30 s) after it.
 TEST(RestoreSession, EndsAtItsListenTime) {
-    constexpr int kSubnet = 201;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kRestoreListenTime;
     constexpr int kListenSeconds = 2;
     TempProgramDir dir("orva-restore");
     UseSettings(dir, kSubnet, {{"resetlistentime", std::to_string(kListenSeconds)}});

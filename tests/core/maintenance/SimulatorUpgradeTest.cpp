@@ -3,6 +3,7 @@
 // whose gateways answer differently. The simulator is configured through its command line, so the
 // recipes its --help gives are the ones tested here.
 #include "MaintenanceFixture.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "maintenance/RestoreSession.h"
 #include "maintenance/UpgradeSession.h"
@@ -153,27 +154,35 @@ TEST_P(SimulatorUpgrade, EveryGatewayAnswersTheVerdictOnTheTransfer) {
 // 5,500 bytes are six data datagrams, the last one of 500 bytes.
 INSTANTIATE_TEST_SUITE_P(
     Transfers, SimulatorUpgrade,
-    ::testing::Values(SimUpgradeCase{"whole", 150, 5'500, {}, false, "UPGRADE_SUCCESS", ""},
-                      SimUpgradeCase{"middleDatagramLost",
-                                     151,
-                                     5'500,
-                                     {"--drop-image-datagram", "3"},
-                                     false,
-                                     "UPGRADE_FAIL",
-                                     "sequence 4 where 3 was due"},
-                      SimUpgradeCase{"lastDatagramLost",
-                                     152,
-                                     5'500,
-                                     {"--drop-image-datagram", "6"},
-                                     false,
-                                     "UPGRADE_FAIL",
-                                     "incomplete: 5000 of 5500 bytes"},
-                      // 400 datagrams: most of a second, long enough to cancel in the middle.
-                      SimUpgradeCase{"cancelled", 153, 400'000, {}, true, "UPGRADE_FAIL", "transfer cancelled"}),
+    ::testing::Values(
+        SimUpgradeCase{
+            "whole", orva::test::subnets::maintenance::kSimUpgradeWhole, 5'500, {}, false, "UPGRADE_SUCCESS", ""},
+        SimUpgradeCase{"middleDatagramLost",
+                       orva::test::subnets::maintenance::kSimUpgradeMiddleLost,
+                       5'500,
+                       {"--drop-image-datagram", "3"},
+                       false,
+                       "UPGRADE_FAIL",
+                       "sequence 4 where 3 was due"},
+        SimUpgradeCase{"lastDatagramLost",
+                       orva::test::subnets::maintenance::kSimUpgradeLastLost,
+                       5'500,
+                       {"--drop-image-datagram", "6"},
+                       false,
+                       "UPGRADE_FAIL",
+                       "incomplete: 5000 of 5500 bytes"},
+        // 400 datagrams: most of a second, long enough to cancel in the middle.
+        SimUpgradeCase{"cancelled",
+                       orva::test::subnets::maintenance::kSimUpgradeCancelled,
+                       400'000,
+                       {},
+                       true,
+                       "UPGRADE_FAIL",
+                       "transfer cancelled"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimulatorRestore, TwoGatewaysGiveTwoLinesInArrivalOrder) {
-    constexpr int kSubnet = 154;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kSimRestore;
     TempProgramDir dir("orva-simup");
     UseSettings(dir, kSubnet, {{"resetlistentime", "1"}});
     CommandChannel::Instance().SetReplyTimeout(1);

@@ -2,6 +2,7 @@
 // cancel, the status check with several gateways, and transfers that cannot start.
 #include "maintenance/UpgradeSession.h"
 #include "MaintenanceFixture.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpPeer.h"
 #include "protocol/CommandChannel.h"
@@ -137,16 +138,19 @@ TEST_P(ImageTransfer, DatagramsArePacedAndTheCheckFollows) {
                                         "[镜像传输完成检查]:结束检测线程"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, ImageTransfer,
-                         ::testing::Values(TransferCase{130, 2500, 3, {1000, 1000, 500}, {"0", "40", "80", "100", "0"}},
-                                           TransferCase{131, 2000, 3, {1000, 1000}, {"0", "50", "100", "0"}},
-                                           TransferCase{132, 500, 0, {500}, {"0", "100", "0"}},
-                                           // The smallest image; an empty file is refused (ImageFileTest.cpp).
-                                           TransferCase{133, 1, 0, {1}, {"0", "100", "0"}}),
-                         [](const auto& info) { return "bytes" + std::to_string(info.param.length); });
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, ImageTransfer,
+    ::testing::Values(
+        TransferCase{
+            orva::test::subnets::maintenance::kTransfer2500, 2500, 3, {1000, 1000, 500}, {"0", "40", "80", "100", "0"}},
+        TransferCase{orva::test::subnets::maintenance::kTransfer2000, 2000, 3, {1000, 1000}, {"0", "50", "100", "0"}},
+        TransferCase{orva::test::subnets::maintenance::kTransfer500, 500, 0, {500}, {"0", "100", "0"}},
+        // The smallest image; an empty file is refused (ImageFileTest.cpp).
+        TransferCase{orva::test::subnets::maintenance::kTransfer1, 1, 0, {1}, {"0", "100", "0"}}),
+    [](const auto& info) { return "bytes" + std::to_string(info.param.length); });
 
 TEST(UpgradeSession, CancelStopsTheDatagramsAndTellsTheGateways) {
-    constexpr int kSubnet = 134;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kUpgradeCancel;
     TempProgramDir dir("orva-upgrade");
     UseSettings(dir, kSubnet, {{"upgradeinterval", "0.002"}, {"waittime", "0"}, {"updatelistentime", "0"}});
     const std::string broadcast = subnet(kSubnet) + "255";
@@ -209,7 +213,7 @@ TEST(UpgradeSession, CancelStopsTheDatagramsAndTellsTheGateways) {
 }
 
 TEST(UpgradeSession, ThreeGatewaysAnswerTheStatusQuery) {
-    constexpr int kSubnet = 135;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kThreeGatewaysStatus;
     TempProgramDir dir("orva-upgrade");
     UseSettings(dir, kSubnet, {{"upgradeinterval", "0.001"}, {"waittime", "0"}, {"updatelistentime", "1"}});
     const std::string broadcast = subnet(kSubnet) + "255";
@@ -318,10 +322,12 @@ TEST_P(BadImage, IsReportedAndTheSessionReturnsToIdle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BadImage,
-    ::testing::Values(BadImageCase{136, "missing", [](const TempProgramDir& d) { return d.file("no-such-image.bin"); },
+    ::testing::Values(BadImageCase{orva::test::subnets::maintenance::kMissingImage, "missing",
+                                   [](const TempProgramDir& d) { return d.file("no-such-image.bin"); },
                                    [](const std::string& p) { return "Batch upgrade: No " + p + " file found!"; }},
                       // A directory exists and opens, but is no image.
-                      BadImageCase{137, "unreadable", [](const TempProgramDir& d) { return d.file("res"); },
+                      BadImageCase{orva::test::subnets::maintenance::kDirectoryImage, "unreadable",
+                                   [](const TempProgramDir& d) { return d.file("res"); },
                                    [](const std::string& p) {
                                        return "Batch upgrade: " + p + " is a directory, not an image file!";
                                    }}),
@@ -341,7 +347,7 @@ TEST(UpgradeSession, NoImageChosen) {
 // The check ends at `updatelistentime` although its replies may take 30 s, here with the last reply
 // early in the listen.
 TEST(UpgradeSession, RepeatedStatusRepliesCountOnceAndTheCheckEndsAtItsListenTime) {
-    constexpr int kSubnet = 202;
+    constexpr int kSubnet = orva::test::subnets::maintenance::kRepeatedStatusReplies;
     constexpr int kRepeats = 3'000;
     constexpr int kListenSeconds = 2;
     TempProgramDir dir("orva-upgrade");

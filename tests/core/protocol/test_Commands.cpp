@@ -1,5 +1,6 @@
 // What the command operations read from a reply and leave in the DeviceReply.
 #include "ChannelFixture.h"
+#include "TestSubnets.h"
 #include "protocol/DeviceCommands.h"
 #include "protocol/RunStandardCommand.h"
 
@@ -10,7 +11,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kCommandsSubnet = 23;
+constexpr int kCommandsSubnet = orva::test::subnets::protocol::kCommands;
 using Fields = std::map<std::string, std::string>;
 
 // The gateway's answer: a reply line, a raw payload, or silence.

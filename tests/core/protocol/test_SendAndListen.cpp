@@ -1,5 +1,6 @@
 // Broadcast exchanges: every reply within the listen time reaches the callback, in arrival order.
 #include "ChannelFixture.h"
+#include "TestSubnets.h"
 #include "protocol/Base64.h"
 #include "protocol/DeviceCommands.h"
 #include "protocol/ListenReply.h"
@@ -9,7 +10,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kListenSubnet = 22;
+constexpr int kListenSubnet = orva::test::subnets::protocol::kSendAndListen;
 
 class SendAndListenTest : public ChannelFixture {
 protected:

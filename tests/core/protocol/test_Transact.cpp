@@ -1,5 +1,6 @@
 // One command, at most one reply: success, every failure path with its error text, and stopping.
 #include "ChannelFixture.h"
+#include "TestSubnets.h"
 #include "protocol/Base64.h"
 #include "protocol/BroadcastDestination.h"
 
@@ -12,7 +13,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kTransactSubnet = 21;
+constexpr int kTransactSubnet = orva::test::subnets::protocol::kTransact;
 
 class TransactTest : public ChannelFixture {
 protected:

@@ -1,5 +1,6 @@
 // What goes on the wire for each command operation: exactly the Base64 text of the command, nothing else.
 #include "ChannelFixture.h"
+#include "TestSubnets.h"
 #include "protocol/Base64.h"
 #include "protocol/CommandTexts.h"
 #include "protocol/DeviceCommands.h"
@@ -9,7 +10,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kWireSubnet = 20;
+constexpr int kWireSubnet = orva::test::subnets::protocol::kWire;
 
 struct WireCase {
     const char* name;

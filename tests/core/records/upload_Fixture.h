@@ -5,6 +5,7 @@
 #include "records/RecordStore.h"
 #include "records/Upload.h"
 
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ class Server;
 namespace orva::test {
 
 // Every suite that writes a setting.ini takes its addresses from this subnet.
-constexpr int kUploadSubnet = 61;
+constexpr int kUploadSubnet = orva::test::subnets::upload::kSettings;
 
 constexpr const char* kAccepted = "<Response><Code>0</Code></Response>";
 constexpr const char* kRefused = "<Response><Code>1</Code></Response>";

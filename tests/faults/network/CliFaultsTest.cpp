@@ -8,6 +8,7 @@
 
 #include "CliRunner.h"
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kCliFaultsSubnet = 187;
+constexpr int kCliFaultsSubnet = orva::test::subnets::faults_cli::kCliFaults;
 
 struct CliFault {
     std::string name;

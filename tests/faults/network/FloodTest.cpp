@@ -5,6 +5,7 @@
 #include "DiagnosisRig.h"
 
 #include "GatewayModel.h"
+#include "TestSubnets.h"
 #include "protocol/Base64.h"
 
 #include <arpa/inet.h>
@@ -20,7 +21,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kFloodSubnet = 186;
+constexpr int kFloodSubnet = orva::test::subnets::faults_flood::kFlood;
 
 // A UDP socket bound to a loopback address of the suite's subnet (any free port).
 class BoundSocket {

@@ -4,6 +4,7 @@
 // differs from a good run's exactly where that item writes.
 #include "DiagnosisRig.h"
 
+#include "TestSubnets.h"
 #include "protocol/Base64.h"
 
 #include <functional>
@@ -13,7 +14,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kGatewayFaultsSubnet = 185;
+constexpr int kGatewayFaultsSubnet = orva::test::subnets::faults_gateway::kGatewayFaults;
 
 std::string Describe(const DiagRecord& r) {
     std::ostringstream out;

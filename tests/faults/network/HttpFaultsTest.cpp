@@ -13,6 +13,7 @@
 #include "web/LoginFile.h"
 #include "web/LoginService.h"
 
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,8 @@
 namespace orva::test {
 namespace {
 
-constexpr int kHttpSubnet = 188; // only for the settings file: every request here goes to 127.0.0.1
+constexpr int kHttpSubnet =
+    orva::test::subnets::faults_http::kHttpFaults; // only for the settings file: every request here goes to 127.0.0.1
 constexpr int kTimeoutSeconds = 2;
 // How much later than the time-out a call may return on a busy machine: generous on purpose, it
 // only has to show that the wait is bounded.

@@ -8,6 +8,7 @@
 #include "protocol/CommandChannel.h"
 
 #include "CliRunner.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kNetnsSubnet = 204;
+constexpr int kNetnsSubnet = orva::test::subnets::faults_netns::kNetns;
 
 // Addresses outside loopback: a documentation address, the built-in gateway and segment defaults, and
 // the limited broadcast.

@@ -2,11 +2,13 @@
 // logs, and since the service did not take it, it waits in uploads for the next pass.
 #include "BadHttpServer.h"
 #include "DiagnosisRig.h"
+#include "TestSubnets.h"
 
 namespace orva::test {
 namespace {
 
-constexpr int kReportFaultsSubnet = 185; // the gateway suite's subnet: its cases run one at a time
+constexpr int kReportFaultsSubnet =
+    orva::test::subnets::faults_gateway::kReportFaults; // the gateway suite's subnet: its cases run one at a time
 
 class ReportFaultsTest : public DiagnosisRig {
 protected:

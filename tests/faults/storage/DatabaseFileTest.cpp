@@ -6,6 +6,7 @@
 #include "FaultSupport.h"
 
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "app/InstanceGuard.h"
 #include "records/RecordStore.h"
@@ -27,7 +28,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 181;
+constexpr int kSubnet = orva::test::subnets::faults_dbfile::kDatabaseFile;
 
 struct Prepared {
     std::vector<std::unique_ptr<Immutable>> locks;

@@ -5,6 +5,7 @@
 
 #include "GatewaySimulator.h"
 #include "ServiceEndpoints.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "records/RecordStore.h"
 #include "web/LoginFile.h"
@@ -22,7 +23,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 180;
+constexpr int kSubnet = orva::test::subnets::faults_kill::kKilled;
 
 bool Contains(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();

@@ -5,6 +5,7 @@
 #include "FaultSupport.h"
 
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "records/RecordStore.h"
 
@@ -19,7 +20,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 182;
+constexpr int kSubnet = orva::test::subnets::faults_logfile::kLogFile;
 
 struct LogCase {
     const char* name;

@@ -5,6 +5,7 @@
 #include "FaultSupport.h"
 
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 #include "TestSupport.h"
 #include "web/LoginFile.h"
 
@@ -18,7 +19,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kSubnet = 183;
+constexpr int kSubnet = orva::test::subnets::faults_resfiles::kResourceFile;
 constexpr std::size_t kHugeLine = 10 * 1024 * 1024;
 
 enum class Corruption { Truncated, Binary, HugeLine };

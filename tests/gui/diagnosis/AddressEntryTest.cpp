@@ -1,6 +1,7 @@
 // The diagnosis page's address entry reads as a whole address, as an address control does: a half-typed
 // address never goes to the channel as typed.
 #include "DiagnosisPageFixture.h"
+#include "TestSubnets.h"
 
 #include "maintenance/AddressEdit.h"
 #include "protocol/CommandChannel.h"
@@ -10,7 +11,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kAddressSubnet = 232;
+constexpr int kAddressSubnet = orva::test::subnets::gui_diagnosis::kAddressEntry;
 
 struct TypedCase {
     QString typed;

@@ -53,7 +53,7 @@ struct SeenPrompt {
 
 class DiagnosisPageFixture : public ::testing::Test {
 protected:
-    // Each case gets its own subnet of 127.0.170.0/24 ... 127.0.174.0/24.
+    // The cases take turns on the suite's subnets (subnets::gui_diagnosis in TestSubnets.h).
     void setUpProgram(int subnetN, const std::string& language = "Chinese") {
         subnet_ = subnetN;
         dir.writeSettings(subnetN, {{"RunNet", "0"}, {"Language", language}});

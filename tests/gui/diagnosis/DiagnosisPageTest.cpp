@@ -1,6 +1,7 @@
 // The diagnosis page driven as a technician drives it: the buttons, the prompt window, the lists.
 #include "DiagnosisPageFixture.h"
 
+#include "TestSubnets.h"
 #include "controls/CBitComboBox.h"
 #include "controls/CLabelEx.h"
 #include "controls/CPngButton.h"
@@ -41,7 +42,7 @@ DeviceTemplate Only(std::initializer_list<int> items) {
 }
 
 TEST_F(DiagnosisPageFixture, WholeDiagnosisThroughThePage) {
-    setUpProgram(170);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageA);
     startSimulator("KT540G", {FailStatus("HG_HARDWARE_DIAG STEP=6")}); // USB fails
     makePage();
     answers[WM_DIAG_LED_JUDGE] = false; // the technician sees an LED dark
@@ -53,7 +54,7 @@ TEST_F(DiagnosisPageFixture, WholeDiagnosisThroughThePage) {
     click(page->confirmButton());
     EXPECT_EQ(confirmations, 1);
     EXPECT_EQ(CurrentDeviceType(), "KT540G");
-    EXPECT_EQ(page->addressEdit()->text(), Q(gatewayAddress(170)));
+    EXPECT_EQ(page->addressEdit()->text(), Q(gatewayAddress(orva::test::subnets::gui_diagnosis::kPageA)));
 
     click(page->startButton());
     ASSERT_TRUE(waitForRunEnd());
@@ -150,7 +151,7 @@ TEST_F(DiagnosisPageFixture, WholeDiagnosisThroughThePage) {
 }
 
 TEST_F(DiagnosisPageFixture, StopDuringAQuestion) {
-    setUpProgram(171);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageB);
     startSimulator();
     makePage();
     held.insert(WM_DIAG_LAN1_PROMPT);
@@ -183,7 +184,7 @@ TEST_F(DiagnosisPageFixture, StopDuringAQuestion) {
 }
 
 TEST_F(DiagnosisPageFixture, EscapeAnswersOnlyAJudgement) {
-    setUpProgram(173);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageD);
     startSimulator();
     makePage();
     page->session().setDeviceTemplate(Only({5}));
@@ -210,7 +211,7 @@ TEST_F(DiagnosisPageFixture, EscapeAnswersOnlyAJudgement) {
 }
 
 TEST_F(DiagnosisPageFixture, StartWithoutTemplateAndTheExitQuestion) {
-    setUpProgram(172);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageC);
     makePage();
 
     page->session().setDeviceTemplate(std::nullopt);
@@ -255,7 +256,7 @@ public:
 };
 
 TEST_F(DiagnosisPageFixture, ExitQuestionNamesThePendingRecords) {
-    setUpProgram(171);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageB);
     startSimulator();
     HeldSink sink;
     makePage(&sink);
@@ -289,7 +290,7 @@ TEST_F(DiagnosisPageFixture, CaptionsFollowTheLanguage) {
     };
     for (const CaptionCase& c : cases) {
         SCOPED_TRACE(c.language);
-        setUpProgram(172, c.language);
+        setUpProgram(orva::test::subnets::gui_diagnosis::kPageC, c.language);
         makePage();
         EXPECT_EQ(page->findChild<CLabelEx*>(QStringLiteral("addressCaption"))->text(), c.address);
         EXPECT_EQ(page->findChild<QGroupBox*>(QStringLiteral("itemGroup"))->title(), c.itemGroup);

@@ -1,13 +1,14 @@
 // A DSL gateway (KT310, KT310-U) asks its own uplink and LED questions; in either language the technician
 // must read what to do before the answer goes into the record.
 #include "DiagnosisPageFixture.h"
+#include "TestSubnets.h"
 
 #include "diagnosis/DeviceModels.h"
 
 namespace orva::test {
 namespace {
 
-constexpr int kDslSubnet = 230;
+constexpr int kDslSubnet = orva::test::subnets::gui_diagnosis::kDslPrompts;
 
 struct DslCase {
     std::string language;

@@ -1,13 +1,14 @@
 // Where the all-logs export starts when the record store could not be opened as the page was made: the
 // page adds no box of its own to the store's, and a later export never takes the whole history.
 #include "DiagnosisPageFixture.h"
+#include "TestSubnets.h"
 
 #include <filesystem>
 
 namespace orva::test {
 namespace {
 
-constexpr int kExportStartSubnet = 233;
+constexpr int kExportStartSubnet = orva::test::subnets::gui_diagnosis::kExportStart;
 
 TEST_F(DiagnosisPageFixture, UnopenableStoreAtStartNeitherAddsABoxNorExportsTheHistory) {
     setUpProgram(kExportStartSubnet);

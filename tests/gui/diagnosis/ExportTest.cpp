@@ -1,6 +1,7 @@
 // The all-logs tab's save button: the diagnoses finished since the tool started, as an .xls workbook.
 #include "DiagnosisPageFixture.h"
 
+#include "TestSubnets.h"
 #include "records/ExportRecords.h"
 
 #include <QRegularExpression>
@@ -33,7 +34,7 @@ std::string ReadBack(const std::string& path) {
 }
 
 TEST_F(DiagnosisPageFixture, SaveButtonExportsTheDiagnosesOfThisRun) {
-    setUpProgram(174);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageE);
     // A diagnosis of an earlier day of work: not part of this run's export.
     {
         RecordStore store;

@@ -4,13 +4,14 @@
 #include "DiagnosisPageFixture.h"
 
 #include "ServiceEndpoints.h"
+#include "TestSubnets.h"
 
 #include <chrono>
 
 namespace orva::test {
 namespace {
 
-constexpr int kFinalReportSubnet = 212;
+constexpr int kFinalReportSubnet = orva::test::subnets::gui_diagnosis::kFinalReport;
 
 DeviceTemplate SoftwareVersionOnly() {
     DeviceTemplate t;

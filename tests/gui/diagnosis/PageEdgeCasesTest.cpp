@@ -2,6 +2,7 @@
 // boxes of the item list mean, and the buttons that must not disturb a run that is going.
 #include "DiagnosisPageFixture.h"
 
+#include "TestSubnets.h"
 #include "diagnosis/DeviceModels.h"
 
 #include <QLineEdit>
@@ -63,7 +64,7 @@ class StartUpTest : public DiagnosisPageFixture, public ::testing::WithParamInte
 
 TEST_P(StartUpTest, StartWithoutConfirmingUsesKt540g) {
     const StartUpCase& c = GetParam();
-    setUpProgram(174);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageE);
     ASSERT_TRUE(SaveDeviceTemplate("KT540G", kShortKt540g));
     startSimulator(c.gatewayModel);
     makePage();
@@ -96,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartUpTest,
                                            StartUpCase{"KT540G-U", RunOutcome::ModelMismatch, true, {}}));
 
 TEST_F(DiagnosisPageFixture, ConfirmTicksOnlyRowsThatExist) {
-    setUpProgram(174);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageE);
     ASSERT_TRUE(SaveDeviceTemplate("KT540G", kShortKt540g));
     startSimulator();
     makePage();
@@ -148,7 +149,7 @@ TEST_F(DiagnosisPageFixture, ConfirmTicksOnlyRowsThatExist) {
 }
 
 TEST_F(DiagnosisPageFixture, CheckBoxesDoNotChooseWhatRuns) {
-    setUpProgram(174);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageE);
     ASSERT_TRUE(SaveDeviceTemplate("KT540G", kShortKt540g));
     startSimulator();
     makePage();
@@ -171,7 +172,7 @@ TEST_F(DiagnosisPageFixture, CheckBoxesDoNotChooseWhatRuns) {
 }
 
 TEST_F(DiagnosisPageFixture, StartAndConfirmDuringARunChangeNothing) {
-    setUpProgram(174);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageE);
     ASSERT_TRUE(SaveDeviceTemplate("KT540G", kShortKt540g));
     startSimulator();
     makePage();

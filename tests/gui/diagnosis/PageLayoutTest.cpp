@@ -2,6 +2,7 @@
 // window makes the page, and captions that fit their place in either language.
 #include "DiagnosisPageFixture.h"
 
+#include "TestSubnets.h"
 #include "controls/CLabelEx.h"
 
 #include <QFontMetrics>
@@ -19,7 +20,7 @@ class PageLayoutTest : public DiagnosisPageFixture, public ::testing::WithParamI
 
 TEST_P(PageLayoutTest, ControlsStayInsideTheirPlaces) {
     const LayoutCase& c = GetParam();
-    setUpProgram(172, c.language);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageC, c.language);
     makePage();
     const QSize design = page->designSize();
     page->resize(design.width() + c.extraWidth, design.height());
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, PageLayoutTest,
                          });
 
 TEST_F(DiagnosisPageFixture, LogCellsShowTheirWholeTextOnHovering) {
-    setUpProgram(172);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageC);
     makePage();
     const std::string heading = "SN:SN0170,诊断时间：2026-12-10 06:00:00";
     page->allLogsTab()->appendResultRow("检测设备：KT540G", heading);

@@ -1,6 +1,7 @@
 // How a diagnosis that cannot go on ends on the page: what the item list and the message boxes say, and
 // that the page is ready again with nothing of the run stored.
 #include "DiagnosisPageFixture.h"
+#include "TestSubnets.h"
 
 #include <QListWidget>
 
@@ -113,7 +114,7 @@ TEST_P(RunEndTest, PageShowsHowTheRunEnded) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RunEndTest,
     ::testing::Values(RunEndCase{"silent gateway",
-                                 170,
+                                 orva::test::subnets::gui_diagnosis::kPageA,
                                  "KT540G",
                                  {Silent("CONNECT")},
                                  {1},
@@ -129,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  {}},
                       // Only the exchange counts for CONNECT: any datagram from the gateway connects.
                       RunEndCase{"connect answered with no Base64",
-                                 170,
+                                 orva::test::subnets::gui_diagnosis::kPageA,
                                  "KT540G",
                                  {Payload("CONNECT", "%%%%")},
                                  {1},
@@ -144,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  QStringLiteral("KT540G"),
                                  kSerial},
                       RunEndCase{"gateway of another model",
-                                 171,
+                                 orva::test::subnets::gui_diagnosis::kPageB,
                                  "KT310",
                                  {},
                                  {1},
@@ -159,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  QStringLiteral("KT310"),
                                  kSerial},
                       RunEndCase{"identity not answered",
-                                 171,
+                                 orva::test::subnets::gui_diagnosis::kPageB,
                                  "KT540G",
                                  {Silent("QUERY_SYSTEM_INFO")},
                                  {1},
@@ -174,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  {},
                                  {}},
                       RunEndCase{"telephone start refused",
-                                 172,
+                                 orva::test::subnets::gui_diagnosis::kPageC,
                                  "KT540G",
                                  {Status(kPotsStart, "HG_HARDWARE_DIAG_FAIL")},
                                  {1, 5},
@@ -189,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  QStringLiteral("KT540G"),
                                  kSerial},
                       RunEndCase{"telephone start answered otherwise",
-                                 172,
+                                 orva::test::subnets::gui_diagnosis::kPageC,
                                  "KT540G",
                                  {Status(kPotsStart, "UNRECOGNIZE_REQUEST")},
                                  {5},
@@ -213,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The page's own watchdog gives up on a gateway that has not answered CONNECT after ten seconds; its
 // answer two seconds later reaches nobody, and the next Start runs as usual.
 TEST_F(DiagnosisPageFixture, ConnectTimeOutAndTheLateReplyAfterIt) {
-    setUpProgram(173);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageD);
     startSimulator("KT540G", {Late("CONNECT", 12000)});
     makePage(nullptr, SessionOptions{}); // the watchdog and the reply time-out the page really has
     page->session().setDeviceTemplate(Kt540gWith({1}));
@@ -263,7 +264,7 @@ class StopTest : public DiagnosisPageFixture, public ::testing::WithParamInterfa
 
 TEST_P(StopTest, StopKeepsWhatWasShownAndStoresNothing) {
     const StopCase& c = GetParam();
-    setUpProgram(174);
+    setUpProgram(orva::test::subnets::gui_diagnosis::kPageE);
     startSimulator("KT540G", c.overrides);
     SessionOptions options;
     options.replyTimeoutSeconds = 5;

@@ -1,6 +1,7 @@
 // What the page shows while a run waits: which gateway it is connecting to, no identity left over from
 // the previous gateway, and which item is waiting for its reply (a reply may take up to 15 s).
 #include "DiagnosisPageFixture.h"
+#include "TestSubnets.h"
 
 #include "diagnosis/DeviceModels.h"
 
@@ -12,7 +13,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kProgressSubnet = 231;
+constexpr int kProgressSubnet = orva::test::subnets::gui_diagnosis::kRunProgress;
 constexpr int kSoftwareVersionItem = 17;
 
 sim::Override DelayedReply(const std::string& prefix, int ms) {

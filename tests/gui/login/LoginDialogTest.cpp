@@ -2,6 +2,7 @@
 // against the gateway simulator's login service on loopback (or none at all).
 #include "../shell/GuiTestSupport.h"
 
+#include "TestSubnets.h"
 #include "controls/CAnimatedPicture.h"
 #include "controls/CLabelEx.h"
 #include "controls/CPngButton.h"
@@ -19,7 +20,7 @@ namespace {
 
 using guitest::Q;
 
-constexpr int kSubnet = 161;
+constexpr int kSubnet = orva::test::subnets::gui_login::kLogin;
 const std::string kClosedLoginUrl = "http://127.0.0.1:9/login";
 
 class LoginDialogTest : public ::testing::Test {

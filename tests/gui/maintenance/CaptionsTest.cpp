@@ -1,5 +1,6 @@
 // What the two maintenance pages show when they open, in Chinese and in English.
 #include "MaintenancePageFixture.h"
+#include "TestSubnets.h"
 #include "controls/CPngButton.h"
 #include "maintenance/AddressEdit.h"
 #include "maintenance/CDlgImgUpdate.h"
@@ -16,7 +17,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kCaptionSubnet = 179;
+constexpr int kCaptionSubnet = orva::test::subnets::gui_maintenance::kCaptions;
 
 struct CaptionCase {
     const char* language;

@@ -2,6 +2,7 @@
 // three simulated gateways, a cancel in the middle of a transfer, a missing image and files that are
 // no image, the presses that only answer with a message.
 #include "MaintenancePageFixture.h"
+#include "TestSubnets.h"
 #include "controls/CPngButton.h"
 #include "maintenance/CDlgImgUpdate.h"
 
@@ -23,10 +24,10 @@
 namespace orva::test {
 namespace {
 
-constexpr int kUpgradeSubnet = 176;
-constexpr int kCancelSubnet = 177;
-constexpr int kIdleSubnet = 178;
-constexpr int kNotAnImageSubnet = 207;
+constexpr int kUpgradeSubnet = orva::test::subnets::gui_maintenance::kUpgrade;
+constexpr int kCancelSubnet = orva::test::subnets::gui_maintenance::kCancel;
+constexpr int kIdleSubnet = orva::test::subnets::gui_maintenance::kIdle;
+constexpr int kNotAnImageSubnet = orva::test::subnets::gui_maintenance::kNotAnImage;
 
 const std::map<std::string, std::string> kFastUpgrade = {
     {"updatelistentime", "1"}, {"waittime", "0"}, {"upgradeinterval", "0.0005"}};

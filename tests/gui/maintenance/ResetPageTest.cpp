@@ -1,6 +1,7 @@
 // The restore page driven through its widgets: the question before the broadcast, the restore of a
 // segment of three gateways, the address field, the reply time-out a restore needs.
 #include "MaintenancePageFixture.h"
+#include "TestSubnets.h"
 #include "controls/CPngButton.h"
 #include "maintenance/AddressEdit.h"
 #include "maintenance/CDlgReset.h"
@@ -17,7 +18,7 @@
 namespace orva::test {
 namespace {
 
-constexpr int kRestoreSubnet = 175;
+constexpr int kRestoreSubnet = orva::test::subnets::gui_maintenance::kRestore;
 
 class ResetPage : public MaintenancePageFixture {};
 

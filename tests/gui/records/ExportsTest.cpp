@@ -2,6 +2,7 @@
 // their "保存" buttons keep a caption whatever `Language` says, and a failed export is told by the same
 // box on both.
 #include "../shell/GuiTestSupport.h"
+#include "TestSubnets.h"
 
 #include "controls/CPngButton.h"
 #include "diagnosis/CPage2Dlg.h"
@@ -18,7 +19,7 @@
 namespace orva {
 namespace {
 
-constexpr int kExportsSubnet = 236;
+constexpr int kExportsSubnet = orva::test::subnets::gui_records::kExports;
 
 std::unique_ptr<guitest::ProgramFixture> Program(const std::string& language) {
     return std::make_unique<guitest::ProgramFixture>(

@@ -4,6 +4,7 @@
 #include "../../core/records/xls_LibreOffice.h"
 #include "../shell/GuiTestSupport.h"
 
+#include "TestSubnets.h"
 #include "controls/CPngButton.h"
 #include "records/CDlgLogQuery.h"
 #include "records/LogRowsModel.h"
@@ -23,7 +24,7 @@ namespace {
 using guitest::Q;
 
 // Nothing here touches the network; the subnet only keeps the settings file apart from other suites'.
-constexpr int kExportSubnet = 168;
+constexpr int kExportSubnet = orva::test::subnets::gui_records::kExport;
 
 const std::vector<std::string> kTitles = {
     "ID",         "Mac地址",      "操作员",   "序列号",       "设备类型",   "FE1测试",        "FE2测试", "FE3测试",

@@ -3,6 +3,7 @@
 #include "../shell/GuiTestSupport.h"
 #include "XlrdReader.h"
 
+#include "TestSubnets.h"
 #include "controls/CPngButton.h"
 #include "records/CDlgLogQuery.h"
 #include "records/LogRowsModel.h"
@@ -24,7 +25,7 @@ namespace {
 using guitest::Q;
 
 // Nothing here touches the network; the subnet only keeps the settings file apart from other suites'.
-constexpr int kQuerySubnet = 167;
+constexpr int kQuerySubnet = orva::test::subnets::gui_records::kQuery;
 
 const QDate kMay9{2024, 5, 9}, kMay10{2024, 5, 10}, kMay11{2024, 5, 11}, kMay12{2024, 5, 12};
 

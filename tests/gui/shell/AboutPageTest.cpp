@@ -1,6 +1,7 @@
 // The about page: its picture, and its OK button, which ends the page in the main window as a dialog's
 // OK ends a dialog, until the page's navigation button brings it back.
 #include "GuiTestSupport.h"
+#include "TestSubnets.h"
 
 #include "controls/CPngButton.h"
 #include "controls/SkinFiles.h"
@@ -16,7 +17,7 @@
 namespace orva {
 namespace {
 
-constexpr int kAboutSubnet = 235;
+constexpr int kAboutSubnet = orva::test::subnets::gui_shell::kAbout;
 const QSize kPicture(420, 260);
 
 struct AboutCase {

@@ -3,6 +3,7 @@
 // instead and the tool ends.
 #include "GuiTestSupport.h"
 
+#include "TestSubnets.h"
 #include "app/LogFile.h"
 #include "common/GuiNotifier.h"
 #include "controls/CPngButton.h"
@@ -24,7 +25,7 @@ namespace {
 using guitest::Q;
 using namespace std::chrono_literals;
 
-constexpr int kClosingSubnet = 216;
+constexpr int kClosingSubnet = orva::test::subnets::gui_shell::kClosing;
 constexpr const char* kBoxText = "upload pass: the reporting service refused the record";
 
 // Ends the whole test program when the guarded steps do not finish in time: a deadlock cannot be

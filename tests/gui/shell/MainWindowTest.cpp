@@ -2,6 +2,7 @@
 // at start, the upload pass and the exit confirmation.
 #include "GuiTestSupport.h"
 
+#include "TestSubnets.h"
 #include "controls/CPngButton.h"
 #include "records/UploadPass.h"
 #include "shell/CDlgMain.h"
@@ -22,7 +23,7 @@ namespace {
 
 using guitest::Q;
 
-constexpr int kMainWindowSubnet = 160;
+constexpr int kMainWindowSubnet = orva::test::subnets::gui_shell::kMainWindow;
 constexpr int kTopWidth = 917;
 const QSize kPageSize(600, 400);
 

@@ -2,6 +2,7 @@
 // selected language, and one whole start from the login to the confirmed exit.
 #include "GuiTestSupport.h"
 
+#include "TestSubnets.h"
 #include "app/InstanceGuard.h"
 #include "controls/CPngButton.h"
 #include "shell/CDlgMain.h"
@@ -17,7 +18,7 @@ namespace {
 
 using guitest::Q;
 
-constexpr int kStartupSubnet = 162;
+constexpr int kStartupSubnet = orva::test::subnets::gui_shell::kStartup;
 
 class StartupTest : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include "protocol/CommandChannel.h"
 
 #include "GatewaySimulator.h"
+#include "TestSubnets.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>
@@ -29,7 +30,7 @@ namespace {
 using guitest::Q;
 
 // No packets are sent here; the subnet only keeps the settings file apart from other suites.
-constexpr int kSubnet = 176;
+constexpr int kSubnet = orva::test::subnets::gui_template::kTemplate;
 
 std::string SourceDeviceIni() {
     const char* source = std::getenv("ORVA_SOURCE_DIR");
