@@ -3,7 +3,7 @@ ORVA_PACKAGES=(
     build-essential cmake pkg-config git
     libgtest-dev libgmock-dev
     libsqlite3-dev sqlite3 libcurl4-openssl-dev libssl-dev openssl
-    nlohmann-json3-dev libcpp-httplib-dev libpugixml-dev
+    nlohmann-json3-dev libcpp-httplib-dev libpugixml-dev libcli11-dev
     python3 python3-xlrd
     qt6-base-dev qt6-translations-l10n fonts-noto-cjk
     clang
