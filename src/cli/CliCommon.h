@@ -1,8 +1,10 @@
 #pragma once
-// Shared pieces of the orva-cli commands: exit codes, option lookup, start-up.
+// Shared pieces of the orva-cli commands: exit codes, the command table, start-up.
+#include <CLI/CLI.hpp>
+
+#include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace orva::cli {
 
@@ -15,20 +17,23 @@ inline constexpr int kExitOtherInstance = 75; // another copy holds the program 
 inline constexpr int kExitLoginFailed = 77;
 inline constexpr int kExitNoSettings = 78; // EX_CONFIG: res/setting.ini is missing
 
-// The words after the command name, with "--name value" and "--name=value" options.
-class Args {
-public:
-    explicit Args(std::vector<std::string> words) : words_(std::move(words)) {}
-    // Takes the option's value out of the list; nullopt when absent. `missingValue` is set when the
-    // option was given without a value.
-    std::optional<std::string> take(const std::string& name, bool& missingValue);
-    bool takeFlag(const std::string& name);
-    // Words left over (unknown options or stray arguments).
-    const std::vector<std::string>& rest() const { return words_; }
+// A usage error found after the command line was parsed (a model the device list does not have, a
+// question without a terminal): the message names what is wrong, and the program ends with kExitUsage.
+void UsageError(const std::string& message);
 
-private:
-    std::vector<std::string> words_;
+// One command: its subcommand on the program's command line, and what runs it once the line parsed.
+struct Command {
+    CLI::App* app = nullptr;
+    std::function<int()> run;
 };
+
+// Each adds its subcommand with its options to `program`.
+Command AddIdentify(CLI::App& program);
+Command AddDiagnose(CLI::App& program);
+Command AddUpload(CLI::App& program);
+Command AddRestore(CLI::App& program);
+Command AddUpgrade(CLI::App& program);
+Command AddLogs(CLI::App& program);
 
 // Reads res/setting.ini into the process-wide settings and selects the language. False (after the
 // message) when the file is missing: the caller then ends with kExitNoSettings before anything else
@@ -36,19 +41,12 @@ private:
 // script needs to tell a missing configuration from success.)
 bool LoadSettingsOrExplain();
 
-// Who logs in: --user/--password, else ORVA_USER/ORVA_PASSWORD.
+// Who logs in: --user/--password, else ORVA_USER/ORVA_PASSWORD, else (on a terminal) asked.
 void SetCredentials(std::optional<std::string> user, std::optional<std::string> password);
 
 // What every command but identify does first, as the GUI does before its main window: the instance
 // guard, the log file, the login (online, then offline). Returns -1 to go on, with the user name as
 // the operator, or the exit code to end with.
 int EnterTool(std::string& operatorName);
-
-int RunIdentify(Args& args);
-int RunDiagnose(Args& args);
-int RunUpload(Args& args);
-int RunRestore(Args& args);
-int RunUpgrade(Args& args);
-int RunLogs(Args& args);
 
 } // namespace orva::cli

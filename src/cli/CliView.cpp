@@ -1,5 +1,7 @@
 #include "CliView.h"
 
+#include "app/AppSettings.h"
+
 #include <unistd.h>
 
 namespace orva::cli {
@@ -8,6 +10,23 @@ void CliView::line(const std::string& text) {
     std::lock_guard lock(mutex_);
     std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);
+}
+
+void CliView::note(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+void CliView::runStarting(const std::string& address) {
+    note("connecting to " + address + " …");
+}
+
+void CliView::reportStarting() {
+    // Only when a request goes out: with reports off or no URL the report ends at once.
+    const AppSettings& s = Settings();
+    if (s.RunNet != 0 && !s.ReportURL.empty())
+        note("sending the report to " + s.ReportURL + " …");
 }
 
 void CliView::insertTopRow(const std::string& column0, const std::string& column1) {

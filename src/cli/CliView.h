@@ -37,11 +37,14 @@ public:
     void showPrompt(const Prompt& prompt) override;
     void hidePrompt() override {}
     void setRunning(bool) override {}
+    void runStarting(const std::string& address) override;
+    void reportStarting() override;
     void message(const std::string& text) override;
     void runEnded(RunOutcome outcome) override;
 
 private:
     void line(const std::string& text);
+    void note(const std::string& text); // on standard error, whatever `out` is
 
     std::FILE* out_;
     int wakeFd_;

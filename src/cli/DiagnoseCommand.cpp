@@ -2,9 +2,13 @@
 #include "Answers.h"
 #include "CliCommon.h"
 #include "CliView.h"
+#include "GatewayIdentity.h"
+#include "OptionChecks.h"
+#include "Terminal.h"
 
 #include "app/AppSettings.h"
 #include "app/IniFile.h"
+#include "diagnosis/DeviceModels.h"
 #include "diagnosis/DiagnosisSession.h"
 #include "records/UploadPass.h"
 
@@ -15,6 +19,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 
 namespace orva::cli {
 namespace {
@@ -86,6 +91,9 @@ nlohmann::json SummaryJson(const RunSummary& s, const std::string& address, cons
         {"faults", s.faults},
         {"record", s.record ? RecordJson(*s.record) : nlohmann::json(nullptr)},
         {"stored", s.record ? s.stored == 1 : false},
+        {"reported", s.record ? s.reported : false},
+        {"kept_for_upload", s.record ? s.keptForUpload : false},
+        {"report_problem", s.record && !s.reported ? nlohmann::json(s.reportProblem) : nlohmann::json(nullptr)},
     };
     return doc;
 }
@@ -118,44 +126,110 @@ void TakeTerminalInput(DiagnosisSession& session, std::string& pending, bool& eo
     }
 }
 
+struct DiagnoseOptions {
+    std::string address;
+    std::string model;
+    std::string answers;
+    int replyTimeout = 0; // 0: the session's default
+    bool json = false;
+};
+
+// The model to diagnose as: --model as device.ini spells it, or the gateway's own when it is listed.
+// nullopt after the message; `code` is then the exit code.
+std::optional<std::string> ListedModel(const std::string& asked, int& code) {
+    const std::vector<std::string> listed = OfferedModels(ReadModelList());
+    if (std::optional<std::string> model = MatchModel(asked, listed))
+        return model;
+    UsageError("--model " + asked + ": " + DeviceIniPath() + " has no such model (models: " + JoinNames(listed) + ")");
+    code = kExitUsage;
+    return std::nullopt;
+}
+
+std::optional<std::string> GatewayModel(const std::string& address, int replyTimeout, int& code) {
+    const GatewayIdentity identity =
+        ReadGatewayIdentity(address, replyTimeout > 0 ? replyTimeout : 5, "asking " + address + " for its model …");
+    const auto found = identity.fields.find("PRODUCTCLASS");
+    const std::string productClass = found == identity.fields.end() ? "" : found->second;
+    if (productClass.empty()) {
+        std::fprintf(stderr, "orva-cli: no gateway told its model at %s%s%s; give --model M to diagnose anyway\n",
+                     address.c_str(), identity.connectError.empty() ? "" : ": ", identity.connectError.c_str());
+        code = kExitNotFinished;
+        return std::nullopt;
+    }
+    const std::vector<std::string> listed = OfferedModels(ReadModelList());
+    if (std::optional<std::string> model = MatchModel(productClass, listed)) {
+        std::fprintf(stderr, "the gateway at %s is a %s\n", address.c_str(), model->c_str());
+        return model;
+    }
+    UsageError("the gateway at " + address + " is a " + productClass + ", which " + DeviceIniPath() +
+               " does not list (models: " + JoinNames(listed) + ")");
+    code = kExitUsage;
+    return std::nullopt;
+}
+
+// What became of the report, for a person reading the output.
+void SayWhereTheRecordIs(std::FILE* out, const RunSummary& s) {
+    if (!s.record || s.stored != 1 || s.reported)
+        return;
+    if (s.keptForUpload)
+        std::fprintf(out, "the record waits in uploads for the next upload: %s\n", s.reportProblem.c_str());
+    else
+        std::fprintf(out, "the record was not reported (%s) and could not be kept for a later upload\n",
+                     s.reportProblem.c_str());
+}
+
+int RunDiagnose(const DiagnoseOptions& options);
+
 } // namespace
 
-int RunDiagnose(Args& args) {
-    bool missing = false;
-    std::optional<std::string> address = args.take("address", missing);
-    std::optional<std::string> model = args.take("model", missing);
-    std::optional<std::string> answers = args.take("answers", missing);
-    std::optional<std::string> replyTimeout = args.take("reply-timeout", missing);
-    const bool json = args.takeFlag("json");
-    if (missing || !args.rest().empty()) {
-        std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] diagnose [--address A] "
-                             "[--model M] [--answers LIST] [--reply-timeout SECONDS] [--json]\n");
-        return kExitUsage;
-    }
+Command AddDiagnose(CLI::App& program) {
+    auto options = std::make_shared<DiagnoseOptions>();
+    CLI::App* app = program.add_subcommand("diagnose", "Run a whole diagnosis; store and report its record");
+    app->add_option("--address", options->address, "the gateway (default: MaintenanceAddress of setting.ini)")
+        ->type_name("ADDRESS")
+        ->check(Ipv4Address());
+    app->add_option("--model", options->model, "a model of res/device.ini, any letter case (default: the gateway's)")
+        ->type_name("MODEL");
+    app->add_option("--answers", options->answers,
+                    "yes, no, or NAME=yes|no,... on a default of yes (default: asked on the terminal)")
+        ->type_name("LIST")
+        ->check(AnswersText());
+    app->add_option("--reply-timeout", options->replyTimeout, "seconds to wait for each reply (default 15)")
+        ->type_name("SECONDS")
+        ->check(Seconds());
+    app->add_flag("--json", options->json, "print the run as one JSON document (the lines go to stderr)");
+    app->footer("Question names for --answers: uplink, led, ring1, dtmf1, cng1, ring2, dtmf2, cng2, loop.\n"
+                "Exit: 0 every check passed and the record is stored, 1 faults (or the record not stored),\n"
+                "2 not finished (no connection, model mismatch, Ctrl-C), 64 usage.");
+    return {app, [options] { return RunDiagnose(*options); }};
+}
+
+namespace {
+
+int RunDiagnose(const DiagnoseOptions& o) {
     std::optional<AnswerScript> script;
-    if (answers) {
+    if (!o.answers.empty()) {
         script.emplace();
         std::string error;
-        if (!script->parse(*answers, error)) {
-            std::fprintf(stderr, "orva-cli: %s\n", error.c_str());
-            return kExitUsage;
-        }
-    } else if (!::isatty(STDIN_FILENO)) {
-        std::fprintf(stderr, "orva-cli: the diagnosis asks questions and there is no terminal to answer them; "
-                             "give --answers yes, --answers no or --answers NAME=yes|no,...\n");
+        script->parse(o.answers, error); // checked when the command line was read
+    } else if (!StdinIsTerminal()) {
+        UsageError("the diagnosis asks questions and there is no terminal to answer them; "
+                   "give --answers yes, --answers no or --answers NAME=yes|no,...");
         return kExitUsage;
     }
     SessionOptions options;
-    if (replyTimeout) {
-        options.replyTimeoutSeconds = LeadingInt(*replyTimeout);
-        if (options.replyTimeoutSeconds <= 0) {
-            std::fprintf(stderr, "orva-cli: --reply-timeout needs a number of seconds above 0\n");
-            return kExitUsage;
-        }
-    }
+    if (o.replyTimeout > 0)
+        options.replyTimeoutSeconds = o.replyTimeout;
+    const std::string target = o.address.empty() ? Settings().MaintenanceAddress : o.address;
+    int code = kExitUsage;
+    std::optional<std::string> model;
+    if (!o.model.empty() && !(model = ListedModel(o.model, code)))
+        return code;
 
     std::string operatorName;
-    if (int code = EnterTool(operatorName); code >= 0)
+    if (int entered = EnterTool(operatorName); entered >= 0)
+        return entered;
+    if (!model && !(model = GatewayModel(target, o.replyTimeout, code)))
         return code;
 
     // The stored records go out again while the diagnosis runs, as after the GUI's login.
@@ -174,19 +248,16 @@ int RunDiagnose(Args& args) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    CliView view(json ? stderr : stdout, wake[1]);
+    CliView view(o.json ? stderr : stdout, wake[1]);
     view.setScript(script);
     RunSummary summary;
     bool interrupted = false;
-    const std::string target = address ? *address : Settings().MaintenanceAddress;
     {
         DiagnosisSession session(view, nullptr, options);
         view.setSession(&session);
         session.initialise();
         session.setOperator(operatorName);
-        if (model && session.confirmModel(*model) == DiagnosisSession::ConfirmResult::LoadedUnlisted)
-            std::fprintf(stderr, "orva-cli: %s is not a listed model; its template was loaded anyway\n",
-                         model->c_str());
+        session.confirmModel(*model);
 
         if (session.start(target)) {
             const bool terminal = !script;
@@ -232,8 +303,9 @@ int RunDiagnose(Args& args) {
     ::close(wake[0]);
     ::close(wake[1]);
 
-    if (json)
-        std::printf("%s\n", SummaryJson(summary, target, model ? *model : "").dump(2).c_str());
+    SayWhereTheRecordIs(o.json ? stderr : stdout, summary);
+    if (o.json)
+        std::printf("%s\n", SummaryJson(summary, target, *model).dump(2).c_str());
     std::fflush(stdout);
     if (!summary.ended || summary.outcome != RunOutcome::Finished)
         return kExitNotFinished;
@@ -241,7 +313,7 @@ int RunDiagnose(Args& args) {
     // passing the gateway on that would be a plainly wrong result.
     if (summary.checks.empty()) {
         std::fprintf(stderr, "orva-cli: no check was run: the template of %s in %s selects none\n",
-                     model ? model->c_str() : "the model", DeviceIniPath().c_str());
+                     model->c_str(), DeviceIniPath().c_str());
         return kExitFaults;
     }
     // A run whose record did not reach logs is not done: a script that only looks at the exit code must
@@ -250,7 +322,12 @@ int RunDiagnose(Args& args) {
         std::fprintf(stderr, "orva-cli: the record of this diagnosis was not stored\n");
         return kExitFaults;
     }
+    // Neither reported nor waiting in uploads: nobody will ever report it.
+    if (summary.record && !summary.reported && !summary.keptForUpload)
+        return kExitFaults;
     return summary.faults.empty() ? kExitOk : kExitFaults;
 }
+
+} // namespace
 
 } // namespace orva::cli

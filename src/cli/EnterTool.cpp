@@ -1,5 +1,6 @@
 // The steps before any work: one copy per program directory, the log, the login.
 #include "CliCommon.h"
+#include "Terminal.h"
 
 #include "app/AppSettings.h"
 #include "app/InstanceGuard.h"
@@ -52,13 +53,27 @@ int EnterTool(std::string& operatorName) {
     input.loginUrl = Settings().LoginURL;
     input.version = Settings().Version;
     input.userName = g_user ? *g_user : FromEnv("ORVA_USER");
+    if (input.userName.empty())
+        input.userName = AskLine("user: ").value_or("");
+    if (input.userName.empty()) {
+        std::fprintf(stderr, "login failed: no user name: give --user NAME (or set ORVA_USER)\n");
+        return kExitLoginFailed;
+    }
     input.password = g_password ? *g_password : FromEnv("ORVA_PASSWORD");
+    // On a terminal the password is asked for without echo rather than taken from the command line,
+    // where every user of the machine can read it in the process list.
+    if (!g_password && std::getenv("ORVA_PASSWORD") == nullptr)
+        input.password = AskHidden("password for " + input.userName + ": ").value_or("");
     input.programDir = ProgramDirectory();
     input.runNet = Settings().RunNet;
     LoginResult result = LoginService(input).Login();
     if (!result.loggedIn()) {
         std::fprintf(stderr, "login failed: %s\n",
                      result.message.empty() ? kOfflineFallbackText : result.message.c_str());
+        if (result.outcome == LoginOutcome::OfflineFailed || result.outcome == LoginOutcome::OfflineUnavailable)
+            std::fprintf(stderr, "(the login service did not answer; offline login knows only users who have "
+                                 "logged in online once from %s)\n",
+                         ProgramDirectory().c_str());
         return kExitLoginFailed;
     }
     if (result.outcome != LoginOutcome::UpdateOffered && !result.message.empty())

@@ -1,56 +1,50 @@
 // orva-cli identify: is there a gateway at the address, and who is it?
 #include "CliCommon.h"
+#include "GatewayIdentity.h"
+#include "OptionChecks.h"
 
 #include "app/AppSettings.h"
 #include "protocol/CommandChannel.h"
-#include "protocol/DeviceCommands.h"
-#include "protocol/DeviceReply.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace orva::cli {
 namespace {
 
-constexpr int kIdentityPort = 7998;
 constexpr int kIdentifyReplyTimeout = 5;
-constexpr const char* kIdentityFields[] = {"SWVERSION", "HDVERSION", "PRODUCTCLASS", "CPUCLASS", "DEVTYPE"};
+
+struct IdentifyOptions {
+    std::string address;
+};
+
+int RunIdentify(const IdentifyOptions& options) {
+    const std::string address = options.address.empty() ? Settings().MaintenanceAddress : options.address;
+    const GatewayIdentity identity = ReadGatewayIdentity(address, kIdentifyReplyTimeout);
+    std::printf("address %s port %d\n", address.c_str(), CommandChannel::Instance().Port());
+    if (!identity.connectError.empty())
+        std::printf("CONNECT failed: %s\n", identity.connectError.c_str());
+    else
+        std::printf("STATUS=%s\n", identity.status.c_str());
+    for (const char* field : kIdentityFields) {
+        if (auto it = identity.fields.find(field); it != identity.fields.end())
+            std::printf("%s=%s\n", field, it->second.c_str());
+    }
+    if (!identity.identified)
+        std::printf("identity not read\n");
+    std::fflush(stdout);
+    return identity.identified ? kExitOk : kExitNotFinished;
+}
 
 } // namespace
 
-int RunIdentify(Args& args) {
-    bool missing = false;
-    std::optional<std::string> address = args.take("address", missing);
-    if (missing || !args.rest().empty()) {
-        std::fprintf(stderr, "usage: orva-cli [--dir DIR] identify [--address A]\n");
-        return kExitUsage;
-    }
-    CommandChannel& channel = CommandChannel::Instance();
-    channel.SetAddress(address ? *address : Settings().MaintenanceAddress);
-    channel.SetPort(kIdentityPort);
-    channel.SetReplyTimeout(kIdentifyReplyTimeout);
-    std::printf("address %s port %d\n", channel.Address().c_str(), channel.Port());
-
-    DeviceReply reply;
-    DeviceCommands::Connect(reply);
-    if (reply.Get("RET") == "ERROR") {
-        std::string error = reply.Get("ERROR");
-        while (!error.empty() && error.back() == '\n')
-            error.pop_back();
-        std::printf("CONNECT failed: %s\n", error.c_str());
-    } else {
-        std::printf("STATUS=%s\n", reply.Get("STATUS").c_str());
-    }
-
-    reply.Clear();
-    const bool identified = DeviceCommands::QuerySystemInfo(reply);
-    for (const char* field : kIdentityFields) {
-        if (reply.Contains(field))
-            std::printf("%s=%s\n", field, reply.Get(field).c_str());
-    }
-    if (!identified)
-        std::printf("identity not read\n");
-    std::fflush(stdout);
-    return identified ? kExitOk : kExitNotFinished;
+Command AddIdentify(CLI::App& program) {
+    auto options = std::make_shared<IdentifyOptions>();
+    CLI::App* app = program.add_subcommand("identify", "Connect to a gateway and print its identity (no login)");
+    app->add_option("--address", options->address, "the gateway (default: MaintenanceAddress of setting.ini)")
+        ->type_name("ADDRESS")->check(Ipv4Address());
+    app->footer("Exit: 0 identity read, 2 no gateway answered or the identity was not read.");
+    return {app, [options] { return RunIdentify(*options); }};
 }
 
 } // namespace orva::cli

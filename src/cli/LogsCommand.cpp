@@ -1,5 +1,6 @@
 // orva-cli logs: the search of past records, printed or exported as the log query page shows them.
 #include "CliCommon.h"
+#include "OptionChecks.h"
 
 #include "protocol/ReplyText.h"
 #include "records/ExportQueryRows.h"
@@ -9,22 +10,21 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace orva::cli {
 namespace {
 
-// "YYYY-MM-DD" with a real month and day; anything else is refused rather than guessed.
-bool ParseLogDate(const std::string& text, LogDate& date) {
-    int y = 0, m = 0, d = 0;
-    char tail = 0;
-    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3)
-        return false;
-    if (text[4] != '-' || text[7] != '-' || y < 1 || m < 1 || m > 12 || d < 1 || d > 31)
-        return false;
-    date = {y, m, d};
-    return true;
-}
+struct LogsOptions {
+    std::string serial;
+    std::string deviceType;
+    std::string operatorName;
+    std::string from;
+    std::string to;
+    std::string xls;
+    bool json = false;
+};
 
 // A column's heading: its title on the page, or the stored name where the page has none.
 std::string Heading(const std::string& column) {
@@ -35,9 +35,13 @@ std::string Heading(const std::string& column) {
 // Rows stored before reply fields were cleaned may hold a gateway's control characters: on a terminal
 // they would be obeyed, and a tab or line feed would shift the table's columns and lines.
 void PrintTable(const RecordRows& result) {
+    // A search that found nothing has no columns of its own: the table's are shown.
+    std::vector<std::string> columns = result.columns;
+    if (columns.empty())
+        columns.assign(RecordColumnNames().begin(), RecordColumnNames().end());
     std::string line;
-    for (size_t i = 0; i < result.columns.size(); ++i)
-        line += (i ? "\t" : "") + Heading(result.columns[i]);
+    for (size_t i = 0; i < columns.size(); ++i)
+        line += (i ? "\t" : "") + Heading(columns[i]);
     std::printf("%s\n", line.c_str());
     for (const auto& row : result.rows) {
         const std::vector<std::string> cells = QueryRowTexts(row);
@@ -48,42 +52,38 @@ void PrintTable(const RecordRows& result) {
     }
 }
 
+// Keys are the stored column names and values the stored texts (null for NULL), which a script can
+// rely on whatever the language; "labels" has what the page shows for each column.
 nlohmann::json RowsJson(const RecordRows& result) {
     nlohmann::json rows = nlohmann::json::array();
     for (const auto& row : result.rows) {
-        const std::vector<std::string> cells = QueryRowTexts(row);
+        const std::vector<std::string> shown = QueryRowTexts(row);
         nlohmann::json object = nlohmann::json::object();
-        for (size_t i = 0; i < result.columns.size() && i < cells.size(); ++i)
-            object[Heading(result.columns[i])] = cells[i];
+        nlohmann::json labels = nlohmann::json::object();
+        for (size_t i = 0; i < result.columns.size() && i < row.size(); ++i) {
+            const std::string& name = result.columns[i];
+            object[name] = row[i] ? nlohmann::json(*row[i]) : nlohmann::json(nullptr);
+            if (i < shown.size())
+                labels[name] = shown[i];
+        }
+        object["labels"] = std::move(labels);
         rows.push_back(std::move(object));
     }
     return rows;
 }
 
-} // namespace
-
-int RunLogs(Args& args) {
-    bool missing = false;
+int RunLogs(const LogsOptions& o) {
     LogFilter filter;
-    filter.serial = args.take("sn", missing).value_or("");
-    filter.deviceType = args.take("device-type", missing).value_or("");
-    filter.operatorName = args.take("operator", missing).value_or("");
-    std::optional<std::string> from = args.take("from", missing);
-    std::optional<std::string> to = args.take("to", missing);
-    std::optional<std::string> xls = args.take("xls", missing);
-    const bool json = args.takeFlag("json");
-    if (missing || !args.rest().empty() || (xls && xls->empty())) {
-        std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] logs [--sn X | --device-type X | "
-                             "--operator X | --from YYYY-MM-DD --to YYYY-MM-DD] [--json] [--xls FILE]\n");
-        return kExitUsage;
-    }
+    filter.serial = o.serial;
+    filter.deviceType = o.deviceType;
+    filter.operatorName = o.operatorName;
     // The page's date fields start at today; a missing end stays today, a missing start too.
     filter.from = TodayLogDate();
     filter.to = filter.from;
-    if ((from && !ParseLogDate(*from, filter.from)) || (to && !ParseLogDate(*to, filter.to))) {
-        std::fprintf(stderr, "orva-cli: dates are written YYYY-MM-DD\n");
-        return kExitUsage;
-    }
+    if (!o.from.empty())
+        filter.from = ParseLogDate(o.from);
+    if (!o.to.empty())
+        filter.to = ParseLogDate(o.to);
 
     std::string operatorName;
     if (int code = EnterTool(operatorName); code >= 0)
@@ -101,20 +101,59 @@ int RunLogs(Args& args) {
     }
     store.close();
 
-    if (xls) {
+    if (!o.xls.empty()) {
         std::string error;
-        if (!ExportQueryRows(*xls, "logs", result, error)) {
+        if (!ExportQueryRows(o.xls, "logs", result, error)) {
             std::fprintf(stderr, "orva-cli: %s\n", error.c_str());
             return kExitNotFinished;
         }
-        std::fprintf(stderr, "%zu rows written to %s\n", result.rows.size(), xls->c_str());
+        std::fprintf(stderr, "%zu rows written to %s\n", result.rows.size(), o.xls.c_str());
     }
-    if (json)
+    if (o.json)
         std::printf("%s\n", RowsJson(result).dump(2).c_str());
-    else if (!xls)
+    else if (o.xls.empty())
         PrintTable(result);
+    if (result.rows.empty() && !o.json)
+        std::fprintf(stderr, "no records\n");
     std::fflush(stdout);
     return kExitOk;
+}
+
+} // namespace
+
+Command AddLogs(CLI::App& program) {
+    auto options = std::make_shared<LogsOptions>();
+    CLI::App* app = program.add_subcommand("logs", "List or export the stored records, newest first");
+    CLI::Option* sn = app->add_option("--sn", options->serial, "records of this serial number")->type_name("SERIAL");
+    CLI::Option* type = app->add_option("--device-type", options->deviceType, "records of this model")->type_name("MODEL");
+    CLI::Option* op = app->add_option("--operator", options->operatorName, "records of this operator")->type_name("NAME");
+    CLI::Option* from = app->add_option("--from", options->from, "first day (default today)")
+                               ->type_name("YYYY-MM-DD")
+                               ->check(DateOption());
+    CLI::Option* to = app->add_option("--to", options->to, "last day (default today)")
+                             ->type_name("YYYY-MM-DD")
+                             ->check(DateOption());
+    app->add_option("--xls", options->xls, "write the rows to this spreadsheet (.xls)")
+        ->type_name("FILE")
+        ->check(NotEmpty());
+    app->add_flag("--json", options->json,
+                  "print a JSON array of records: stored column names and texts, and \"labels\"");
+    app->footer("One filter at a time: --sn, --device-type, --operator, or the days --from/--to.\n"
+                "\"labels\" holds, per column, the words the log query page shows.\n"
+                "Exit: 0 done (also with no records), 2 the store or the spreadsheet failed, 64 usage.");
+    // The page searches by one thing at a time; a second filter would be dropped without a word.
+    return {app, [options, filters = std::vector<CLI::Option*>{sn, type, op, from, to}] {
+                std::vector<std::string> given;
+                for (CLI::Option* f : filters)
+                    if (f->count() > 0 && !(f->get_name() == "--to" && !given.empty() && given.back() == "--from"))
+                        given.push_back(f->get_name());
+                if (given.size() > 1) {
+                    UsageError(given[0] + " and " + given[1] +
+                               " cannot be combined: the search takes one filter at a time");
+                    return kExitUsage;
+                }
+                return RunLogs(*options);
+            }};
 }
 
 } // namespace orva::cli

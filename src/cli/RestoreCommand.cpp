@@ -1,13 +1,15 @@
 // orva-cli restore: every gateway on the segment back to its factory configuration.
 #include "CliCommon.h"
+#include "OptionChecks.h"
+#include "Terminal.h"
 
 #include "app/AppSettings.h"
-#include "app/LeadingNumber.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/RestoreSession.h"
 #include "protocol/CommandChannel.h"
 
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -40,34 +42,37 @@ private:
     GatewayCount count_;
 };
 
-} // namespace
+struct RestoreOptions {
+    std::string address;
+    int replyTimeout = kRestoreReplyTimeout;
+    bool yes = false;
+};
 
-int RunRestore(Args& args) {
-    bool missing = false;
-    std::optional<std::string> address = args.take("address", missing);
-    std::optional<std::string> replyTimeout = args.take("reply-timeout", missing);
-    if (missing || !args.rest().empty()) {
-        std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] restore [--address A] "
-                             "[--reply-timeout SECONDS]\n");
-        return kExitUsage;
-    }
-    int timeout = kRestoreReplyTimeout;
-    if (replyTimeout) {
-        timeout = LeadingInt(*replyTimeout);
-        if (timeout <= 0) {
-            std::fprintf(stderr, "orva-cli: --reply-timeout needs a number of seconds above 0\n");
+int RunRestore(const RestoreOptions& o) {
+    const std::string address = o.address.empty() ? Settings().MaintenanceAddress : o.address;
+    // Every gateway of the segment loses its configuration: a person is asked, a script must say so.
+    const std::string segment = RestoreSegment(address);
+    if (!o.yes) {
+        if (!StdinIsTerminal()) {
+            UsageError("restore resets every gateway on " + segment +
+                       " to its factory defaults; give --yes to do it without a terminal to ask on");
             return kExitUsage;
+        }
+        if (!Confirm("Every gateway on " + segment +
+                     " will be restored to its factory defaults and lose its configuration. Continue?")) {
+            std::fprintf(stderr, "nothing was sent\n");
+            return kExitNotFinished;
         }
     }
     std::string operatorName;
     if (int code = EnterTool(operatorName); code >= 0)
         return code;
 
-    CommandChannel::Instance().SetReplyTimeout(timeout);
+    CommandChannel::Instance().SetReplyTimeout(o.replyTimeout);
     RestorePrinter printer;
     {
         RestoreSession session(printer);
-        if (!session.start(address ? *address : Settings().MaintenanceAddress)) {
+        if (!session.start(address)) {
             std::fprintf(stderr, "orva-cli: the restore could not be started\n");
             return kExitNotFinished;
         }
@@ -79,6 +84,25 @@ int RunRestore(Args& args) {
     if (count.answered == 0)
         return kExitNotFinished;
     return count.failed > 0 ? kExitFaults : kExitOk;
+}
+
+} // namespace
+
+Command AddRestore(CLI::App& program) {
+    auto options = std::make_shared<RestoreOptions>();
+    CLI::App* app = program.add_subcommand("restore", "Restore every gateway of a segment to factory defaults");
+    app->add_option("--address", options->address,
+                    "a gateway of the segment A.B.C.0/24 (default: MaintenanceAddress)")
+        ->type_name("ADDRESS")
+        ->check(Ipv4Address());
+    app->add_option("--reply-timeout", options->replyTimeout, "seconds to wait for each reply (default 15)")
+        ->type_name("SECONDS")
+        ->check(Seconds());
+    app->add_flag("-y,--yes", options->yes, "do not ask (needed when standard input is no terminal)");
+    app->footer("One line per gateway that answered, then a count of them.\n"
+                "Exit: 0 every gateway that answered restored, 1 some failed, 2 none answered or not confirmed,\n"
+                "64 usage.");
+    return {app, [options] { return RunRestore(*options); }};
 }
 
 } // namespace orva::cli

@@ -1,5 +1,8 @@
 // orva-cli upgrade: broadcast a firmware image, then list each gateway's upgrade result.
 #include "CliCommon.h"
+#include "OptionChecks.h"
+
+#include "app/AppSettings.h"
 
 #include "maintenance/UpgradeSession.h"
 
@@ -8,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -31,9 +35,9 @@ public:
 
     void progressChanged(int percent) override {
         std::lock_guard lock(mutex_);
-        // Called once per datagram: print only when the figure moves. The drop back to 0 at idle is
-        // not progress.
-        if (percent == lastPercent_ || (percent == 0 && lastPercent_ > 0))
+        // Called once per datagram: print only when the figure moves. A 0 is the session going back
+        // to idle (also after a failed image, before anything was sent), never progress worth a line.
+        if (percent == lastPercent_ || percent == 0)
             return;
         lastPercent_ = percent;
         if (terminal_) {
@@ -93,15 +97,11 @@ private:
     bool transferFailed_ = false;
 };
 
-} // namespace
+struct UpgradeOptions {
+    std::string image;
+};
 
-int RunUpgrade(Args& args) {
-    bool missing = false;
-    std::optional<std::string> image = args.take("image", missing);
-    if (missing || !image || image->empty() || !args.rest().empty()) {
-        std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] upgrade --image FILE\n");
-        return kExitUsage;
-    }
+int RunUpgrade(const UpgradeOptions& o) {
     std::string operatorName;
     if (int code = EnterTool(operatorName); code >= 0)
         return code;
@@ -123,7 +123,7 @@ int RunUpgrade(Args& args) {
     bool abandoned = false;
     {
         UpgradeSession session(printer);
-        session.setImagePath(*image);
+        session.setImagePath(o.image);
         if (session.startTransfer()) {
             // The session reports through the printer; this thread only waits for the end or Ctrl-C.
             while (session.running()) {
@@ -155,9 +155,29 @@ int RunUpgrade(Args& args) {
     if (cancelled || abandoned || printer.transferHasFailed())
         return kExitNotFinished;
     const GatewayCount count = printer.count();
+    const size_t unknown = count.unknown;
+    std::printf("%zu gateways answered: %zu upgraded, %zu failed, %zu unknown\n", count.answered, count.succeeded,
+                count.failed, unknown);
+    if (count.answered == 0)
+        std::printf("no gateway answered the upgrade check at %s\n", Settings().UpgradeAddress.c_str());
+    std::fflush(stdout);
     if (count.answered == 0)
         return kExitNotFinished;
-    return count.failed > 0 ? kExitFaults : kExitOk;
+    return count.failed > 0 || unknown > 0 ? kExitFaults : kExitOk;
+}
+
+} // namespace
+
+Command AddUpgrade(CLI::App& program) {
+    auto options = std::make_shared<UpgradeOptions>();
+    CLI::App* app = program.add_subcommand(
+        "upgrade", "Broadcast a firmware image, then list each gateway's upgrade result");
+    app->add_option("--image", options->image, "the firmware image")->type_name("FILE")->required()->check(NotEmpty());
+    app->footer("The image goes to UpgradeAddress; after waittime seconds the gateways are asked for their state.\n"
+                "Progress is a bar on a terminal and percentage lines otherwise; Ctrl-C cancels the transfer.\n"
+                "Exit: 0 every gateway that answered upgraded, 1 some failed or gave another status,\n"
+                "2 the transfer failed or was cancelled, or no gateway answered.");
+    return {app, [options] { return RunUpgrade(*options); }};
 }
 
 } // namespace orva::cli

@@ -6,12 +6,9 @@
 #include <cstdio>
 
 namespace orva::cli {
+namespace {
 
-int RunUpload(Args& args) {
-    if (!args.rest().empty()) {
-        std::fprintf(stderr, "usage: orva-cli [--dir DIR] [--user U --password P] upload\n");
-        return kExitUsage;
-    }
+int RunUpload() {
     std::string operatorName;
     if (int code = EnterTool(operatorName); code >= 0)
         return code;
@@ -21,7 +18,20 @@ int RunUpload(Args& args) {
         return kExitNotFinished;
     }
     std::printf("upload: %d stored records, %d accepted, %d kept\n", result.rows, result.accepted, result.failed);
-    return kExitOk;
+    if (result.failed > 0)
+        std::printf("kept because %s\n", result.problem.c_str());
+    std::fflush(stdout);
+    // Records still waiting are not done: a script must not take them for delivered.
+    return result.failed > 0 || result.stopped ? kExitFaults : kExitOk;
+}
+
+} // namespace
+
+Command AddUpload(CLI::App& program) {
+    CLI::App* app = program.add_subcommand("upload", "Send the records kept in uploads to the reporting service");
+    app->footer("Exit: 0 every kept record was accepted (or none was kept), 1 records remain in uploads,\n"
+                "2 uploads could not be opened.");
+    return {app, [] { return RunUpload(); }};
 }
 
 } // namespace orva::cli

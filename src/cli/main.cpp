@@ -1,94 +1,119 @@
 // orva-cli: the diagnosis tool without windows, for test lines and scripts.
-//   orva-cli [--dir DIR] [--user U --password P] identify|diagnose|upload|restore|upgrade|logs [options]
+//   orva-cli [--dir DIR] [--user U] [--password P] COMMAND [options]; orva-cli COMMAND --help for each.
 #include "CliCommon.h"
 
 #include "app/ProgramDirectory.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-void PrintUsage(std::FILE* to) {
-    std::fprintf(to, "usage: orva-cli [--dir DIR] [--user U --password P] COMMAND [options]\n"
-                     "commands:\n"
-                     "  identify [--address A]      connect and read the gateway's identity\n"
-                     "  diagnose [--address A] [--model M] [--answers yes|no|NAME=yes|no,...] [--json]\n"
-                     "           [--reply-timeout SECONDS]\n"
-                     "                              run a diagnosis (questions: uplink, led, ring1, dtmf1,\n"
-                     "                              cng1, ring2, dtmf2, cng2, loop)\n"
-                     "  upload                      send the stored records again\n"
-                     "  restore [--address A] [--reply-timeout SECONDS]\n"
-                     "                              restore every gateway on A's segment to factory defaults\n"
-                     "                              (reply time-out 15 s); one line per gateway, then a count\n"
-                     "  upgrade --image FILE        broadcast the image to UpgradeAddress, wait waittime, then\n"
-                     "                              one line per gateway; Ctrl-C cancels the transfer\n"
-                     "  logs [--sn X | --device-type X | --operator X | --from YYYY-MM-DD --to YYYY-MM-DD]\n"
-                     "       [--json] [--xls FILE]  the stored records as the query page lists them, newest\n"
-                     "                              first (default: today's); --json an array of objects,\n"
-                     "                              --xls a spreadsheet of the same rows\n"
-                     "exit codes: 0 done (all passed and stored, restored or upgraded), 1 some faults or failures\n"
-                     "  (a finished diagnosis that could not be stored included),\n"
-                     "  2 not finished (or no gateway answered), 64 usage, 75 another copy runs, 77 login failed,\n"
-                     "  78 res/setting.ini missing\n"
-                     "user and password also come from ORVA_USER and ORVA_PASSWORD.\n");
+using namespace orva::cli;
+
+constexpr const char* kFooter =
+    "Every command but identify takes the program directory's lock, opens orva.log and logs in first\n"
+    "(online, then offline against the users who logged in online before). The user and password may\n"
+    "also come from ORVA_USER and ORVA_PASSWORD; on a terminal a missing password is asked for.\n"
+    "\n"
+    "Exit codes: 0 done, 1 faults or failures (a finished diagnosis whose record was not stored, records\n"
+    "left in uploads), 2 not finished (no gateway answered, cancelled), 64 usage, 75 another copy uses the\n"
+    "program directory, 77 login failed, 78 res/setting.ini missing.\n"
+    "\n"
+    "Environment: ORVA_HOME (the program directory), ORVA_USER, ORVA_PASSWORD.";
+
+// Where the command is: the first word that is no option nor the value of --user or --password.
+std::optional<size_t> CommandIndex(const std::vector<std::string>& words) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (words[i] == "--user" || words[i] == "--password") {
+            ++i;
+            continue;
+        }
+        if (words[i].rfind("-", 0) != 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+// "help" and "help COMMAND" as the same as --help: on standard output, exit 0.
+std::vector<std::string> WithHelpWordsAsOptions(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    if (const std::optional<size_t> at = CommandIndex(words); at && words[*at] == "help") {
+        words.erase(words.begin() + static_cast<long>(*at));
+        words.push_back("--help");
+    }
+    return words;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    using namespace orva::cli;
     // A file-size limit reached by orva.log or orvalog.db must fail that write, not kill the process
     // in the middle of a diagnosis: the log drops the line, the store reports the error.
     std::signal(SIGXFSZ, SIG_IGN);
     orva::InitProgramDirectory(argc, argv);
-    // The command is the first word that is neither an option nor an option's value.
-    static const std::set<std::string> kValueOptions = {
-        "--user",        "--password", "--address", "--model", "--answers", "--reply-timeout", "--image", "--sn",
-        "--device-type", "--operator", "--from",    "--to",    "--xls"};
-    std::vector<std::string> rest;
-    std::string command;
-    for (int i = 1; i < argc; ++i) {
-        std::string w = argv[i];
-        if (command.empty() && !w.empty() && w[0] != '-') {
-            command = w;
-            continue;
-        }
-        rest.push_back(w);
-        if (kValueOptions.count(w) && i + 1 < argc)
-            rest.push_back(argv[++i]);
-    }
-    if (command.empty() || command == "help") {
-        PrintUsage(command.empty() ? stderr : stdout);
-        return command.empty() ? kExitUsage : kExitOk;
-    }
-    if (!LoadSettingsOrExplain())
-        return kExitNoSettings;
-    Args args(rest);
-    bool missing = false;
-    std::optional<std::string> user = args.take("user", missing);
-    std::optional<std::string> password = args.take("password", missing);
-    if (missing) {
-        PrintUsage(stderr);
+
+    CLI::App program("orva-cli: diagnose and maintain EPON home gateways from a terminal or a script.", "orva-cli");
+    program.require_subcommand(1);
+    program.fallthrough(); // the login options may also follow the command
+    program.footer(kFooter);
+    program.get_formatter()->column_width(28);
+    program.set_version_flag("--version", std::string("orva-cli ") + ORVA_VERSION + "\nprogram directory: " +
+                                              orva::ProgramDirectory());
+    // --dir is taken off the command line before it is parsed; listed here for --help.
+    std::string dir;
+    program.add_option("--dir", dir, "the program directory (default: ORVA_HOME, else the program's folder)")
+        ->type_name("DIR");
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    program.add_option("--user", user, "the user who logs in (the operator of every record)")->type_name("NAME");
+    program.add_option("--password", password, "the password (others can read it in the process list)")
+        ->type_name("PASSWORD");
+    const std::vector<Command> commands = {AddIdentify(program), AddDiagnose(program), AddUpload(program),
+                                           AddRestore(program),  AddUpgrade(program),  AddLogs(program)};
+
+    std::vector<std::string> words = WithHelpWordsAsOptions(argc, argv);
+    const std::optional<size_t> at = CommandIndex(words);
+    const std::optional<std::string> word = at ? std::optional<std::string>(words[*at]) : std::nullopt;
+    const bool asksForHelp = std::find_if(words.begin(), words.end(), [](const std::string& w) {
+                                 return w == "--help" || w == "-h" || w == "--version";
+                             }) != words.end();
+    if (!word && !asksForHelp) {
+        std::fprintf(stderr, "%s", program.help().c_str());
         return kExitUsage;
     }
+    if (word) {
+        bool known = false;
+        std::string names;
+        for (const Command& c : commands) {
+            known = known || c.app->get_name() == *word;
+            names += (names.empty() ? "" : ", ") + c.app->get_name();
+        }
+        if (!known) {
+            std::fprintf(stderr, "orva-cli: unknown command '%s' (commands: %s, help)\n", word->c_str(), names.c_str());
+            return kExitUsage;
+        }
+    }
+    try {
+        std::vector<std::string> reversed(words.rbegin(), words.rend());
+        program.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0)
+            return program.exit(e); // --help, --version: standard output, 0
+        std::fprintf(stderr, "orva-cli: %s\n(orva-cli --help, or orva-cli COMMAND --help, lists the options)\n",
+                     e.what());
+        return kExitUsage;
+    }
+
+    if (!LoadSettingsOrExplain())
+        return kExitNoSettings;
     SetCredentials(user, password);
-    if (command == "identify")
-        return RunIdentify(args);
-    if (command == "diagnose")
-        return RunDiagnose(args);
-    if (command == "upload")
-        return RunUpload(args);
-    if (command == "restore")
-        return RunRestore(args);
-    if (command == "upgrade")
-        return RunUpgrade(args);
-    if (command == "logs")
-        return RunLogs(args);
-    std::fprintf(stderr, "orva-cli: unknown command '%s'\n", command.c_str());
-    PrintUsage(stderr);
+    for (const Command& c : commands)
+        if (c.app->parsed())
+            return c.run();
     return kExitUsage;
 }

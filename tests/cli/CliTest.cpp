@@ -109,7 +109,7 @@ TEST_F(CliTest, ExitCodesOfADiagnosis) {
         {"ConnectionError",
          "",
          {},
-         {"--answers", "yes", "--address", gatewayAddress(kEmptySubnet)},
+         {"--model", "KT540G", "--answers", "yes", "--address", gatewayAddress(kEmptySubnet)},
          2,
          "连接状态: 连接错误"},
         {"ModelMismatch",
@@ -176,8 +176,11 @@ TEST_F(CliTest, JsonDocumentOfAFinishedRun) {
 
     // The upload pass alone: the service is off, so the row stays.
     Outcome up = run({"--dir", dir.path(), "--user", "tech01", "--password", "pw", "upload"});
-    EXPECT_EQ(up.code, 0) << up.err;
-    EXPECT_NE(up.out.find("1 stored records, 0 accepted, 1 kept"), std::string::npos) << up.out;
+    EXPECT_EQ(up.code, 1) << up.err;
+    EXPECT_NE(up.out.find("1 stored records, 0 accepted, 1 kept\n"
+                          "kept because reports are switched off (RunNet=0 in setting.ini)"),
+              std::string::npos)
+        << up.out;
     EXPECT_EQ(rows("uploads").size(), 1u);
 }
 

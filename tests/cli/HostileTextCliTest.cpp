@@ -200,7 +200,7 @@ TEST_F(HostileTextCliTest, IdentifyPrintsNoControlCharacter) {
 TEST_F(HostileTextCliTest, RestoreListsTheGatewayWithoutItsControlCharacters) {
     dir.writeSettings(kHostileTextSubnet, {{"RunNet", "0"}, {"resetlistentime", "1"}});
     gateway->setOverrides({Fields("HG_REVOCERY_PRECONFIG", {{"SN", "GW\x1b[2J\x1b[H\r\n[SAVE]\tforged"}})});
-    const CliOutcome o = RunCli(cli({"restore", "--reply-timeout", "1"}));
+    const CliOutcome o = RunCli(cli({"restore", "--yes", "--reply-timeout", "1"}));
     EXPECT_EQ(o.code, 0) << o.out << o.err;
     EXPECT_EQ(FirstControlByte(o.out), "");
     EXPECT_EQ(FirstControlByte(o.err), "");

@@ -162,8 +162,8 @@ struct EndCase {
     sim::ReportMode mode;
     bool storeFails; // orvalog.db turns into a folder during the last check
     int code;
-    std::vector<std::string> screenTail; // the last lines of standard output
-    std::vector<std::string> errors;     // standard error
+    std::vector<std::string> screenTail; // the last lines of standard output ({URL}: the report's)
+    std::vector<std::string> errors;     // standard error after the report went out
     bool savedLine;                      // "SAVE" success line, else the two failure lines
     std::vector<std::string> logs, uploads;
 };
@@ -171,6 +171,7 @@ struct EndCase {
 const std::string kDocStart = "<DeviceList>";
 const std::string kNotStored = "orva-cli: the record of this diagnosis was not stored";
 const std::string kCantOpen = "SQLITE_CANTOPEN[14]: unable to open database file";
+const std::string kOffline = "离线登录成功!";
 
 class FinalReport : public ReportCliTest, public ::testing::WithParamInterface<EndCase> {};
 
@@ -198,11 +199,19 @@ TEST_P(FinalReport, EachEndingShowsItsLinesInTheirOrder) {
     }
     const CliOutcome o = cli.finish();
     EXPECT_EQ(o.code, c.code) << o.out << o.err;
+    const std::string url = service->httpUrl() + "/report";
+    std::vector<std::string> tail = c.screenTail;
+    for (std::string& line : tail)
+        if (auto at = line.find("{URL}"); at != std::string::npos)
+            line.replace(at, 5, url);
     const auto out = ReportLines(o.out);
-    ASSERT_GE(out.size(), c.screenTail.size()) << o.out;
-    EXPECT_EQ(std::vector<std::string>(out.end() - static_cast<long>(c.screenTail.size()), out.end()), c.screenTail)
-        << o.out;
-    EXPECT_EQ(ReportLines(o.err), c.errors) << o.err;
+    ASSERT_GE(out.size(), tail.size()) << o.out;
+    EXPECT_EQ(std::vector<std::string>(out.end() - static_cast<long>(tail.size()), out.end()), tail) << o.out;
+    // The login, the address being reached, the report going out, then what the ending adds.
+    std::vector<std::string> errors = {kOffline, "connecting to " + gatewayAddress(kSubnet) + " …",
+                                       "sending the report to " + url + " …"};
+    errors.insert(errors.end(), c.errors.begin(), c.errors.end());
+    EXPECT_EQ(ReportLines(o.err), errors) << o.err;
 
     ASSERT_EQ(service->reports().size(), 1u);
     // The upload pass beside the run found nothing to send.
@@ -222,20 +231,29 @@ TEST_P(FinalReport, EachEndingShowsItsLinesInTheirOrder) {
 }
 
 const std::vector<std::string> kFinishedScreen = {" 1. 软件版本号: 成功 V1.0.3", "诊断完毕"};
-const std::string kOffline = "离线登录成功!";
+std::vector<std::string> FinishedAndKept(const std::string& why) {
+    return {" 1. 软件版本号: 成功 V1.0.3", "诊断完毕", "the record waits in uploads for the next upload: " + why};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Endings, FinalReport,
     ::testing::Values(
-        EndCase{"Accepted", sim::ReportMode::Ok, false, 0, kFinishedScreen, {kOffline}, true, {"RPT-1"}, {}},
-        EndCase{"Refused", sim::ReportMode::Code1, false, 0, kFinishedScreen, {kOffline}, false, {"RPT-1"}, {"RPT-1"}},
-        EndCase{"NoReply", sim::ReportMode::Silent, false, 0, kFinishedScreen, {kOffline}, false, {"RPT-1"}, {"RPT-1"}},
+        EndCase{"Accepted", sim::ReportMode::Ok, false, 0, kFinishedScreen, {}, true, {"RPT-1"}, {}},
+        EndCase{"Refused", sim::ReportMode::Code1, false, 0,
+                FinishedAndKept("the reporting service did not accept it (Code 1)"), {}, false, {"RPT-1"},
+                {"RPT-1"}},
+        EndCase{"ErrorPage", sim::ReportMode::Html500, false, 0,
+                FinishedAndKept("the reporting service did not accept it (HTTP 500, no report reply)"), {}, false,
+                {"RPT-1"}, {"RPT-1"}},
+        EndCase{"NoReply", sim::ReportMode::Silent, false, 0,
+                FinishedAndKept("no answer from {URL} (Empty reply from server)"), {}, false, {"RPT-1"},
+                {"RPT-1"}},
         EndCase{"StoreFailed",
                 sim::ReportMode::Ok,
                 true,
                 1,
                 kFinishedScreen,
-                {kOffline, kCantOpen, kNotStored},
+                {kCantOpen, kNotStored},
                 true,
                 {},
                 {}}),

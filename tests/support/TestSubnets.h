@@ -64,6 +64,8 @@ inline constexpr int kCancel = 118;
 inline constexpr int kCrowd = 203;
 inline constexpr int kHostileText = 205;
 inline constexpr int kReport = 211;
+inline constexpr int kCommandLine = 119;
+inline constexpr int kTerminal = 120;
 } // namespace cli
 
 // test_maintenance
@@ -211,6 +213,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_cli", cli::kCrowd},
     {"test_cli", cli::kHostileText},
     {"test_cli", cli::kReport},
+    {"test_cli", cli::kCommandLine},
+    {"test_cli", cli::kTerminal},
     {"test_maintenance", maintenance::kTransfer2500},
     {"test_maintenance", maintenance::kTransfer2000},
     {"test_maintenance", maintenance::kTransfer500},

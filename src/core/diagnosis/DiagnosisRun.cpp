@@ -8,6 +8,7 @@
 #include "diagnosis/SessionRun.h"
 #include "protocol/CommandChannel.h"
 #include "protocol/DeviceCommands.h"
+#include "records/RecordStore.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -473,7 +474,14 @@ void DiagnosisSession::finishRun(Run& run) {
     onFinished(run);
 
     // A stop now (the window closing, Ctrl-C, abandonReport) abandons the request at once.
+    show(run, [&](DiagnosisView& v) { v.reportStarting(); });
     sink_.report(run.pending, result, run.stop.get_token());
+    {
+        std::lock_guard lock(run.dataMutex);
+        run.reported = result.accepted;
+        run.keptForUpload = result.uploads == RecordStore::Stored;
+        run.reportProblem = result.reportProblem;
+    }
     run.pending.clear();
     returnToIdle(run);
     if (claimEnd(run, RunOutcome::Finished))

@@ -309,6 +309,9 @@ RunSummary DiagnosisSession::lastRun() const {
     s.faults = run->faults;
     s.record = run->storedRecord;
     s.stored = run->stored;
+    s.reported = run->reported;
+    s.keptForUpload = run->keptForUpload;
+    s.reportProblem = run->reportProblem;
     return s;
 }
 

@@ -53,6 +53,10 @@ struct RunSummary {
     // The record as it was stored (finished runs only) and RecordStore::insert's result.
     std::optional<DiagRecord> record;
     int stored = 0;
+    // The report: accepted by the service, or the record waits in uploads (and why).
+    bool reported = false;
+    bool keptForUpload = false;
+    std::string reportProblem;
 };
 
 class DiagnosisSession {

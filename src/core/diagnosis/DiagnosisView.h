@@ -76,6 +76,9 @@ public:
     // Item n's question or command is out and its result has not come yet (a reply may take up to the
     // channel's reply time-out). setItemStatus() for the item, or the run's return to idle, ends it.
     virtual void itemRunning(int /*item*/) {}
+    // The last check is done, the record is stored and its report is going to the reporting service
+    // (which may take up to HTTP's time-out).
+    virtual void reportStarting() {}
 
     // true: running (address entry disabled, Start inactive); false: back to idle.
     virtual void setRunning(bool running) = 0;

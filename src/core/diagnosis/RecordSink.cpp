@@ -38,7 +38,9 @@ void DefaultRecordSink::report(const std::vector<DiagRecord>& pending, SinkResul
         reportNewest(pending); // tells the technician there is nothing to report
         return;
     }
-    result.accepted = sendNewest(pending, UploadConfig::FromSettings(), std::move(stop));
+    result.accepted = sendNewest(pending, UploadConfig::FromSettings(), stop, &result.reportProblem);
+    if (!result.accepted && stop.stop_requested())
+        result.reportProblem = "the report was given up before an answer came";
     if (result.accepted) {
         // The same deletion as the upload pass makes for a row the service took.
         if (result.uploads == RecordStore::Stored && result.newestUploadId > 0) {

@@ -13,6 +13,7 @@ struct SinkResult {
     int stored = 0;        // RecordStore::insert's result for logs (1 stored, 0 nothing, -1 failed)
     bool accepted = false; // the reporting service took the newest record
     int uploads = 0;       // the same for uploads; 0 once the service took the record and its row went
+    std::string reportProblem; // why the report was not accepted ("" when it was, or none was made)
 
     // Handed from store() to report(): the uploads row of the newest record (0: none), and the store's
     // error texts, which the technician reads after the report as before.

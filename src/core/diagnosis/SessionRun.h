@@ -44,6 +44,9 @@ struct DiagnosisSession::Run {
     std::vector<std::string> faults;
     std::optional<DiagRecord> storedRecord;
     int stored = 0;
+    bool reported = false;
+    bool keptForUpload = false;
+    std::string reportProblem;
 
     // Guarded by the session's mutex.
     bool connected = false;

@@ -25,11 +25,12 @@ uint64_t GatewayKey(const std::string& source, const std::string& serial) {
 
 } // namespace
 
-GatewayReplies::Verdict GatewayReplies::add(const std::string& source, const std::string& serial, bool succeeded) {
+GatewayReplies::Verdict GatewayReplies::add(const std::string& source, const std::string& serial, bool succeeded,
+                                            bool unknown) {
     if (!seen_.insert(GatewayKey(source, serial)).second)
         return Verdict::Repeat;
     ++count_.answered;
-    ++(succeeded ? count_.succeeded : count_.failed);
+    ++(unknown ? count_.unknown : succeeded ? count_.succeeded : count_.failed);
     return count_.answered <= kShownGateways ? Verdict::Show : Verdict::Hide;
 }
 

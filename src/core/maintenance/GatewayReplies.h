@@ -18,6 +18,7 @@ struct GatewayCount {
     size_t answered = 0;
     size_t succeeded = 0;
     size_t failed = 0;
+    size_t unknown = 0; // answered with a state that is neither (an upgrade's UPGRADE_UNKNOWN)
     bool operator==(const GatewayCount&) const = default;
 };
 
@@ -33,7 +34,7 @@ public:
 
     // Files the reply of the gateway at `source` (dotted address) with serial number `serial` (empty when
     // the reply had none) and its outcome.
-    Verdict add(const std::string& source, const std::string& serial, bool succeeded);
+    Verdict add(const std::string& source, const std::string& serial, bool succeeded, bool unknown = false);
 
     const GatewayCount& count() const { return count_; }
     // New gateways that got no line of their own.

@@ -23,6 +23,7 @@ inline constexpr const char* kUpgradeDateFormat = "%Y-%m-%d,%H:%M:%S";
 // Closes the list when more gateways answered than get a line each: how many more there were.
 inline constexpr const char* kUpgradeMoreGateways = "另有%zu个网关应答，升级结果未逐条列出.";
 inline constexpr const char* kUpgradeSuccessStatus = "UPGRADE_SUCCESS";
+inline constexpr const char* kUpgradeUnknownStatus = "UPGRADE_UNKNOWN";
 
 // Status label of the upgrade page.
 inline constexpr const char* kStatusTransferring = "正在传输文件...";

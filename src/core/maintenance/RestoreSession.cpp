@@ -80,4 +80,9 @@ void RestoreSession::run(std::stop_token stop, std::string broadcastAddress) {
     idle_.notify_all();
 }
 
+std::string RestoreSegment(const std::string& gatewayAddress) {
+    const auto dot = gatewayAddress.rfind('.');
+    return (dot == std::string::npos ? gatewayAddress : gatewayAddress.substr(0, dot)) + ".0/24";
+}
+
 } // namespace orva

@@ -31,6 +31,10 @@ public:
     virtual void restoreFinished() {}
 };
 
+// The segment a restore of `gatewayAddress` reaches, as a technician reads it ("192.168.1.0/24"): the
+// broadcast goes to the first three parts of the address with 255, so every gateway of that /24 restores.
+std::string RestoreSegment(const std::string& gatewayAddress);
+
 class RestoreSession {
 public:
     explicit RestoreSession(RestoreView& view);

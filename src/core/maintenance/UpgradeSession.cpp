@@ -211,8 +211,7 @@ void UpgradeSession::failTransfer(std::stop_token stop, std::string line) {
             return;
         phase_ = Phase::Finishing;
     }
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
+    // Written once, to the log and in the box (a front end without windows prints the box).
     const std::string message = WithoutLineEnd(std::move(line));
     Log(text::kTagTransferFailed, message);
     notifier().messageBox(message);
@@ -258,7 +257,8 @@ void UpgradeSession::handleStatusReply(const std::string& reply, const ReplySour
         return;
     // A repeat is neither shown nor logged again, and neither is a gateway past the lines shown: a
     // flood of replies must not fill the log either.
-    if (gateways.add(from.address, sn, status == text::kUpgradeSuccessStatus) != GatewayReplies::Verdict::Show)
+    if (gateways.add(from.address, sn, status == text::kUpgradeSuccessStatus, status == text::kUpgradeUnknownStatus) !=
+        GatewayReplies::Verdict::Show)
         return;
     const std::time_t now = std::time(nullptr);
     // Every reply that gets this far was delivered by the exchange, hence "SUCC".

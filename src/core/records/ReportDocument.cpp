@@ -80,13 +80,17 @@ XmlDocument buildReportDocument(const DiagRecord& r, const std::string& checkDat
 }
 
 bool isAcceptedReply(const std::string& reply) {
+    return reportReplyCode(reply) == "0";
+}
+
+std::optional<std::string> reportReplyCode(const std::string& reply) {
     if (reply.empty())
-        return false;
+        return std::nullopt;
     XmlDocument doc;
     doc.Parse(reply);
     if (!doc.FindElement("Response") || !doc.EnterElement() || !doc.FindElement("Code"))
-        return false;
-    return doc.GetElementText() == "0";
+        return std::nullopt;
+    return doc.GetElementText();
 }
 
 } // namespace orva

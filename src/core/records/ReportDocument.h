@@ -4,6 +4,7 @@
 #include "records/DiagRecord.h"
 #include "web/XmlDocument.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ XmlDocument buildReportDocument(const DiagRecord& record, const std::string& che
 // True only for a reply document whose top-level Response holds a Code with the text "0". An error
 // page, another code or an empty reply is not an acceptance.
 bool isAcceptedReply(const std::string& reply);
+// The text of that Code; nullopt when the reply is no such document.
+std::optional<std::string> reportReplyCode(const std::string& reply);
 
 // A text as the report may carry it: well-formed UTF-8 (each malformed sequence becomes U+FFFD) with
 // no character XML 1.0 forbids (C0 controls other than TAB, LF and CR; U+FFFE; U+FFFF), each of

@@ -15,6 +15,34 @@ void log(const char* tag, const std::string& message) {
     LogFile::instance().write(tag, message);
 }
 
+// A service's code is shown to the technician: bounded, and with no control characters to obey.
+std::string Shown(const std::string& text) {
+    constexpr size_t kLongest = 40;
+    std::string out;
+    for (char c : text.substr(0, kLongest))
+        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return text.size() > kLongest ? out + "..." : out;
+}
+
+std::string NoAnswerText(const std::string& url, const std::string& httpError) {
+    return "no answer from " + url + (httpError.empty() ? "" : " (" + httpError + ")");
+}
+
+// "" for an acceptance.
+std::string RefusalText(const std::string& reply, long status) {
+    const std::optional<std::string> code = reportReplyCode(reply);
+    if (code == "0")
+        return {};
+    std::string text = "the reporting service did not accept it (";
+    if (status >= 400 || !code)
+        text += "HTTP " + std::to_string(status) + (code ? ", " : "");
+    if (code)
+        text += "Code " + Shown(*code);
+    else
+        text += ", no report reply";
+    return text + ")";
+}
+
 } // namespace
 
 UploadConfig UploadConfig::FromSettings() {
@@ -27,18 +55,29 @@ UploadConfig UploadConfig::FromSettings() {
     return c;
 }
 
-std::string postReport(const UploadConfig& config, const std::string& body, std::stop_token stop) {
+std::string postReport(const UploadConfig& config, const std::string& body, std::stop_token stop,
+                       std::string* problem) {
     std::string reply;
-    if (config.runNet == 0 || config.reportUrl.empty())
-        return reply;
-    CHttpClient client(config.userAgent, config.http);
-    client.Post(config.reportUrl, body, reply, std::move(stop));
+    std::string why;
+    if (config.runNet == 0) {
+        why = "reports are switched off (RunNet=0 in setting.ini)";
+    } else if (config.reportUrl.empty()) {
+        why = "setting.ini names no ReportURL";
+    } else {
+        CHttpClient client(config.userAgent, config.http);
+        client.Post(config.reportUrl, body, reply, std::move(stop));
+        why = reply.empty() ? NoAnswerText(config.reportUrl, client.lastError())
+                            : RefusalText(reply, client.lastStatus());
+    }
+    if (problem)
+        *problem = std::move(why);
     return reply;
 }
 
-bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config, std::stop_token stop) {
+bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config, std::stop_token stop,
+                std::string* problem) {
     const XmlDocument doc = buildReportDocument(pending.back());
-    const std::string reply = postReport(config, doc.GetText(), std::move(stop));
+    const std::string reply = postReport(config, doc.GetText(), std::move(stop), problem);
     if (isAcceptedReply(reply)) {
         log("SAVE", "云平台上传记录成功");
         return true;
@@ -69,10 +108,11 @@ ReportOutcome reportNewest(const std::vector<DiagRecord>& pending) {
     return reportNewest(pending, store, UploadConfig::FromSettings());
 }
 
-RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config, std::stop_token stop) {
+RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config, std::stop_token stop,
+                           std::string* problem) {
     const StoredRecord stored = RecordFromRow(row);
     const XmlDocument doc = buildReportDocument(stored.record);
-    const std::string reply = postReport(config, doc.GetText(), stop);
+    const std::string reply = postReport(config, doc.GetText(), stop, problem);
     return settleStoredRow(stored.id, doc.GetText(), reply, stop.stop_requested(), store);
 }
 
@@ -113,13 +153,18 @@ UploadPassResult uploadStoredRecords(RecordStore& store, const UploadConfig& con
             return 1;
         }
         ++result.rows;
-        switch (uploadStoredRow(row, store, config, stop)) {
+        std::string problem;
+        switch (uploadStoredRow(row, store, config, stop, &problem)) {
         case RowOutcome::Accepted:
             ++result.accepted;
             break;
         case RowOutcome::NotDeleted:
+            ++result.failed;
+            result.problem = "accepted, but its row in uploads could not be deleted";
+            break;
         case RowOutcome::Failed:
             ++result.failed;
+            result.problem = std::move(problem);
             break;
         case RowOutcome::Stopped:
             result.stopped = true;

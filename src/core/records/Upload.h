@@ -25,8 +25,11 @@ struct UploadConfig {
 };
 
 // Posts the document text; "" when no request may be made (RunNet 0, no URL), nothing came back or a
-// stop request ended the request.
-std::string postReport(const UploadConfig& config, const std::string& body, std::stop_token stop = {});
+// stop request ended the request. `problem`, when given, gets why the reply is no acceptance, in words
+// a technician can act on (reports switched off, no ReportURL, no answer and the HTTP client's reason,
+// the service's refusal with its status or code), or "" for an acceptance.
+std::string postReport(const UploadConfig& config, const std::string& body, std::stop_token stop = {},
+                       std::string* problem = nullptr);
 
 enum class ReportOutcome {
     NothingToReport, // empty list; the technician was told
@@ -38,7 +41,8 @@ enum class ReportOutcome {
 // The report alone: posts the newest (last) record of a non-empty list and writes the "SAVE" lines;
 // true when the service accepted it. Keeping the records when it did not is the caller's part. A stop
 // request abandons the request; it then counts as unanswered.
-bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config, std::stop_token stop = {});
+bool sendNewest(const std::vector<DiagRecord>& pending, const UploadConfig& config, std::stop_token stop = {},
+                std::string* problem = nullptr);
 
 // The report of a finished diagnosis, on the diagnosis thread: sends the newest (last) record; when
 // the service does not accept it, stores all of `pending` in uploads through `store`.
@@ -56,7 +60,7 @@ enum class RowOutcome {
 // One row of uploads (column texts in table order): rebuilds its record, sends it with a fresh check
 // date and deletes the row when the service accepts it, also when a stop was asked for meanwhile.
 RowOutcome uploadStoredRow(const RowTexts& row, RecordStore& store, const UploadConfig& config,
-                           std::stop_token stop = {});
+                           std::stop_token stop = {}, std::string* problem = nullptr);
 // Its second half, once the request has returned: the "UPLOAD" lines and the deletion of row `id` for the
 // reply the service gave to `document`, with `stopRequested` telling whether a stop came meanwhile.
 RowOutcome settleStoredRow(int id, const std::string& document, const std::string& reply, bool stopRequested,
@@ -68,6 +72,7 @@ struct UploadPassResult {
     int accepted = 0;
     int failed = 0; // not accepted, or not deleted
     bool stopped = false;
+    std::string problem; // why the last row that failed was not accepted (postReport's words)
 };
 
 // The upload of stored records: opens uploads on `store`, reads every row, ends the read, then sends

@@ -50,6 +50,7 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
                          std::stop_token stop) {
     reply.clear();
     lastError_.clear();
+    lastStatus_ = 0;
     if (!http::IsFetchableUrl(url)) {
         lastError_ = "not an http or https URL";
         return kFailed;
@@ -117,6 +118,8 @@ int CHttpClient::Request(const std::string& verb, const std::string& url, const 
 
     const CURLcode rc = curl_easy_perform(h);
     lastError_ = http::FailureText(rc, guard, errorBuffer, bundle);
+    if (rc == CURLE_OK)
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &lastStatus_);
     if (rc == CURLE_OPERATION_TIMEDOUT)
         return kTimedOut;
     if (rc != CURLE_OK) // a stop request, a body over the limit or a refused address included

@@ -58,6 +58,8 @@ public:
     // guard's refusal (LoopbackRefusal of the address) when this build would not connect. Refusals are
     // also written to orva.log under the tag "HTTP".
     const std::string& lastError() const { return lastError_; }
+    // The HTTP status of the last Request's answer (0 when none came).
+    long lastStatus() const { return lastStatus_; }
 
     const HttpOptions& options() const { return options_; }
 
@@ -70,6 +72,7 @@ private:
     HttpOptions options_;
     std::unique_ptr<http::CaBundle> caBundle_;
     std::string lastError_;
+    long lastStatus_ = 0;
 };
 
 } // namespace orva

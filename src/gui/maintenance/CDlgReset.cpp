@@ -19,16 +19,8 @@ namespace orva {
 
 namespace {
 
-// The segment a restore reaches, in the form a technician reads: the broadcast goes to the first three
-// parts of the address with 255, so every gateway of that /24 restores.
-QString SegmentOf(const std::string& gatewayAddress) {
-    const auto dot = gatewayAddress.rfind('.');
-    const std::string prefix = dot == std::string::npos ? gatewayAddress : gatewayAddress.substr(0, dot);
-    return QString::fromStdString(prefix + ".0/24");
-}
-
 QString RestoreQuestion(const std::string& gatewayAddress) {
-    const QString segment = SegmentOf(gatewayAddress);
+    const QString segment = QString::fromStdString(RestoreSegment(gatewayAddress));
     if (IsEnglish())
         return QStringLiteral("Every gateway on %1 will be restored to its factory defaults and lose its "
                               "configuration. Continue?")

@@ -8,6 +8,9 @@
 
 #include <httplib.h>
 
+#include <memory>
+#include <optional>
+
 namespace orva::test {
 namespace {
 
@@ -85,6 +88,40 @@ INSTANTIATE_TEST_SUITE_P(Modes, ReportNewest, ::testing::ValuesIn(kModes),
                          [](const auto& info) { return std::string(info.param.name); });
 
 using ReportNewestOther = UploadTest;
+
+// Why a report was not accepted, in the words the technician reads ("" for an acceptance).
+TEST_F(ReportNewestOther, EachRefusalSaysWhy) {
+    struct Case {
+        const char* name;
+        std::optional<sim::ReportMode> service; // none: nothing listens
+        int runNet;
+        bool withUrl;
+        std::string problem; // the start of it
+    };
+    const std::vector<Case> cases = {
+        {"Accepted", sim::ReportMode::Ok, 1, true, ""},
+        {"CodeOne", sim::ReportMode::Code1, 1, true, "the reporting service did not accept it (Code 1)"},
+        {"ErrorPage", sim::ReportMode::Html500, 1, true, "the reporting service did not accept it (HTTP 500, no report reply)"},
+        {"Dropped", sim::ReportMode::Silent, 1, true, "no answer from http://127.0.0.1:"},
+        {"Refused", std::nullopt, 1, true, "no answer from http://127.0.0.1:9/report (Couldn't connect to server"},
+        {"ReportsOff", sim::ReportMode::Ok, 0, true, "reports are switched off (RunNet=0 in setting.ini)"},
+        {"NoUrl", sim::ReportMode::Ok, 1, false, "setting.ini names no ReportURL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<SimService> service;
+        if (c.service)
+            service = std::make_unique<SimService>(*c.service);
+        const std::string url = !c.withUrl ? "" : service ? service->url() : "http://127.0.0.1:9/report";
+        std::string problem = "not set";
+        const bool accepted = sendNewest(kPending, config(url, c.runNet), {}, &problem);
+        EXPECT_EQ(accepted, c.problem.empty());
+        if (c.problem.empty())
+            EXPECT_EQ(problem, "");
+        else
+            EXPECT_EQ(problem.rfind(c.problem, 0), 0u) << problem;
+    }
+}
 
 TEST_F(ReportNewestOther, RunNetZeroMakesNoRequestAndKeepsTheRecords) {
     SimService service(sim::ReportMode::Ok);
