@@ -65,13 +65,15 @@ std::optional<std::string> AskHidden(const std::string& prompt) {
     struct termios quiet = g_saved;
     quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
     quiet.c_lflag |= ECHONL;
-    std::fprintf(stderr, "%s", prompt.c_str());
-    std::fflush(stderr);
+    // Echo goes off before the prompt shows: what is typed once it shows is neither echoed nor
+    // flushed away with the typeahead.
     const bool off = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
     g_echoOff = off;
+    std::fprintf(stderr, "%s", prompt.c_str());
+    std::fflush(stderr);
     std::optional<std::string> line = ReadLine();
     if (off)
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved);
+        ::tcsetattr(STDIN_FILENO, TCSADRAIN, &g_saved);
     g_echoOff = 0;
     sigaction(SIGINT, &oldInt, nullptr);
     sigaction(SIGTERM, &oldTerm, nullptr);

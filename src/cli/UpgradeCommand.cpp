@@ -3,6 +3,7 @@
 #include "OptionChecks.h"
 
 #include "app/AppSettings.h"
+#include "app/Notifier.h"
 
 #include "maintenance/UpgradeSession.h"
 
@@ -15,6 +16,7 @@
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace orva::cli {
 namespace {
@@ -97,6 +99,29 @@ private:
     bool transferFailed_ = false;
 };
 
+// The transfer thread writes each failure line to standard error itself before it raises its box, so
+// that box would print the same text twice: boxes from any thread but the one running the command
+// (the cancel's, which have no line of their own) are left to that line.
+class UpgradeNotifier final : public Notifier {
+public:
+    explicit UpgradeNotifier(Notifier& plain) : plain_(plain), owner_(std::this_thread::get_id()) {}
+    void messageBox(const std::string& text, const std::string& caption) override {
+        if (std::this_thread::get_id() == owner_)
+            plain_.messageBox(text, caption);
+    }
+    bool askYesNo(const std::string& text, const std::string& caption) override {
+        return plain_.askYesNo(text, caption);
+    }
+    bool askOkCancel(const std::string& text, const std::string& caption) override {
+        return plain_.askOkCancel(text, caption);
+    }
+    void fatalExit(const std::string& text, int exitCode) override { plain_.fatalExit(text, exitCode); }
+
+private:
+    Notifier& plain_;
+    const std::thread::id owner_;
+};
+
 struct UpgradeOptions {
     std::string image;
 };
@@ -119,6 +144,8 @@ int RunUpgrade(const UpgradeOptions& o) {
     sigaction(SIGTERM, &sa, nullptr);
 
     UpgradePrinter printer(::isatty(STDOUT_FILENO) == 1);
+    UpgradeNotifier boxes(notifier());
+    setNotifier(&boxes);
     bool cancelled = false;
     bool abandoned = false;
     {
@@ -146,6 +173,7 @@ int RunUpgrade(const UpgradeOptions& o) {
                 session.wait();
         }
     }
+    setNotifier(nullptr);
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     ::close(wake[0]);

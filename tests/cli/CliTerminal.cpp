@@ -89,7 +89,12 @@ int CliTerminal::finish() {
     while (master_ >= 0 && std::chrono::steady_clock::now() < until)
         pump(100);
     int status = 0;
-    ::waitpid(pid_, &status, 0);
+    // Still running a minute on (waiting for input that never comes): ended, so the suite goes on.
+    if (::waitpid(pid_, &status, WNOHANG) == 0) {
+        ADD_FAILURE() << "orva-cli still runs on the terminal:\n" << screen_;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+    }
     waited_ = true;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -211,7 +211,8 @@ void UpgradeSession::failTransfer(std::stop_token stop, std::string line) {
             return;
         phase_ = Phase::Finishing;
     }
-    // Written once, to the log and in the box (a front end without windows prints the box).
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
     const std::string message = WithoutLineEnd(std::move(line));
     Log(text::kTagTransferFailed, message);
     notifier().messageBox(message);

@@ -103,7 +103,7 @@ TEST_F(ReportNewestOther, EachRefusalSaysWhy) {
         {"CodeOne", sim::ReportMode::Code1, 1, true, "the reporting service did not accept it (Code 1)"},
         {"ErrorPage", sim::ReportMode::Html500, 1, true, "the reporting service did not accept it (HTTP 500, no report reply)"},
         {"Dropped", sim::ReportMode::Silent, 1, true, "no answer from http://127.0.0.1:"},
-        {"Refused", std::nullopt, 1, true, "no answer from http://127.0.0.1:9/report (Couldn't connect to server"},
+        {"Refused", std::nullopt, 1, true, "no answer from http://127.0.0.1:9/report (Failed to connect to 127.0.0.1 port 9"},
         {"ReportsOff", sim::ReportMode::Ok, 0, true, "reports are switched off (RunNet=0 in setting.ini)"},
         {"NoUrl", sim::ReportMode::Ok, 1, false, "setting.ini names no ReportURL"},
     };

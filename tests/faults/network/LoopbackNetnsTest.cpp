@@ -193,7 +193,8 @@ TEST_F(LoopbackNetnsTest, CliIdentifyPrintsTheRefusalAndFails) {
         GTEST_SKIP() << skipped_;
     std::string refusal = LoopbackRefusal("192.0.2.1");
     refusal.pop_back(); // the CLI prints the error text without its line end
-    EXPECT_EQ(output, "2\naddress 192.0.2.1 port 7998\nCONNECT failed: " + refusal + "\nidentity not read\n--\n");
+    EXPECT_EQ(output, "2\naddress 192.0.2.1 port 7998\nCONNECT failed: " + refusal +
+                          "\nidentity not read\n--\nconnecting to 192.0.2.1 …\n");
 }
 
 } // namespace

@@ -60,7 +60,7 @@ struct DbCase {
     std::function<void(const TempProgramDir&, Prepared&)> prepare;
     const char* message; // the wrapper's text the technician is shown
     bool oldRecord;      // the file held OLD-1 beforehand, which must still be there
-    int uploadCode;      // orva-cli upload's exit code
+    int uploadCode;      // orva-cli upload's exit code (1: OLD-1 still waits, the reports being off)
 };
 
 class GatewayOnSubnet : public ::testing::Test {
@@ -138,13 +138,13 @@ INSTANTIATE_TEST_SUITE_P(Faults, DatabaseFile,
                                                       StoreOldRecord(d);
                                                       p.lock(d.file("orvalog.db"));
                                                   },
-                                                  "SQLITE_READONLY[8]: attempt to write a readonly database", true, 0},
+                                                  "SQLITE_READONLY[8]: attempt to write a readonly database", true, 1},
                                            DbCase{"ReadOnlyDirectory",
                                                   [](const TempProgramDir& d, Prepared& p) {
                                                       StoreOldRecord(d);
                                                       p.lock(d.path());
                                                   },
-                                                  "SQLITE_CANTOPEN[14]: unable to open database file", true, 0},
+                                                  "SQLITE_CANTOPEN[14]: unable to open database file", true, 1},
                                            DbCase{"ReadOnlyDirectoryWithoutDatabase",
                                                   [](const TempProgramDir& d, Prepared& p) { p.lock(d.path()); },
                                                   "SQLITE_CANTOPEN[14]: unable to open database file", false, 2},
