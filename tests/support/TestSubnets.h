@@ -95,6 +95,7 @@ inline constexpr int kMainWindow = 160;
 inline constexpr int kStartup = 162;
 inline constexpr int kClosing = 216;
 inline constexpr int kAbout = 235;
+inline constexpr int kUnknownLanguage = 241;
 } // namespace gui_shell
 
 // test_gui_login
@@ -234,6 +235,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_shell", gui_shell::kStartup},
     {"test_gui_shell", gui_shell::kClosing},
     {"test_gui_shell", gui_shell::kAbout},
+    {"test_gui_shell", gui_shell::kUnknownLanguage},
     {"test_gui_login", gui_login::kLogin},
     {"test_gui_records", gui_records::kQuery},
     {"test_gui_records", gui_records::kExport},
