@@ -96,6 +96,13 @@ bool RenderDiagnosisMidRun(CDlgMain& main, const QString& path) {
     UiPrompts::setTestMode(true);
     page->confirmModel();
     page->startDiagnosis();
+    if (!page->running()) {
+        std::fprintf(stderr, "mid-run picture left out: the run did not start\n");
+        for (const QString& text : UiPrompts::shownTexts())
+            std::fprintf(stderr, "  (it said: %s)\n", text.toLocal8Bit().constData());
+        UiPrompts::setTestMode(false);
+        return false;
+    }
 
     // The technician: yes to every question until enough items carry their results.
     bool ready = false;
@@ -121,13 +128,18 @@ bool RenderDiagnosisMidRun(CDlgMain& main, const QString& path) {
         ok = shot.save(path, "PNG");
         std::fprintf(ok ? stdout : stderr, "%s %s\n", ok ? "wrote" : "could not write", path.toLocal8Bit().constData());
     } else {
-        const std::string why = reached ? "the run ended before a question was open beside marked items"
-                                        : "no question came from the gateway at " + address;
+        const RunOutcome outcome = page->session().lastRun().outcome;
+        const bool silent = outcome == RunOutcome::ConnectTimeout || outcome == RunOutcome::ConnectError;
+        const std::string why = !reached ? "no question came in time from the gateway at " + address
+                                : silent ? "no gateway answered at " + address
+                                         : "the run ended before a question was open beside marked items";
         std::fprintf(stderr, "mid-run picture left out: %s\n", why.c_str());
     }
-    page->stopDiagnosis();
-    if (!WaitFor([&] { return !page->running(); }, kBoundMs))
-        std::fprintf(stderr, "the stopped run did not end\n");
+    if (page->running()) {
+        page->stopDiagnosis();
+        if (!WaitFor([&] { return page->session().lastRun().ended; }, kBoundMs))
+            std::fprintf(stderr, "the stopped run did not end\n");
+    }
     for (const QString& text : UiPrompts::shownTexts())
         std::printf("  (the run showed: %s)\n", text.toLocal8Bit().constData());
     UiPrompts::setTestMode(false);
