@@ -97,6 +97,8 @@ inline constexpr int kMainWindow = 160;
 inline constexpr int kStartup = 162;
 inline constexpr int kClosing = 216;
 inline constexpr int kAbout = 235;
+inline constexpr int kUnknownLanguage = 241;
+inline constexpr int kMidRun = 242;
 } // namespace gui_shell
 
 // test_gui_login
@@ -173,8 +175,8 @@ namespace faults_netns {
 inline constexpr int kNetns = 204;
 }
 
-// Who claims which subnet. The programs under bench/ keep to 6-9 (they are run by hand, beside the
-// suites); they claim them here so no suite takes them.
+// Who claims which subnet. The programs under bench/ keep to 6-9 and scripts/screenshots to 169 (they
+// are run by hand, beside the suites); they claim them here so no suite takes them.
 struct SubnetClaim {
     std::string_view suite;
     int n;
@@ -185,6 +187,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"bench", 7},
     {"bench", 8},
     {"bench", 9},
+    {"screenshots", 169},
     {"test_app", app::kSettings},
     {"test_protocol", protocol::kWire},
     {"test_protocol", protocol::kTransact},
@@ -238,6 +241,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_shell", gui_shell::kStartup},
     {"test_gui_shell", gui_shell::kClosing},
     {"test_gui_shell", gui_shell::kAbout},
+    {"test_gui_shell", gui_shell::kUnknownLanguage},
+    {"test_gui_shell", gui_shell::kMidRun},
     {"test_gui_login", gui_login::kLogin},
     {"test_gui_records", gui_records::kQuery},
     {"test_gui_records", gui_records::kExport},

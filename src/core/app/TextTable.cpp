@@ -305,6 +305,13 @@ const std::string& ChineseText(TextId id) {
     return RowOf(id).chinese.front();
 }
 
+const std::vector<std::string>& ChineseTextList(TextId id) {
+    static const std::vector<std::string> none;
+    if (!ValidId(id))
+        return none;
+    return RowOf(id).chinese;
+}
+
 const std::string& EnglishText(TextId id) {
     if (!ValidId(id) || IsListRow(id))
         return Empty();

@@ -160,6 +160,9 @@ const std::vector<std::string>& TextList(TextId id);
 // The columns themselves, whatever is selected (empty for the list rows).
 const std::string& ChineseText(TextId id);
 const std::string& EnglishText(TextId id);
+// The Chinese column as a list, whatever is selected: the three headings of a list row, the single text
+// of every other row. What a control shows while no language is selected.
+const std::vector<std::string>& ChineseTextList(TextId id);
 
 // "" until a language is selected, then exactly "Chinese" or "English".
 const std::string& LanguageName();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <limits>
 #include <new>
@@ -36,8 +37,10 @@ const char* KindOf(mode_t mode) {
 }
 
 // Reads exactly bytes.size() bytes, or fewer when the file ends (or fails) first; returns how many.
-size_t ReadAll(int fd, std::string& bytes) {
+// `error` is the errno of a failed read, 0 when the file only ended early.
+size_t ReadAll(int fd, std::string& bytes, int& error) {
     size_t got = 0;
+    error = 0;
     while (got < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
         if (n > 0) {
@@ -45,10 +48,16 @@ size_t ReadAll(int fd, std::string& bytes) {
         } else if (n == 0) {
             break; // the file is shorter than it said
         } else if (errno != EINTR) {
+            error = errno;
             break;
         }
     }
     return got;
+}
+
+// The fixed failure line with why it failed: " (reason)" before its line end.
+std::string WithReason(const std::string& line, const std::string& reason) {
+    return line + " (" + reason + ")\n";
 }
 
 } // namespace
@@ -59,13 +68,14 @@ bool LoadImageFile(const std::string& path, std::string& bytes, std::string& fai
     // cannot be swapped for something else between the look and the read.
     const detail::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
-        failureLine = errno == ENOENT || errno == ENOTDIR ? "Batch upgrade: No " + path + " file found!\n"
-                                                          : "Batch upgrade: open " + path + " file failed!\n";
+        failureLine = errno == ENOENT || errno == ENOTDIR
+                          ? "Batch upgrade: No " + path + " file found!\n"
+                          : WithReason("Batch upgrade: open " + path + " file failed!", std::strerror(errno));
         return false;
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        failureLine = "Batch upgrade: open " + path + " file failed!\n";
+        failureLine = WithReason("Batch upgrade: open " + path + " file failed!", std::strerror(errno));
         return false;
     }
     // A device, a FIFO or a directory has no image in it, and /dev/zero would never end.
@@ -91,8 +101,13 @@ bool LoadImageFile(const std::string& path, std::string& bytes, std::string& fai
         return false;
     }
     // A file that shrank since fstat reads short; what grew after it is not read.
-    if (ReadAll(fd.get(), buffer) < buffer.size()) {
-        failureLine = "Batch upgrade: read " + path + " file failed!\n";
+    int readError = 0;
+    const size_t got = ReadAll(fd.get(), buffer, readError);
+    if (got < buffer.size()) {
+        const std::string reason = readError != 0 ? std::string(std::strerror(readError))
+                                                  : "it ended after " + std::to_string(got) + " of " +
+                                                        std::to_string(buffer.size()) + " bytes";
+        failureLine = WithReason("Batch upgrade: read " + path + " file failed!", reason);
         return false;
     }
     bytes = std::move(buffer);

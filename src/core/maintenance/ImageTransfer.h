@@ -13,9 +13,10 @@
 namespace orva {
 
 // Reads the whole file into `bytes`. On failure `failureLine` holds the line to report (ending in
-// "\n" and naming the file): the file is missing or cannot be opened; it is not a regular file (a
-// FIFO, a device, a directory, a socket); it is empty; it is too large for the 32-bit length of the
-// image-info datagram; or it read shorter than it claimed. Never waits for a writer or a device.
+// "\n" and naming the file): the file is missing, or cannot be opened (with the system's reason); it is
+// not a regular file (a FIFO, a device, a directory, a socket); it is empty; it is too large for the
+// 32-bit length of the image-info datagram; or it read shorter than it claimed (with the system's
+// reason, or how far it got). Never waits for a writer or a device.
 bool LoadImageFile(const std::string& path, std::string& bytes, std::string& failureLine);
 
 // Lets a canceller be certain that no datagram leaves after it has closed the gate: the sender checks

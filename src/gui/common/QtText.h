@@ -3,8 +3,11 @@
 #include "app/TextTable.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace orva {
 
@@ -18,6 +21,17 @@ inline QString Q(const std::string& s) {
 inline QString Caption(TextId id) {
     const std::string& selected = Text(id);
     return Q(selected.empty() ? ChineseText(id) : selected);
+}
+
+// A list control's column headings from the text table, as Caption gives a single caption: the
+// selected language's, and the built-in Chinese ones while no language is selected.
+inline QStringList Captions(TextId id) {
+    const std::vector<std::string>& selected = TextList(id);
+    const std::vector<std::string>& chinese = ChineseTextList(id);
+    QStringList out;
+    for (std::size_t i = 0; i < chinese.size(); ++i)
+        out << Q(i < selected.size() && !selected[i].empty() ? selected[i] : chinese[i]);
+    return out;
 }
 
 } // namespace orva

@@ -43,12 +43,6 @@ constexpr int kLogTabRightGap = 25;
 constexpr int kLogTabBottom = 600;
 constexpr int kDesignHeight = 620;
 
-// The page's own texts in the selected language; with none selected, the built-in Chinese ones.
-QString PageText(TextId id) {
-    const std::string& text = Text(id);
-    return Q(text.empty() ? ChineseText(id) : text);
-}
-
 CPngButton* MakeImageButton(QWidget* parent, const char* image, const QRect& rect, const char* name) {
     auto* button = new CPngButton(parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -147,7 +141,7 @@ void CorvaDlg::buildControls() {
     items_->setObjectName(QStringLiteral("itemList"));
     items_->setGeometry(Rect(13, 56, 280, 155));
     items_->setColumnCount(2);
-    items_->setHeaderLabels({Q(Text(TextId::ColDiagItem)), Q(Text(TextId::ColDiagStatus))});
+    items_->setHeaderLabels({Caption(TextId::ColDiagItem), Caption(TextId::ColDiagStatus)});
     items_->header()->setStretchLastSection(false);
     items_->setColumnWidth(0, kItemColumnWidth);
     items_->setColumnWidth(1, kStatusColumnWidth);
@@ -491,7 +485,7 @@ void CorvaDlg::runStarting(const std::string& address) {
         productForm_->clear();
         barcode_->clear();
         clearConnecting();
-        QString text = PageText(TextId::DiagConnecting);
+        QString text = Caption(TextId::DiagConnecting);
         text.replace(QStringLiteral("%s"), Q(address));
         connecting_ = new QListWidgetItem(text);
         results_->insertItem(0, connecting_);
@@ -505,7 +499,7 @@ void CorvaDlg::itemRunning(int itemNumber) {
             return;
         clearRunningMark();
         if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
-            item->setText(1, PageText(TextId::ItemRunning));
+            item->setText(1, Caption(TextId::ItemRunning));
             runningItem_ = item;
         }
     });
@@ -519,7 +513,7 @@ void CorvaDlg::clearConnecting() {
 }
 
 void CorvaDlg::clearRunningMark() {
-    if (runningItem_ && runningItem_->text(1) == PageText(TextId::ItemRunning))
+    if (runningItem_ && runningItem_->text(1) == Caption(TextId::ItemRunning))
         runningItem_->setText(1, QString());
     runningItem_ = nullptr;
 }

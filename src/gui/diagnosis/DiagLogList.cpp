@@ -1,5 +1,7 @@
 #include "diagnosis/DiagLogList.h"
 
+#include "common/QtText.h"
+
 #include <QHeaderView>
 #include <QStringList>
 
@@ -13,9 +15,7 @@ constexpr int kColumnWidths[] = {60, 220, 220};
 
 DiagLogList::DiagLogList(TextId headings, QWidget* parent) : QTableWidget(0, 3, parent) {
     setObjectName(QStringLiteral("logList"));
-    QStringList titles;
-    for (const std::string& t : TextList(headings))
-        titles << QString::fromStdString(t);
+    QStringList titles = Captions(headings);
     while (titles.size() < 3)
         titles << QString();
     setHorizontalHeaderLabels(titles);

@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/TextTable.h"
 #include "shell/CDlgMain.h"
+#include "shell/MidRunScreenshot.h"
 #include "web/CDlgLogin.h"
 
 #include <QApplication>
@@ -56,6 +57,7 @@ bool RenderScreenshots(const std::string& outDir) {
         main.selectPage(id);
         ok = Save(main, dir + "/" + lang + "-main-" + PageName(id) + ".png") && ok;
     }
+    ok = RenderDiagnosisMidRun(main, dir + "/" + lang + "-main-diagnosis-midrun.png") && ok;
 
     CDlgLogin login(nullptr, s.Version, s.LoginURL);
     login.show();

@@ -149,5 +149,18 @@ TEST_F(TextTableTest, LogColumnListsAreSelectedAsAWhole) {
     EXPECT_EQ(TextList(TextId::LogColumns2), english);
 }
 
+TEST_F(TextTableTest, ChineseListsWhateverIsSelected) {
+    const std::vector<std::string> headings = {"序号", "检测项", "检测结果"};
+    for (const char* setting : {"", "Klingon", "English", "Chinese"}) {
+        ResetLanguageForTests();
+        SelectLanguage(setting);
+        EXPECT_EQ(ChineseTextList(TextId::LogColumns1), headings) << setting;
+        EXPECT_EQ(ChineseTextList(TextId::LogColumns2), headings) << setting;
+        EXPECT_EQ(ChineseTextList(TextId::ColDiagItem), std::vector<std::string>{"诊断项"}) << setting;
+        EXPECT_EQ(ChineseTextList(TextId::TitleLogin), std::vector<std::string>{""}) << setting;
+    }
+    EXPECT_TRUE(ChineseTextList(TextId::Count_).empty());
+}
+
 } // namespace
 } // namespace orva

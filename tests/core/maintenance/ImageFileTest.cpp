@@ -1,5 +1,5 @@
 // Image files that are not images: a FIFO, a device, a directory, a /proc file, an empty or missing
-// file. Each is refused with a line naming the file, without waiting on it, and nothing is broadcast.
+// file, one that cannot be opened or reads short. Each is refused with a line naming the file, without waiting on it, and nothing is broadcast.
 #include "MaintenanceFixture.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
@@ -48,6 +48,18 @@ std::string Directory(const TempProgramDir& d) {
     std::filesystem::create_directories(d.file("a-directory"));
     return d.file("a-directory");
 }
+// Two links naming each other: the file cannot be opened, for a reason the system names.
+std::string LinkLoop(const TempProgramDir& d) {
+    const std::string a = d.file("loop-a.bin"), b = d.file("loop-b.bin");
+    ::unlink(a.c_str());
+    ::unlink(b.c_str());
+    EXPECT_EQ(::symlink(b.c_str(), a.c_str()), 0);
+    EXPECT_EQ(::symlink(a.c_str(), b.c_str()), 0);
+    return a;
+}
+std::string NameTooLong(const TempProgramDir& d) {
+    return d.file(std::string(300, 'x') + ".bin");
+}
 
 const std::vector<Refusal>& Refusals() {
     static const std::vector<Refusal> cases = {
@@ -62,6 +74,13 @@ const std::vector<Refusal>& Refusals() {
          [](const std::string& p) { return "Batch upgrade: " + p + " is a character device, not an image file!"; }},
         {"Directory", Directory,
          [](const std::string& p) { return "Batch upgrade: " + p + " is a directory, not an image file!"; }},
+        // Files that exist (or may) but cannot be opened: the line says why.
+        {"LinkLoop", LinkLoop,
+         [](const std::string& p) {
+             return "Batch upgrade: open " + p + " file failed! (Too many levels of symbolic links)";
+         }},
+        {"NameTooLong", NameTooLong,
+         [](const std::string& p) { return "Batch upgrade: open " + p + " file failed! (File name too long)"; }},
         // A regular file that says 0 bytes, though it reads some.
         {"ProcSelfStatus", [](const TempProgramDir&) { return std::string("/proc/self/status"); },
          [](const std::string& p) { return "Batch upgrade: " + p + " is empty (0 bytes), not an image file!"; }},
@@ -120,6 +139,23 @@ TEST(LoadImageFile, ReadsRegularFilesWhole) {
     std::string line;
     EXPECT_TRUE(EndsWithoutAWriter([&] { EXPECT_FALSE(LoadImageFile(link, bytes, line)); }, link));
     EXPECT_EQ(line, "Batch upgrade: " + link + " is a FIFO (named pipe), not an image file!\n");
+}
+
+// A file that reads shorter than its size says (sysfs files say 4096 bytes and hold a few): the line
+// says how far it got.
+TEST(LoadImageFile, AFileThatReadsShortSaysWhereItEnded) {
+    const std::string path = "/sys/devices/system/cpu/online";
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+        GTEST_SKIP() << path << " is not a sysfs file here";
+    const size_t held = readFile(path).size();
+    ASSERT_LT(held, static_cast<size_t>(st.st_size));
+    std::string bytes = "untouched";
+    std::string line;
+    EXPECT_FALSE(LoadImageFile(path, bytes, line));
+    EXPECT_EQ(line, "Batch upgrade: read " + path + " file failed! (it ended after " + std::to_string(held) + " of " +
+                        std::to_string(st.st_size) + " bytes)\n");
+    EXPECT_EQ(bytes, "untouched");
 }
 
 // Sends a marker to the receiver and waits for it: everything sent before it has then been read.

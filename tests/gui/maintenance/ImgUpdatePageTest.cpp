@@ -152,18 +152,23 @@ TEST_F(ImgUpdatePage, WhatIsNoImageFileIsRefusedWithAMessageAndNothingIsSent) {
     const std::string huge = dir().file("huge.bin");
     writeFile(huge, "");
     ASSERT_EQ(::truncate(huge.c_str(), 5LL << 30), 0);
+    // A link to itself: there is a name, but nothing can be opened through it.
+    const std::string loop = dir().file("loop.bin");
+    ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+    const auto is = [](const std::string& path, const std::string& what) { return "Batch upgrade: " + path + " " + what; };
     const std::pair<std::string, std::string> cases[] = {
-        {fifo, "is a FIFO (named pipe), not an image file!"},
-        {"/dev/zero", "is a character device, not an image file!"},
-        {dir().file("empty.bin"), "is empty (0 bytes), not an image file!"},
-        {folder, "is a directory, not an image file!"},
-        {huge, "is larger than 4294967295 bytes, too large for one image!"},
+        {fifo, is(fifo, "is a FIFO (named pipe), not an image file!")},
+        {"/dev/zero", is("/dev/zero", "is a character device, not an image file!")},
+        {dir().file("empty.bin"), is(dir().file("empty.bin"), "is empty (0 bytes), not an image file!")},
+        {folder, is(folder, "is a directory, not an image file!")},
+        {huge, is(huge, "is larger than 4294967295 bytes, too large for one image!")},
+        {loop, "Batch upgrade: open " + loop + " file failed! (Too many levels of symbolic links)"},
     };
     CDlgImgUpdate page;
     page.show();
     std::vector<int> progress;
     QObject::connect(page.progressBar(), &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
-    for (const auto& [path, reason] : cases) {
+    for (const auto& [path, line] : cases) {
         SCOPED_TRACE(path);
         const size_t before = UiPrompts::shown().size();
         browse(page, path);
@@ -181,7 +186,7 @@ TEST_F(ImgUpdatePage, WhatIsNoImageFileIsRefusedWithAMessageAndNothingIsSent) {
         QTest::qWait(100);
         ASSERT_EQ(UiPrompts::shown().size(), before + 2);
         EXPECT_EQ(UiPrompts::shown().back().kind, UiPrompts::Kind::Information);
-        EXPECT_EQ(PromptTexts().back(), "Batch upgrade: " + path + " " + reason);
+        EXPECT_EQ(PromptTexts().back(), line);
         EXPECT_TRUE(progress.empty());
         EXPECT_EQ(page.progressBar()->value(), 0);
         EXPECT_TRUE(page.statusLabel()->isHidden());
