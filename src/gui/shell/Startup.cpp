@@ -83,6 +83,7 @@ void PrintInfo(const std::string& option) {
                 "  --help                 show this text, then end\n"
                 "  --version              show the version and the program directory, then end\n"
                 "\n"
+                "Program directory:\n"
                 "%s"
                 "\n"
                 "%s\n",
