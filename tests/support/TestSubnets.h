@@ -273,7 +273,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_faults_cli", faults_cli::kCliFaults},
     {"test_faults_http", faults_http::kHttpFaults},
     {"test_faults_netns", faults_netns::kNetns},
-    {"check-package", package_check::kInstalled},
+    {"check_package", package_check::kInstalled},
 };
 
 // True when every claim is a usable subnet (1-254) and no subnet is claimed by two suites.
