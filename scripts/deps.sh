@@ -8,6 +8,7 @@ ORVA_PACKAGES=(
     qt6-base-dev qt6-translations-l10n fonts-noto-cjk
     clang
     libreoffice-calc-nogui
+    help2man dpkg-dev lintian desktop-file-utils appstream man-db file iproute2
 )
 
 orva_install_packages() {

@@ -15,6 +15,7 @@
 
 #ifdef ORVA_CRASH_PROMPT_QT
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #endif
 
@@ -48,6 +49,8 @@ void Print(std::FILE* out, const std::string& caption, const std::string& text) 
 // Only ever the first argument goes to Qt: the texts are not options.
 int ShowBox(bool question, const std::string& caption, const std::string& text, int argc, char** argv) {
     QApplication app(argc, argv);
+    // The crashed tool's icon, from the desktop's theme (an installed copy puts it there).
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("orva")));
     QString body = QString::fromUtf8(text.c_str());
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QString title = QString::fromUtf8(caption.c_str());

@@ -98,6 +98,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
         if (a == "--help" || a == "-h") {
             help = true;
             return true;
+        } else if (a == "--version") {
+            options.showVersion = true;
+            return true;
         } else if (a == "--address") {
             if (!next(a, options.address))
                 return false;
@@ -311,8 +314,11 @@ Service endpoints (login at /login, reports at /report, installer at /download/s
 
   --no-udp                       serve only the web endpoints (no gateway sockets)
   --help                         this text
+  --version                      the version, then end
 
 Prints "orva-gateway-sim listening on <address> (...)" once ready; runs until SIGINT or SIGTERM.
+It has no program directory: it reads no setting.ini and writes only the files that --journal and
+--reports name.
 Exit codes: 0 after a signal, 1 on a start failure, 2 on bad usage or a non-loopback address.
 )usage";
 }

@@ -31,6 +31,7 @@ struct HttpUser {
 };
 
 struct Options {
+    bool showVersion = false; // --version: print the version and end
     std::string address = "127.0.0.1";
     int gateways = 1;
     std::string model = "KT540G";

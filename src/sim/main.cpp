@@ -19,6 +19,11 @@ int main(int argc, char** argv) {
         std::cout << UsageText();
         return 0;
     }
+    if (options.showVersion) {
+        std::cout << "orva-gateway-sim " << ORVA_VERSION << "\n"
+                  << "program directory: none (the files named by --journal and --reports only)\n";
+        return 0;
+    }
     if (!CheckLoopbackOnly(options.address, options.http, options.https, error)) {
         std::cerr << "orva-gateway-sim: " << error << "\n";
         return 2;

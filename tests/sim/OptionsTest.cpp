@@ -121,6 +121,10 @@ TEST(SimOptions, HelpStopsParsing) {
     EXPECT_TRUE(ParseCommandLine({"--help", "--bogus"}, o, help, error));
     EXPECT_TRUE(help);
     EXPECT_NE(UsageText().find("--override PREFIX SETTING"), std::string::npos);
+    Options v;
+    EXPECT_TRUE(ParseCommandLine({"--version", "--bogus"}, v, help, error));
+    EXPECT_TRUE(v.showVersion);
+    EXPECT_FALSE(help);
 }
 
 } // namespace

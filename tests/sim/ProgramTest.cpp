@@ -129,6 +129,7 @@ TEST(GatewaySimProgram, HelpAndRefusals) {
     };
     const std::vector<Case> cases = {
         {{"--help"}, 0, "--override PREFIX SETTING"},
+        {{"--version"}, 0, "orva-gateway-sim " ORVA_VERSION "\nprogram directory: none"},
         {{"--address", "0.0.0.0"}, 2, ""},  // refused before anything is bound
         {{"--address", "10.9.8.7"}, 2, ""}, // refused: non-loopback
         {{"--gateways", "none"}, 2, ""},

@@ -174,6 +174,10 @@ inline constexpr int kHttpFaults = 188;
 namespace faults_netns {
 inline constexpr int kNetns = 204;
 }
+// scripts/check-package: the installed programs' loopback settings (127.0.240.x).
+namespace package_check {
+inline constexpr int kInstalled = 240;
+}
 
 // Who claims which subnet. The programs under bench/ keep to 6-9 and scripts/screenshots to 169 (they
 // are run by hand, beside the suites); they claim them here so no suite takes them.
@@ -274,6 +278,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_faults_cli", faults_cli::kCliFaults},
     {"test_faults_http", faults_http::kHttpFaults},
     {"test_faults_netns", faults_netns::kNetns},
+    {"check_package", package_check::kInstalled},
 };
 
 // True when every claim is a usable subnet (1-254) and no subnet is claimed by two suites.

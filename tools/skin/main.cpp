@@ -1,6 +1,9 @@
-// Renders the tool's skin pictures into a folder: orva-skin OUTDIR
+// Renders the tool's skin pictures into a folder, and the application icon at every size into its
+// icons/ subfolder: orva-skin OUTDIR
+#include "controls/AppIcon.h"
 #include "controls/SkinRenderer.h"
 
+#include <QDir>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -14,7 +17,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QString error;
-    if (!orva::skin::RenderSkin(QString::fromLocal8Bit(argv[1]), &error)) {
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    if (!orva::skin::RenderSkin(out, &error) || !orva::skin::RenderAppIcons(QDir(out).filePath("icons"), &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }

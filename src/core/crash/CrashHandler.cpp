@@ -301,6 +301,20 @@ std::string ExecutableDirectory() {
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+// The prompt helper lies beside the program in a build tree or a portable folder; an installed
+// program finds it in ../libexec/orva/ (/usr/libexec/orva/ for /usr/bin/orva), off the user's PATH.
+std::string PromptHelperPath() {
+    const std::string exeDir = ExecutableDirectory();
+    const std::string beside = exeDir + "orva-crash-prompt";
+    if (access(beside.c_str(), X_OK) == 0)
+        return beside;
+    std::string up = exeDir.substr(0, exeDir.size() > 1 ? exeDir.size() - 1 : 0);
+    const auto slash = up.rfind('/');
+    up = slash == std::string::npos ? "../" : up.substr(0, slash + 1);
+    const std::string installed = up + "libexec/orva/orva-crash-prompt";
+    return access(installed.c_str(), X_OK) == 0 ? installed : beside;
+}
+
 struct AltStack {
     void* memory = nullptr;
     std::size_t size = 0;
@@ -347,8 +361,7 @@ bool InstallCrashHandler(const std::string& appName, bool showErrors) {
     CopyName(appName, g_setup.appName, sizeof g_setup.appName);
     CopyText(ProgramDirectory(), g_setup.programDir, sizeof g_setup.programDir);
     const char* helper = std::getenv("ORVA_CRASH_PROMPT");
-    CopyText(helper && *helper ? std::string(helper) : ExecutableDirectory() + "orva-crash-prompt", g_setup.helper,
-             sizeof g_setup.helper);
+    CopyText(helper && *helper ? std::string(helper) : PromptHelperPath(), g_setup.helper, sizeof g_setup.helper);
     TextBuffer question(g_setup.question, sizeof g_setup.question);
     FormatText(question, kQuestionText, {g_setup.appName});
     tzset();

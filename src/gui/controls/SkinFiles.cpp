@@ -28,7 +28,7 @@ QString SkinResourceFile(int id) {
 }
 
 QString SkinPath(const QString& fileName) {
-    return QString::fromStdString(ProgramDirectory()) + QStringLiteral("res/common/") + fileName;
+    return QString::fromStdString(SkinDirectory()) + fileName;
 }
 
 QString SkinResourcePath(int id) {

@@ -55,7 +55,8 @@ inline constexpr quint32 kComboNormalText = 0xFFFFFF;
 
 // The file behind a resource id ("busy.gif", "combo-face-left.png", ...); empty for an unknown id.
 QString SkinResourceFile(int id);
-// ProgramDirectory() + "res/common/" + fileName.
+// SkinDirectory() + fileName: the program directory's res/common/, or the shipped one for a per-user
+// folder that has none of its own.
 QString SkinPath(const QString& fileName);
 // SkinPath(SkinResourceFile(id)); empty for an unknown id.
 QString SkinResourcePath(int id);

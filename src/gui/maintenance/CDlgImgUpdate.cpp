@@ -3,6 +3,7 @@
 
 #include "app/TextTable.h"
 #include "common/UiPrompts.h"
+#include "controls/AppIcon.h"
 #include "controls/CPngButton.h"
 #include "maintenance/PageStyle.h"
 #include "maintenance/PostToUi.h"
@@ -59,6 +60,8 @@ CDlgImgUpdate::CDlgImgUpdate(QWidget* parent) : Page(parent), session_(*this) {
         note2_->setText(Q(Text(TextId::CapTransferNote2)));
         setWindowTitle(Q(Text(TextId::TitleImageUpgrade)));
     }
+    // The page carries the application's icon as its own (big and small).
+    setWindowIcon(skin::ApplicationIcon());
     browse_->SetPngFile(maintenance_page::SkinFile(skin::kImageBrowse));
     transfer_->SetPngFile(maintenance_page::SkinFile(skin::kImageTransfer));
     cancel_->SetPngFile(maintenance_page::SkinFile(skin::kImageCancel));

@@ -5,6 +5,7 @@
 #include "app/ProgramDirectory.h"
 #include "app/TextTable.h"
 #include "common/GuiNotifier.h"
+#include "controls/AppIcon.h"
 #include "common/UiPrompts.h"
 #include "shell/CDlgMain.h"
 #include "shell/CrashSetup.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -47,6 +49,45 @@ std::string TakeScreenshotOption(int& argc, char** argv) {
         }
     }
     return {};
+}
+
+// "--help" or "--version" before any "--"; empty when neither is there.
+std::string InfoOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--")
+            break;
+        if (word == "--help" || word == "-h")
+            return "--help";
+        if (word == "--version")
+            return "--version";
+    }
+    return {};
+}
+
+// Both texts end with the program directory this start would use; they need no display.
+void PrintInfo(const std::string& option) {
+    if (option == "--version") {
+        std::printf("orva %s\n%s\n", ORVA_VERSION, ProgramDirectoryLine().c_str());
+        return;
+    }
+    std::printf("Usage: orva [--dir DIR] [--screenshots OUTDIR]\n"
+                "The desktop tool for diagnosing and maintaining EPON home gateways: log in, run the\n"
+                "checks of a gateway model over the maintenance protocol, restore every gateway of a\n"
+                "segment to factory defaults, broadcast a firmware image, edit the check templates and\n"
+                "search and export past records, in Chinese or English.\n"
+                "\n"
+                "Options:\n"
+                "  --dir DIR              use DIR as the program directory\n"
+                "  --screenshots OUTDIR   render every page into OUTDIR as PNG files, then end\n"
+                "  --help                 show this text, then end\n"
+                "  --version              show the version and the program directory, then end\n"
+                "\n"
+                "Program directory:\n"
+                "%s"
+                "\n"
+                "%s\n",
+                ProgramDirectoryHelp().c_str(), ProgramDirectoryLine().c_str());
 }
 
 bool ReadSettings() {
@@ -83,6 +124,11 @@ int OrvaMain(int argc, char** argv) {
     // log drops the line, the record store shows its error.
     std::signal(SIGXFSZ, SIG_IGN);
     InitProgramDirectory(argc, argv);
+    if (const std::string info = InfoOption(argc, argv); !info.empty()) {
+        PrintInfo(info);
+        std::fflush(stdout);
+        return 0;
+    }
     const std::string screenshots = TakeScreenshotOption(argc, argv);
     // The guard comes first: a second copy ends before it opens any window or display connection.
     InstanceGuard guard;
@@ -94,9 +140,16 @@ int OrvaMain(int argc, char** argv) {
     std::optional<QApplication> ownApp;
     if (!QCoreApplication::instance())
         ownApp.emplace(argc, argv);
+    // Every window of the tool (main window, login, prompts, progress) takes the application's icon.
+    QApplication::setWindowIcon(skin::ApplicationIcon());
     if (!screenshots.empty()) {
         if (!ReadSettings())
             return 0;
+        // Which icon the windows carry, for the check of an installed copy.
+        QStringList sizes;
+        for (const QSize& s : QApplication::windowIcon().availableSizes())
+            sizes << QString::number(s.width());
+        std::printf("window icon: %s\n", sizes.isEmpty() ? "none" : qPrintable(sizes.join(QLatin1Char(' '))));
         return RenderScreenshots(screenshots) ? 0 : 1;
     }
     return RunShell();
