@@ -19,7 +19,9 @@ bool LoadSettingsOrExplain() {
         return false;
     }
     SetSettings(settings);
-    SelectLanguage(settings.Language);
+    if (!SelectStartupLanguage(settings.Language))
+        std::fprintf(stderr, "orva-cli: Language=%s in setting.ini is neither Chinese nor English; Chinese is used\n",
+                     settings.Language.substr(0, 40).c_str());
     return true;
 }
 

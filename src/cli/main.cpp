@@ -60,13 +60,12 @@ int main(int argc, char** argv) {
     CLI::App program("orva-cli: diagnose and maintain EPON home gateways from a terminal or a script.", "orva-cli");
     program.require_subcommand(1);
     program.fallthrough(); // the login options may also follow the command
-    program.footer(kFooter);
+    program.footer(std::string(kFooter) + "\n\n" + orva::ProgramDirectoryHelp());
     program.get_formatter()->column_width(28);
-    program.set_version_flag("--version", std::string("orva-cli ") + ORVA_VERSION + "\nprogram directory: " +
-                                              orva::ProgramDirectory());
+    program.set_version_flag("--version", std::string("orva-cli ") + ORVA_VERSION + "\n" + orva::ProgramDirectoryLine());
     // --dir is taken off the command line before it is parsed; listed here for --help.
     std::string dir;
-    program.add_option("--dir", dir, "the program directory (default: ORVA_HOME, else the program's folder)")
+    program.add_option("--dir", dir, "the program directory (see below)")
         ->type_name("DIR");
     std::optional<std::string> user;
     std::optional<std::string> password;

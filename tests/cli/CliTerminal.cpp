@@ -89,8 +89,12 @@ int CliTerminal::finish() {
     while (master_ >= 0 && std::chrono::steady_clock::now() < until)
         pump(100);
     int status = 0;
-    // Still running a minute on (waiting for input that never comes): ended, so the suite goes on.
-    if (::waitpid(pid_, &status, WNOHANG) == 0) {
+    // The terminal closes a moment before the process is gone: its exit is waited for, but still
+    // running a minute on (waiting for input that never comes) it is ended, so the suite goes on.
+    pid_t done = 0;
+    while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until)
+        ::usleep(10000);
+    if (done == 0) {
         ADD_FAILURE() << "orva-cli still runs on the terminal:\n" << screen_;
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);

@@ -123,6 +123,15 @@ TEST_F(CommandLineTest, UsageErrorsNameWhatIsWrong) {
     EXPECT_TRUE(sim->commands().empty());
 }
 
+// A Language that is neither Chinese nor English is said, and Chinese is used: nothing shows empty.
+TEST_F(CommandLineTest, AnUnknownLanguageIsSaidAndChineseUsed) {
+    dir.writeSettings(kLineSubnet, {{"RunNet", "0"}, {"Language", "Klingon"}});
+    const CliOutcome o = RunCli(logged({"logs", "--sn", "NONE"}));
+    EXPECT_EQ(o.code, 0) << o.err;
+    EXPECT_TRUE(Has(o.err, "Language=Klingon in setting.ini is neither Chinese nor English; Chinese is used")) << o.err;
+    EXPECT_TRUE(Has(o.out, "ID\tMac地址\t")) << o.out;
+}
+
 // Without --model the gateway says which model it is; a model is matched whatever its letter case.
 TEST_F(CommandLineTest, TheModelComesFromTheGatewayOrAnyCaseOfItsName) {
     struct Case {

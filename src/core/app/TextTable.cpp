@@ -286,6 +286,14 @@ void SelectLanguage(const std::string& name) {
         Apply("English", true);
 }
 
+bool SelectStartupLanguage(const std::string& name) {
+    SelectLanguage(name);
+    if (!LanguageName().empty())
+        return true;
+    SelectLanguage("Chinese");
+    return false;
+}
+
 const std::string& Text(TextId id) {
     if (!ValidId(id) || IsListRow(id))
         return Empty();

@@ -145,6 +145,11 @@ inline constexpr std::size_t kTextIdCount = static_cast<std::size_t>(TextId::Cou
 // Compares `name` with "Chinese" and then "English", ignoring letter case, and on a match makes that
 // column current. Any other name (also "Chinese " with a blank) changes nothing.
 void SelectLanguage(const std::string& name);
+// What start-up calls with the Language setting: SelectLanguage(name), and Chinese (the setting's default)
+// when name is neither language. A run's questions, item names and results are texts of the table: left
+// unselected they would all be empty, and a technician would answer questions nobody can read into the
+// record. False when Chinese stood in; the caller says so.
+bool SelectStartupLanguage(const std::string& name);
 
 // The current text of a row: empty while no language is selected. For the list rows LogColumns1/LogColumns2
 // it is empty; use TextList.

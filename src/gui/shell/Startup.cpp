@@ -101,7 +101,9 @@ bool ReadSettings() {
     AppSettings settings;
     LoadAppSettings(path, settings);
     SetSettings(settings);
-    SelectLanguage(settings.Language);
+    if (!SelectStartupLanguage(settings.Language))
+        std::fprintf(stderr, "orva: Language=%s in setting.ini is neither Chinese nor English; Chinese is used\n",
+                     settings.Language.substr(0, 40).c_str());
     InstallQtTranslations();
     return true;
 }

@@ -117,6 +117,22 @@ TEST_F(TextTableTest, LanguageNameMatchesWithoutRegardToCaseOnly) {
     }
 }
 
+// Start-up never leaves the table unselected: a run's questions would be empty.
+TEST_F(TextTableTest, StartUpFallsBackToChineseForAnUnknownName) {
+    struct Case {
+        const char* setting;
+        bool known;
+        const char* language;
+    };
+    for (const Case c : {Case{"english", true, "English"}, Case{"Chinese", true, "Chinese"},
+                         Case{"Klingon", false, "Chinese"}, Case{"", false, "Chinese"}, Case{"中文", false, "Chinese"}}) {
+        ResetLanguageForTests();
+        EXPECT_EQ(SelectStartupLanguage(c.setting), c.known) << c.setting;
+        EXPECT_EQ(LanguageName(), c.language) << c.setting;
+        EXPECT_FALSE(Text(TextId::ItemLan1).empty()) << c.setting;
+    }
+}
+
 TEST_F(TextTableTest, UnknownNameKeepsAnEarlierSelection) {
     SelectLanguage("English");
     SelectLanguage("Chinese ");
