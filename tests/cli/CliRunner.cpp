@@ -14,6 +14,22 @@ extern char** environ;
 
 namespace orva::test {
 
+std::vector<std::string> CliEnvironment(const std::vector<std::string>& extra) {
+    std::vector<std::string> words = extra;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("ORVA_", 0) != 0)
+            words.push_back(*e);
+    return words;
+}
+
+std::vector<char*> NullTerminated(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (auto& w : words)
+        pointers.push_back(w.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 CliRunner::CliRunner(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     int outPipe[2], errPipe[2];
     EXPECT_EQ(::pipe(outPipe), 0);
@@ -30,18 +46,9 @@ CliRunner::CliRunner(const std::vector<std::string>& args, const std::vector<std
     const std::string program = other && *other ? other : ORVA_CLI_PATH;
     std::vector<std::string> words = {program};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envWords = env;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("ORVA_", 0) != 0)
-            envWords.push_back(*e);
-    std::vector<char*> envp;
-    for (auto& w : envWords)
-        envp.push_back(w.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv = NullTerminated(words);
+    std::vector<std::string> envWords = CliEnvironment(env);
+    std::vector<char*> envp = NullTerminated(envWords);
     EXPECT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);

@@ -12,6 +12,11 @@ struct CliOutcome {
     std::string err;
 };
 
+// The caller's environment without its ORVA_* variables, after `extra` ("NAME=value" entries).
+std::vector<std::string> CliEnvironment(const std::vector<std::string>& extra = {});
+// Pointers to the words, ending in a null, for exec and spawn; the words must outlive them.
+std::vector<char*> NullTerminated(std::vector<std::string>& words);
+
 class CliRunner {
 public:
     // Starts orva-cli with stdin from /dev/null and without the caller's ORVA_* variables; `env` adds

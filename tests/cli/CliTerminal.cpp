@@ -1,5 +1,7 @@
 #include "CliTerminal.h"
 
+#include "CliRunner.h"
+
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -13,25 +15,15 @@
 #include <cstdlib>
 #include <cstring>
 
-extern char** environ;
 
 namespace orva::test {
 
 CliTerminal::CliTerminal(const std::vector<std::string>& args) {
     std::vector<std::string> words = {ORVA_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envWords;
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("ORVA_", 0) != 0)
-            envWords.push_back(*e);
-    std::vector<char*> envp;
-    for (auto& w : envWords)
-        envp.push_back(w.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv = NullTerminated(words);
+    std::vector<std::string> envWords = CliEnvironment();
+    std::vector<char*> envp = NullTerminated(envWords);
 
     pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);
     EXPECT_GE(pid_, 0) << std::strerror(errno);
