@@ -1,12 +1,13 @@
 #include "common/UiPrompts.h"
 
-#include "common/UiThread.h"
+#include "common/UiDispatcher.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
 #include <deque>
+#include <memory>
 #include <mutex>
 
 namespace orva {
@@ -25,6 +26,15 @@ struct TestState {
 TestState& state() {
     static TestState s;
     return s;
+}
+
+// Prompts belong to the application's thread; the caller waits for the answer. Without an application
+// there is only this thread.
+void onUiThread(std::function<void()> fn) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        CallOnUi(app, std::move(fn));
+    else
+        fn();
 }
 
 QWidget* parentOr(QWidget* parent) {
@@ -62,7 +72,7 @@ bool answerInTestMode(UiPrompts::Shown& shown) {
         observer = s.observer;
     }
     if (observer)
-        RunOnUiThread([&] { observer(shown); });
+        onUiThread([observer, shown] { observer(shown); });
     return true;
 }
 
@@ -74,23 +84,23 @@ bool ask(UiPrompts::Kind kind, QWidget* parent, const QString& text, const QStri
     UiPrompts::Shown shown{kind, text, captionOr(caption), {}, false, {}, yesByDefault};
     if (answerInTestMode(shown))
         return shown.accepted;
-    bool result = false;
-    RunOnUiThread([&] {
+    auto result = std::make_shared<bool>(false);
+    onUiThread([=] {
         const bool yesNo = kind == UiPrompts::Kind::YesNo;
         const auto buttons = yesNo ? (QMessageBox::Yes | QMessageBox::No) : (QMessageBox::Ok | QMessageBox::Cancel);
         const auto yes = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
         const auto no = yesNo ? QMessageBox::No : QMessageBox::Cancel;
-        result = QMessageBox::question(parentOr(parent), shown.caption, text, buttons, yesByDefault ? yes : no) == yes;
+        *result = QMessageBox::question(parentOr(parent), shown.caption, text, buttons, yesByDefault ? yes : no) == yes;
     });
-    return result;
+    return *result;
 }
 
 QString fileDialog(UiPrompts::Kind kind, QWidget* parent, const UiPrompts::FileDialogOptions& o) {
     UiPrompts::Shown shown{kind, o.caption, o.defaultFileName, o.filter, false, {}};
     if (answerInTestMode(shown))
         return shown.fileName;
-    QString chosen;
-    RunOnUiThread([&] {
+    auto chosen = std::make_shared<QString>();
+    onUiThread([=] {
         QFileDialog dialog(parentOr(parent), o.caption, o.directory, o.filter);
         const bool save = kind == UiPrompts::Kind::SaveFile;
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -100,9 +110,9 @@ QString fileDialog(UiPrompts::Kind kind, QWidget* parent, const UiPrompts::FileD
         if (!o.defaultFileName.isEmpty())
             dialog.selectFile(o.defaultFileName);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-            chosen = dialog.selectedFiles().constFirst();
+            *chosen = dialog.selectedFiles().constFirst();
     });
-    return chosen;
+    return *chosen;
 }
 
 } // namespace
@@ -111,7 +121,7 @@ void UiPrompts::information(QWidget* parent, const QString& text, const QString&
     Shown shown{Kind::Information, text, captionOr(caption), {}, true, {}};
     if (answerInTestMode(shown))
         return;
-    RunOnUiThread([&] { QMessageBox::information(parentOr(parent), shown.caption, text, QMessageBox::Ok); });
+    onUiThread([=] { QMessageBox::information(parentOr(parent), shown.caption, text, QMessageBox::Ok); });
 }
 
 bool UiPrompts::askYesNo(QWidget* parent, const QString& text, const QString& caption, bool yesByDefault) {

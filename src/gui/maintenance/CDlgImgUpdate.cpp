@@ -2,11 +2,11 @@
 #include "common/QtText.h"
 
 #include "app/TextTable.h"
+#include "common/UiDispatcher.h"
 #include "common/UiPrompts.h"
 #include "controls/AppIcon.h"
 #include "controls/CPngButton.h"
 #include "maintenance/PageStyle.h"
-#include "maintenance/PostToUi.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -2,12 +2,12 @@
 
 #include "app/AppSettings.h"
 #include "app/TextTable.h"
+#include "common/UiDispatcher.h"
 #include "common/UiPrompts.h"
 #include "controls/CPngButton.h"
 #include "controls/SkinFiles.h"
 #include "maintenance/AddressEdit.h"
 #include "maintenance/PageStyle.h"
-#include "maintenance/PostToUi.h"
 #include "protocol/CommandChannel.h"
 
 #include <QGroupBox>
