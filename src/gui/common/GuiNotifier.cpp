@@ -2,10 +2,10 @@
 
 #include "app/LogFile.h"
 #include "common/UiPrompts.h"
-#include "common/UiThread.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QThread>
 
 #include <condition_variable>
 #include <cstdio>
@@ -83,7 +83,8 @@ void GuiNotifier::BeginShutdownOfInstalled() {
 // this very worker).
 bool GuiNotifier::runUnlessClosing(std::function<void()> fn) {
     const std::shared_ptr<Shared> shared = shared_;
-    if (OnUiThread()) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
         if (shuttingDown())
             return false;
         fn();

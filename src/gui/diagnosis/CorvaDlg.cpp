@@ -4,7 +4,6 @@
 #include "app/AppSettings.h"
 #include "app/TextTable.h"
 #include "common/UiPrompts.h"
-#include "common/UiThread.h"
 #include "controls/CBitComboBox.h"
 #include "controls/CLabelEx.h"
 #include "controls/CPngButton.h"
@@ -24,6 +23,7 @@
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPainter>
+#include <QThread>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -348,7 +348,7 @@ std::string CorvaDlg::operatorName() const {
 // --- DiagnosisView ---
 
 void CorvaDlg::onUi(std::function<void()> fn) {
-    if (OnUiThread()) {
+    if (QThread::currentThread() == thread()) {
         fn();
         return;
     }
