@@ -6,7 +6,6 @@
 #include "maintenance/CDlgReset.h"
 #include "records/CDlgLogQuery.h"
 #include "shell/CAboutDlg.h"
-#include "shell/PlaceholderPage.h"
 
 namespace orva {
 
@@ -25,7 +24,7 @@ Page* CreatePage(PageId id, QWidget* parent) {
     case PageId::LogQuery:
         return new CDlgLogQuery(parent);
     }
-    return new PlaceholderPage(parent);
+    return new Page(parent); // not reached: every page is named above
 }
 
 } // namespace orva

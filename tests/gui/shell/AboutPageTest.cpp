@@ -7,7 +7,6 @@
 #include "controls/SkinFiles.h"
 #include "shell/CAboutDlg.h"
 #include "shell/CDlgMain.h"
-#include "shell/PlaceholderPage.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
@@ -71,7 +70,7 @@ TEST_P(AboutPage, InTheMainWindowItsButtonBringsItBackAfterOk) {
     main.setPageFactory([&](PageId id, QWidget* parent) -> Page* {
         if (id == PageId::About)
             return about = new CAboutDlg(parent);
-        return new PlaceholderPage(parent);
+        return new guitest::StandInPage(parent);
     });
     main.initialise();
     main.show();

@@ -9,7 +9,6 @@
 #include "controls/CPngButton.h"
 #include "records/UploadPass.h"
 #include "shell/CDlgMain.h"
-#include "shell/PlaceholderPage.h"
 #include "web/CDlgLogin.h"
 
 #include <atomic>
@@ -78,7 +77,7 @@ protected:
         ASSERT_TRUE(LogFile::instance().open(program_->dir().file("orva.log")));
         notifier_.install();
         main_ = std::make_unique<CDlgMain>("11-2.2-33333333", "http://127.0.0.1:9/login", "http://127.0.0.1:9/report");
-        main_->setPageFactory([](PageId, QWidget* parent) { return new PlaceholderPage(parent); });
+        main_->setPageFactory([](PageId, QWidget* parent) { return new guitest::StandInPage(parent); });
     }
     void TearDown() override {
         main_.reset();

@@ -6,6 +6,7 @@
 #include "app/ProgramDirectory.h"
 #include "app/TextTable.h"
 #include "common/UiPrompts.h"
+#include "shell/Page.h"
 #include "shell/ProcessExit.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -220,6 +222,18 @@ public:
 private:
     pid_t pid_ = -1;
     int port_ = 0;
+};
+
+// A page with nothing on it, for tests of the main window; a test says when it counts as running.
+class StandInPage : public Page {
+public:
+    explicit StandInPage(QWidget* parent = nullptr) : Page(parent) {}
+
+    bool running() const override { return running_.load(); }
+    void setRunning(bool running) { running_.store(running); }
+
+private:
+    std::atomic<bool> running_{false};
 };
 
 inline QString Q(const std::string& s) {

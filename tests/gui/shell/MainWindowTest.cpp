@@ -7,7 +7,6 @@
 #include "records/UploadPass.h"
 #include "shell/CDlgMain.h"
 #include "shell/MainLayout.h"
-#include "shell/PlaceholderPage.h"
 #include "web/CDlgLogin.h"
 
 #include <QScreen>
@@ -64,9 +63,9 @@ TEST(MainLayout, PagesSitBelowTheHeaderByTheirDesignSize) {
 }
 
 // A stand-in page that records what the main window hands it.
-class RecordingPage : public PlaceholderPage {
+class RecordingPage : public guitest::StandInPage {
 public:
-    explicit RecordingPage(QWidget* parent) : PlaceholderPage(parent) { setDesignSize(kPageSize); }
+    explicit RecordingPage(QWidget* parent) : guitest::StandInPage(parent) { setDesignSize(kPageSize); }
     void setSettings(const std::string& v, const std::string& l, const std::string& r) override {
         settings = {v, l, r};
     }
