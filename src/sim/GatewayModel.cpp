@@ -1,8 +1,10 @@
 #include "GatewayModel.h"
 
 #include "protocol/Base64.h"
+#include "protocol/CommandTexts.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 namespace orva::sim {
@@ -16,91 +18,142 @@ ReplyLine line(std::string status, std::vector<std::pair<std::string, std::strin
     return ReplyLine{std::move(status), std::move(fields)};
 }
 
-bool isOneOf(const std::string& text, std::initializer_list<const char*> values) {
-    return std::any_of(values.begin(), values.end(), [&](const char* v) { return text == v; });
+// The arguments a gateway accepts with each command it answers; a command without an argument is
+// known by its fixed text alone. Anything else (a missing blank, a port number out of range) is
+// refused the way a gateway refuses it.
+struct Accepted {
+    Command id;
+    std::vector<int> numbers = {};
+    std::vector<std::string> methods = {};
+};
+
+const std::vector<Accepted>& acceptedCommands() {
+    static const std::vector<Accepted> accepted = {
+        {Command::Connect},
+        {Command::QuerySystemInfo},
+        {Command::DiagLanPort, {1, 2, 3, 4}},
+        {Command::DiagPotsStart},
+        {Command::DiagPotsRingOn, {0, 1}},
+        {Command::DiagPotsPlayDtmf, {0, 1}},
+        {Command::DiagPotsCngTone, {0, 1}},
+        {Command::DiagPotsCallLoop},
+        {Command::DiagPotsStop},
+        {Command::DiagUplink, {}, {"START", "STOP"}},
+        {Command::DiagFlash},
+        {Command::DiagLed, {}, {"ON", "OFF"}},
+        {Command::DiagUsb},
+        {Command::DiagWifi},
+        {Command::DiagSoftwareVersion},
+        {Command::DiagKeyProcess},
+        {Command::DiagSystemResource},
+        {Command::DiagSoftwareArea},
+        {Command::DiagConfigIntegrity},
+        {Command::DiagDiskIntegrity},
+        {Command::RestorePreconfig},
+        {Command::QueryUpgradeStatus},
+    };
+    return accepted;
 }
 
-// Hardware checks: only the exact texts the tool sends are known; anything else (a missing blank,
-// a port number out of range) is refused the way a gateway refuses it.
-std::optional<ReplyLine> hardwareReply(const std::string& c) {
-    const std::string base = "HG_HARDWARE_DIAG STEP=";
-    if (isOneOf(c, {"HG_HARDWARE_DIAG STEP=1 FENUM=1", "HG_HARDWARE_DIAG STEP=1 FENUM=2",
-                    "HG_HARDWARE_DIAG STEP=1 FENUM=3", "HG_HARDWARE_DIAG STEP=1 FENUM=4"}))
-        return line(kHardwareSucc, {{"STEP", "1"}, {"FESTATUS", "OK"}});
-    if (isOneOf(c,
-                {"HG_HARDWARE_DIAG STEP=2 METHOD=START", "HG_HARDWARE_DIAG STEP=2 METHOD=STOP",
-                 "HG_HARDWARE_DIAG STEP=2 METHOD=RINGON POSNUM=0", "HG_HARDWARE_DIAG STEP=2 METHOD=RINGON POSNUM=1",
-                 "HG_HARDWARE_DIAG STEP=2 METHOD=PLAYDTMF POSNUM=0", "HG_HARDWARE_DIAG STEP=2 METHOD=PLAYDTMF POSNUM=1",
-                 "HG_HARDWARE_DIAG STEP=2 METHOD=STARTCNGTONE POSNUM=0",
-                 "HG_HARDWARE_DIAG STEP=2 METHOD=STARTCNGTONE POSNUM=1",
-                 "HG_HARDWARE_DIAG STEP=2 METHOD=STARTCALLLOOP POSNUM=0"}))
-        return line(kHardwareSucc, {{"STEP", "2"}});
-    if (isOneOf(c, {"HG_HARDWARE_DIAG STEP=3 METHOD=START", "HG_HARDWARE_DIAG STEP=3 METHOD=STOP"}))
-        return line(kHardwareSucc, {{"STEP", "3"}});
-    if (c == "HG_HARDWARE_DIAG STEP=4")
-        return line(kHardwareSucc, {{"STEP", "4"}, {"FLASHUSEAGE", "35"}});
-    if (isOneOf(c, {"HG_HARDWARE_DIAG STEP=5  METHOD=ON", "HG_HARDWARE_DIAG STEP=5  METHOD=OFF"}))
-        return line(kHardwareSucc, {{"STEP", "5"}});
-    if (c == "HG_HARDWARE_DIAG STEP=6")
-        return line(kHardwareSucc, {{"STEP", "6"}, {"USBCHECK", "OK"}, {"USBUSAGE", "20"}});
-    if (c == "HG_HARDWARE_DIAG STEP=7")
-        return line(kHardwareSucc, {{"STEP", "7"}, {"WIFISTATUS", "OK"}});
-    return std::nullopt;
+// Every text a gateway answers, on the port it answers it, spelled by the tool's own command table.
+std::optional<Command> knownCommand(uint16_t port, const std::string& text) {
+    static const auto known = [] {
+        std::map<std::pair<uint16_t, std::string>, Command> texts;
+        for (const Accepted& a : acceptedCommands()) {
+            const auto at = static_cast<uint16_t>(Info(a.id).gatewayPort);
+            if (Info(a.id).argument == CommandArgument::None)
+                texts.emplace(std::pair{at, CommandText(a.id)}, a.id);
+            for (int n : a.numbers)
+                texts.emplace(std::pair{at, CommandText(a.id, n)}, a.id);
+            for (const std::string& m : a.methods)
+                texts.emplace(std::pair{at, CommandText(a.id, std::string_view(m))}, a.id);
+        }
+        return texts;
+    }();
+    const auto it = known.find({port, text});
+    if (it == known.end())
+        return std::nullopt;
+    return it->second;
 }
 
-std::optional<ReplyLine> softwareReply(const std::string& c, const Options& o) {
-    if (c == "HG_SOFTWARE_DIAG STEP=1")
-        return line(kSoftwareSucc, {{"STEP", "1"}, {"SOFTWAREVERSION", "V1.0.3"}});
-    if (c == "HG_SOFTWARE_DIAG STEP=3")
-        return line(kSoftwareSucc, {{"STEP", "3"}, {"KEYPROCESSCHECK", "OK"}});
-    if (c == "HG_SOFTWARE_DIAG STEP=4")
-        return line(kSoftwareSucc, {{"STEP", "4"}, {"CPULOAD", "12"}, {"MEMLOAD", "40"}});
-    if (c == "HG_SOFTWARE_DIAG STEP=5")
-        return line(kSoftwareSucc, {{"STEP", "5"}, {"AREACHECK", "0"}});
-    if (c == "HG_SOFTWARE_DIAG STEP=6")
-        return line(kSoftwareSucc, {{"STEP", "6"}, {"INTEGRITYCHECK", "OK"}});
-    if (c == "HG_SOFTWARE_DIAG STEP=7")
-        return line(kSoftwareSucc, {{"STEP", "7"}, {"DISKCHECK", "OK"}});
-    if (c == "CONNECT")
+ReplyLine hardware(const char* step, std::vector<std::pair<std::string, std::string>> fields = {}) {
+    fields.insert(fields.begin(), {"STEP", step});
+    return line(kHardwareSucc, std::move(fields));
+}
+
+ReplyLine software(const char* step, std::vector<std::pair<std::string, std::string>> fields) {
+    fields.insert(fields.begin(), {"STEP", step});
+    return line(kSoftwareSucc, std::move(fields));
+}
+
+// What gateway k answers to a command it knows; nullopt: never answered.
+std::optional<ReplyLine> replyTo(Command id, const Options& o, int k, const UpgradeVerdict* upgrade) {
+    switch (id) {
+    case Command::Connect:
         return line("CONNECT_SUCC");
-    if (c == "QUERY_SYSTEM_INFO")
-        return line("QUERY_SYSTEM_INFO_SUCC", {{"SWVERSION", "V1.0.3"},
-                                               {"HDVERSION", "HW2.0"},
-                                               {"PRODUCTCLASS", o.model},
-                                               {"CPUCLASS", "BCM6838"},
-                                               {"DEVTYPE", o.sn}});
+    case Command::QuerySystemInfo:
+        return line(kSystemInfoMarker, {{"SWVERSION", "V1.0.3"},
+                                        {"HDVERSION", "HW2.0"},
+                                        {"PRODUCTCLASS", o.model},
+                                        {"CPUCLASS", "BCM6838"},
+                                        {"DEVTYPE", o.sn}});
+    case Command::DiagLanPort:
+        return hardware("1", {{"FESTATUS", "OK"}});
+    case Command::DiagPotsStart:
+    case Command::DiagPotsRingOn:
+    case Command::DiagPotsPlayDtmf:
+    case Command::DiagPotsCngTone:
+    case Command::DiagPotsCallLoop:
+    case Command::DiagPotsStop:
+        return hardware("2");
+    case Command::DiagUplink:
+        return hardware("3");
+    case Command::DiagFlash:
+        return hardware("4", {{"FLASHUSEAGE", "35"}});
+    case Command::DiagLed:
+        return hardware("5");
+    case Command::DiagUsb:
+        return hardware("6", {{"USBCHECK", "OK"}, {"USBUSAGE", "20"}});
+    case Command::DiagWifi:
+        return hardware("7", {{"WIFISTATUS", "OK"}});
+    case Command::DiagSoftwareVersion:
+        return software("1", {{"SOFTWAREVERSION", "V1.0.3"}});
+    case Command::DiagKeyProcess:
+        return software("3", {{"KEYPROCESSCHECK", "OK"}});
+    case Command::DiagSystemResource:
+        return software("4", {{"CPULOAD", "12"}, {"MEMLOAD", "40"}});
+    case Command::DiagSoftwareArea:
+        return software("5", {{"AREACHECK", "0"}});
+    case Command::DiagConfigIntegrity:
+        return software("6", {{"INTEGRITYCHECK", "OK"}});
+    case Command::DiagDiskIntegrity:
+        return software("7", {{"DISKCHECK", "OK"}});
+    case Command::RestorePreconfig:
+        return line("HG_REVOCERY_PRECONFIG_SUCC", {{"SN", SerialNumber(o, k)}});
+    case Command::QueryUpgradeStatus: {
+        if (!upgrade)
+            return line("UPGRADE_SUCCESS", {{"SN", SerialNumber(o, k)}, {"BUILD_DATE", o.buildDate}});
+        ReplyLine judged = line(upgrade->status, {{"SN", SerialNumber(o, k)}});
+        if (!upgrade->buildDate.empty())
+            judged.set("BUILD_DATE", upgrade->buildDate);
+        return judged;
+    }
+    case Command::CancelUpgrade:
+        break;
+    }
     return std::nullopt;
 }
 
-// The answer of gateway k before overrides; nullopt: this command is never answered.
+// The answer of gateway k before overrides; nullopt: this command is never answered. The image port
+// never answers; the others refuse what they do not know.
 std::optional<ReplyLine> defaultReply(uint16_t port, const std::string& c, const Options& o, int k,
                                       const UpgradeVerdict* upgrade) {
-    std::optional<ReplyLine> r;
-    switch (port) {
-    case kIdentityPort:
-        if (c == "HG_REVOCERY_PRECONFIG")
-            return line("HG_REVOCERY_PRECONFIG_SUCC", {{"SN", SerialNumber(o, k)}});
-        r = softwareReply(c, o);
-        break;
-    case kHardwarePort:
-        r = hardwareReply(c);
-        break;
-    case kUpgradeQueryPort:
-        if (c == "QUERY_UPGRADE_MSG") {
-            if (!upgrade)
-                return line("UPGRADE_SUCCESS", {{"SN", SerialNumber(o, k)}, {"BUILD_DATE", o.buildDate}});
-            ReplyLine judged = line(upgrade->status, {{"SN", SerialNumber(o, k)}});
-            if (!upgrade->buildDate.empty())
-                judged.set("BUILD_DATE", upgrade->buildDate);
-            return judged;
-        }
-        break;
-    default:
-        return std::nullopt; // the image port never answers
-    }
-    if (!r)
-        r = line(kUnrecognized);
-    return r;
+    if (port != kIdentityPort && port != kHardwarePort && port != kUpgradeQueryPort)
+        return std::nullopt;
+    const std::optional<Command> known = knownCommand(port, c);
+    if (!known)
+        return line(kUnrecognized);
+    return replyTo(*known, o, k, upgrade);
 }
 
 // A prefix names whole words: "...METHOD=START" must not also catch "...METHOD=STARTCALLLOOP". A prefix
@@ -114,9 +167,10 @@ bool prefixMatches(const std::string& command, const std::string& prefix) {
     return last == ' ' || last == '=' || command[prefix.size()] == ' ';
 }
 
+// Every gateway on the segment answers a restore and the upgrade status query.
 bool answeredByEveryGateway(uint16_t port, const std::string& c) {
-    return (port == kIdentityPort && c == "HG_REVOCERY_PRECONFIG") ||
-           (port == kUpgradeQueryPort && c == "QUERY_UPGRADE_MSG");
+    const std::optional<Command> known = knownCommand(port, c);
+    return known == Command::RestorePreconfig || known == Command::QueryUpgradeStatus;
 }
 
 } // namespace
