@@ -30,6 +30,7 @@ struct HttpUser {
     std::string password;
 };
 
+// Every member has its default here, so a test can name only the ones it sets ({.sn = "GW"}).
 struct Options {
     bool showVersion = false; // --version: print the version and end
     std::string address = "127.0.0.1";
@@ -37,21 +38,21 @@ struct Options {
     std::string model = "KT540G";
     std::string sn = "SIM0A1B2C3D4E";
     std::string buildDate = "20240115";
-    std::vector<Override> overrides;
+    std::vector<Override> overrides{};
     // Image data datagrams (1-based, counted per sender from its image-info datagram) that are lost on
     // the way: journalled, but never reach the gateways, so the transfer ends incomplete.
-    std::vector<int> dropImageDatagrams;
-    std::string journalFile; // empty: journal kept in memory only
-    bool udp = true;         // false: serve only the web endpoints
+    std::vector<int> dropImageDatagrams{};
+    std::string journalFile{}; // empty: journal kept in memory only
+    bool udp = true;           // false: serve only the web endpoints
 
     // Service endpoints (HTTP/HTTPS on loopback).
-    std::string http;  // "127.0.0.1:PORT", empty: none
-    std::string https; // "127.0.0.1:PORT", empty: none
-    std::string certFile;
-    std::string keyFile;
-    std::vector<HttpUser> users;
-    std::string updateVersion; // empty: no update announced
-    std::string reportsFile;
+    std::string http{};  // "127.0.0.1:PORT", empty: none
+    std::string https{}; // "127.0.0.1:PORT", empty: none
+    std::string certFile{};
+    std::string keyFile{};
+    std::vector<HttpUser> users{};
+    std::string updateVersion{}; // empty: no update announced
+    std::string reportsFile{};
     ReportMode reportMode = ReportMode::Ok;
     int slowMs = 5000;
     // Every reportFailEvery-th report received (counted from 1 since the start) is answered in

@@ -22,7 +22,7 @@ CliTerminal::CliTerminal(const std::vector<std::string>& args) {
     std::vector<std::string> words = {ORVA_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv = NullTerminated(words);
-    std::vector<std::string> envWords = CliEnvironment();
+    std::vector<std::string> envWords = ChildEnvironment();
     std::vector<char*> envp = NullTerminated(envWords);
 
     pid_ = ::forkpty(&master_, nullptr, nullptr, nullptr);

@@ -4,7 +4,7 @@
 #include "records/RecordStore.h"
 
 #include "CliRunner.h"
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -47,14 +47,8 @@ protected:
             sim->stop();
     }
     void startSimulator(const std::string& model = "KT540G", std::vector<sim::Override> overrides = {}) {
-        sim::Options o;
-        o.address = gatewayAddress(kCliSubnet);
-        o.model = model;
-        o.sn = "CLI0001";
-        o.overrides = std::move(overrides);
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(
+            StartSimulator(sim, kCliSubnet, {.model = model, .sn = "CLI0001", .overrides = std::move(overrides)}));
     }
     std::vector<std::string> diagnose(std::vector<std::string> extra) const {
         std::vector<std::string> args = {"--dir", dir.path(), "--user",          "tech01", "--password",

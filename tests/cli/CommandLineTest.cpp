@@ -5,7 +5,7 @@
 
 #include "web/LoginFile.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -33,13 +33,7 @@ protected:
             sim->stop();
     }
     void startSimulator(const std::string& model) {
-        sim::Options o;
-        o.address = gatewayAddress(kLineSubnet);
-        o.model = model;
-        o.sn = "CMD0001";
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(sim, kLineSubnet, {.model = model, .sn = "CMD0001"}));
     }
     std::vector<std::string> logged(const std::vector<std::string>& words) const {
         std::vector<std::string> args = {"--dir", dir.path(), "--user", "tech01", "--password", "pw"};
@@ -210,12 +204,7 @@ TEST_F(TerminalTest, APasswordIsAskedWithoutEchoAndUsed) {
 
 // On a terminal a restore asks first; No sends nothing.
 TEST_F(TerminalTest, ARestoreAsksFirst) {
-    sim::Options o;
-    o.address = gatewayAddress(kTerminalSubnet);
-    o.sn = "TTY-1";
-    sim = std::make_unique<sim::GatewaySimulator>(o);
-    std::string error;
-    ASSERT_TRUE(sim->start(error)) << error;
+    ASSERT_TRUE(StartSimulator(sim, kTerminalSubnet, {.sn = "TTY-1"}));
     const std::string question = "Every gateway on 127.0." + std::to_string(kTerminalSubnet) +
                                  ".0/24 will be restored to its factory defaults and lose its configuration. "
                                  "Continue? [y/N] ";

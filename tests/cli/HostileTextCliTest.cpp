@@ -6,8 +6,7 @@
 #include "records/RecordStore.h"
 #include "web/LoginFile.h"
 
-#include "GatewaySimulator.h"
-#include "ServiceEndpoints.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -82,24 +81,14 @@ sim::Override Fields(const std::string& prefix, std::vector<std::pair<std::strin
 class HostileTextCliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::Options so;
-        so.udp = false;
-        so.http = "127.0.0.1:0";
-        so.reportMode = sim::ReportMode::Ok;
-        service = std::make_unique<sim::ServiceEndpoints>(so);
-        std::string error;
-        ASSERT_TRUE(service->start(error)) << error;
+        ASSERT_TRUE(StartServices(service, {.reportMode = sim::ReportMode::Ok}));
         // Reports go to the service; the login stays offline, against the remembered credentials.
         dir.writeSettings(kHostileTextSubnet,
                           {{"RunNet", "1"}, {"LoginURL", ""}, {"ReportURL", service->httpUrl() + "/report"}});
         ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
         writeFile(dir.file("res/device.ini"), "[DeviceName]\nList=KT540G\n[DeviceCount]\nCount=1\n[DeviceInfo]\n"
                                               "KT540G=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n");
-        sim::Options o;
-        o.address = gatewayAddress(kHostileTextSubnet);
-        o.sn = "CLI0205";
-        gateway = std::make_unique<sim::GatewaySimulator>(o);
-        ASSERT_TRUE(gateway->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(gateway, kHostileTextSubnet, {.sn = "CLI0205"}));
     }
     void TearDown() override {
         if (gateway)

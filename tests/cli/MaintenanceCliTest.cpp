@@ -3,7 +3,7 @@
 
 #include "records/RecordStore.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -53,14 +53,8 @@ protected:
             {{"resetlistentime", "1"}, {"updatelistentime", "1"}, {"waittime", "0"}, {"upgradeinterval", "0.0005"}});
     }
     void startSimulator(int gateways, std::vector<sim::Override> overrides = {}) {
-        sim::Options o;
-        o.address = gatewayAddress(subnet_);
-        o.gateways = gateways;
-        o.sn = "GW";
-        o.overrides = std::move(overrides);
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(
+            StartSimulator(sim, subnet_, {.gateways = gateways, .sn = "GW", .overrides = std::move(overrides)}));
     }
     std::vector<std::string> command(const std::vector<std::string>& words) const {
         std::vector<std::string> args = {"--dir", dir.path(), "--user", "tech01", "--password", "pw"};

@@ -5,8 +5,7 @@
 #include "web/LoginFile.h"
 
 #include "CliRunner.h"
-#include "GatewaySimulator.h"
-#include "ServiceEndpoints.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -95,23 +94,10 @@ protected:
             service->stop();
     }
     void startGateway(std::vector<sim::Override> overrides = {}) {
-        sim::Options o;
-        o.address = gatewayAddress(kSubnet);
-        o.sn = "RPT-1";
-        o.overrides = std::move(overrides);
-        gateway = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(gateway->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(gateway, kSubnet, {.sn = "RPT-1", .overrides = std::move(overrides)}));
     }
     void startService(sim::ReportMode mode, int slowMs = 30000) {
-        sim::Options o;
-        o.udp = false;
-        o.http = "127.0.0.1:0";
-        o.reportMode = mode;
-        o.slowMs = slowMs;
-        service = std::make_unique<sim::ServiceEndpoints>(o);
-        std::string error;
-        ASSERT_TRUE(service->start(error)) << error;
+        ASSERT_TRUE(StartServices(service, {.reportMode = mode, .slowMs = slowMs}));
         dir.writeSettings(kSubnet, {{"RunNet", "1"}, {"ReportURL", service->httpUrl() + "/report"}});
     }
     std::vector<std::string> diagnose(int replyTimeout = 1) const {

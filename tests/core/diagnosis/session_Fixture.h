@@ -10,7 +10,7 @@
 #include "protocol/CommandChannel.h"
 #include "records/RecordStore.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -184,14 +184,8 @@ protected:
 
     // Starts the simulator as a gateway of `model`.
     void startSimulator(const std::string& model = "KT540G", std::vector<sim::Override> overrides = {}) {
-        sim::Options o;
-        o.address = gatewayAddress(subnetN());
-        o.model = model;
-        o.sn = "SN0001";
-        o.overrides = std::move(overrides);
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(
+            StartSimulator(sim, subnetN(), {.model = model, .sn = "SN0001", .overrides = std::move(overrides)}));
     }
 
     // Starts a run and waits for its end.

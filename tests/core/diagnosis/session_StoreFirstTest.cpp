@@ -3,7 +3,7 @@
 // uplink test closes that test on the gateway; a run whose record could not be stored does not start.
 #include "session_Fixture.h"
 
-#include "ServiceEndpoints.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 
 #include <algorithm>
@@ -27,14 +27,7 @@ protected:
 
     // Reports go to the simulator's reporting service on 127.0.0.1, answering in `mode`.
     void useService(sim::ReportMode mode, int slowMs = 20000) {
-        sim::Options o;
-        o.udp = false;
-        o.http = "127.0.0.1:0";
-        o.reportMode = mode;
-        o.slowMs = slowMs;
-        service = std::make_unique<sim::ServiceEndpoints>(o);
-        std::string error;
-        ASSERT_TRUE(service->start(error)) << error;
+        ASSERT_TRUE(StartServices(service, {.reportMode = mode, .slowMs = slowMs}));
         dir.writeSettings(kStoreFirstSubnet, {{"RunNet", "1"}, {"ReportURL", service->httpUrl() + "/report"}});
         AppSettings settings;
         ASSERT_TRUE(LoadAppSettings(SettingsFilePath(), settings));

@@ -3,20 +3,15 @@
 // whose gateways answer differently. The simulator is configured through its command line, so the
 // recipes its --help gives are the ones tested here.
 #include "MaintenanceFixture.h"
+#include "StatusWaitEnder.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "maintenance/RestoreSession.h"
 #include "maintenance/UpgradeSession.h"
-#include "protocol/Base64.h"
 #include "protocol/CommandChannel.h"
 #include "sim/GatewaySimulator.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <optional>
 #include <regex>
@@ -54,33 +49,6 @@ struct Simulator {
     }
     sim::GatewaySimulator sim;
     bool started = false;
-};
-
-// The status check keeps its socket open for a whole reply time-out (30 s) past the listen time when
-// nothing more comes; real gateways answer once. Until stopped, this sends the checking socket a
-// reply without "SN" every 200 ms, which the session ignores but which ends that last wait.
-class LastWaitEnder {
-public:
-    explicit LastWaitEnder(const Simulator& simulator)
-        : thread_([&simulator](std::stop_token stop) {
-              const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-              const std::string payload = Base64Encode("UPGRADE_FAIL");
-              while (!stop.stop_requested()) {
-                  if (auto query = simulator.statusQuery()) {
-                      const auto colon = query->source.rfind(':');
-                      sockaddr_in to{};
-                      to.sin_family = AF_INET;
-                      to.sin_port = htons(static_cast<uint16_t>(std::stoi(query->source.substr(colon + 1))));
-                      inet_pton(AF_INET, query->source.substr(0, colon).c_str(), &to.sin_addr);
-                      ::sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-                  }
-                  std::this_thread::sleep_for(200ms);
-              }
-              ::close(fd);
-          }) {}
-
-private:
-    std::jthread thread_;
 };
 
 struct SimUpgradeCase {
@@ -123,7 +91,10 @@ TEST_P(SimulatorUpgrade, EveryGatewayAnswersTheVerdictOnTheTransfer) {
         ASSERT_TRUE(session.startCheck());
     }
     {
-        LastWaitEnder ender(simulator);
+        StatusWaitEnder ender([&simulator] {
+            const auto query = simulator.statusQuery();
+            return query ? std::vector<std::string>{query->source} : std::vector<std::string>{};
+        });
         session.wait();
     }
 

@@ -7,7 +7,7 @@
 #include "BadHttpServer.h"
 
 #include "CliRunner.h"
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 
@@ -44,12 +44,7 @@ protected:
         dir.writeSettings(kCliFaultsSubnet, extra);
         writeFile(dir.file("res/device.ini"), "[DeviceName]\nList=KT540G\n[DeviceCount]\nCount=1\n[DeviceInfo]\n"
                                               "KT540G=1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1\n");
-        sim::Options o;
-        o.address = gatewayAddress(kCliFaultsSubnet);
-        o.sn = "CLI0187";
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(sim, kCliFaultsSubnet, {.sn = "CLI0187"}));
     }
     void TearDown() override {
         if (sim)

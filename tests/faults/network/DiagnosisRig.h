@@ -10,7 +10,7 @@
 #include "diagnosis/DiagnosisSession.h"
 #include "records/RecordStore.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -75,14 +75,8 @@ protected:
         SelectLanguage("Chinese");
         ASSERT_TRUE(LogFile::instance().open(dir.file("orva.log")));
 
-        sim::Options o;
-        o.address = gatewayAddress(subnet_);
-        o.model = "KT540G";
-        o.sn = "SN0185";
-        simOptions = o;
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(sim, subnet_, {.model = "KT540G", .sn = "SN0185"}));
+        simOptions = sim->options();
 
         SessionOptions so;
         so.replyTimeoutSeconds = 1;

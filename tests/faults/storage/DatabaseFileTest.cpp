@@ -5,7 +5,7 @@
 #include "ChildProcess.h"
 #include "FaultSupport.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "app/InstanceGuard.h"
@@ -68,12 +68,7 @@ protected:
     void SetUp() override {
         dir.writeSettings(kSubnet, {{"RunNet", "0"}});
         ShipDeviceIni(dir.path());
-        sim::Options o;
-        o.address = gatewayAddress(kSubnet);
-        o.sn = "DBF-1";
-        gateway = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(gateway->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(gateway, kSubnet, {.sn = "DBF-1"}));
     }
     void TearDown() override { gateway->stop(); }
 

@@ -3,8 +3,7 @@
 #include "ChildProcess.h"
 #include "FaultSupport.h"
 
-#include "GatewaySimulator.h"
-#include "ServiceEndpoints.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "records/RecordStore.h"
@@ -30,16 +29,11 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
 }
 
 std::unique_ptr<sim::ServiceEndpoints> StartService(sim::ReportMode mode, int slowMs = 0, int failEvery = 0) {
-    sim::Options o;
-    o.udp = false;
-    o.http = "127.0.0.1:0";
-    o.reportMode = mode;
-    o.slowMs = slowMs;
-    o.reportFailEvery = failEvery;
-    o.reportFailMode = sim::ReportMode::Code1;
-    auto service = std::make_unique<sim::ServiceEndpoints>(o);
-    std::string error;
-    EXPECT_TRUE(service->start(error)) << error;
+    std::unique_ptr<sim::ServiceEndpoints> service;
+    EXPECT_TRUE(StartServices(service, {.reportMode = mode,
+                                        .slowMs = slowMs,
+                                        .reportFailEvery = failEvery,
+                                        .reportFailMode = sim::ReportMode::Code1}));
     return service;
 }
 
@@ -175,12 +169,7 @@ protected:
     void startGateway(const std::string& sn) {
         if (gateway)
             gateway->stop();
-        sim::Options o;
-        o.address = gatewayAddress(kSubnet);
-        o.sn = sn;
-        gateway = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(gateway->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(gateway, kSubnet, {.sn = sn}));
     }
     std::vector<std::string> diagnose() const {
         return {"--dir",    dir.path(),        "--user",

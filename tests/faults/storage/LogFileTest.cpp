@@ -4,7 +4,7 @@
 #include "ChildProcess.h"
 #include "FaultSupport.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "records/RecordStore.h"
@@ -35,12 +35,7 @@ protected:
     void SetUp() override {
         dir.writeSettings(kSubnet, {{"RunNet", "0"}});
         ShipDeviceIni(dir.path());
-        sim::Options o;
-        o.address = gatewayAddress(kSubnet);
-        o.sn = "LOG-1";
-        gateway = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(gateway->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(gateway, kSubnet, {.sn = "LOG-1"}));
     }
     void TearDown() override { gateway->stop(); }
 

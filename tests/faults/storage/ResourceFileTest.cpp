@@ -4,7 +4,7 @@
 #include "ChildProcess.h"
 #include "FaultSupport.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "web/LoginFile.h"
@@ -78,12 +78,7 @@ protected:
         ShipDeviceIni(dir.path());
         ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech02", "other"));
         ASSERT_TRUE(RememberCredentials(dir.file("res/login.xml"), "tech01", "pw"));
-        sim::Options o;
-        o.address = gatewayAddress(kSubnet);
-        o.sn = "RES-1";
-        gateway = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(gateway->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(gateway, kSubnet, {.sn = "RES-1"}));
     }
     void TearDown() override { gateway->stop(); }
     void spoil(const std::string& file, Corruption c) {

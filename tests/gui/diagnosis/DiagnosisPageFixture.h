@@ -16,7 +16,7 @@
 #include "diagnosis/DiagnosisMessages.h"
 #include "records/RecordStore.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSupport.h"
 
 #include <QLineEdit>
@@ -96,14 +96,7 @@ protected:
     }
 
     void startSimulator(const std::string& model = "KT540G", std::vector<sim::Override> overrides = {}) {
-        sim::Options o;
-        o.address = gatewayAddress(subnet_);
-        o.model = model;
-        o.sn = "SN0170";
-        o.overrides = std::move(overrides);
-        sim = std::make_unique<sim::GatewaySimulator>(o);
-        std::string error;
-        ASSERT_TRUE(sim->start(error)) << error;
+        ASSERT_TRUE(StartSimulator(sim, subnet_, {.model = model, .sn = "SN0170", .overrides = std::move(overrides)}));
     }
 
     // The technician at the prompt window: OK unless told otherwise; held questions stay open.

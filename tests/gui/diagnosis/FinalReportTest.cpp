@@ -3,7 +3,7 @@
 // record that could not be stored keeps Start from sending anything.
 #include "DiagnosisPageFixture.h"
 
-#include "ServiceEndpoints.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 
 #include <chrono>
@@ -30,14 +30,7 @@ protected:
     }
     // Reports go to the simulator's reporting service, which sits on each one for half a minute.
     void useHangingService() {
-        sim::Options o;
-        o.udp = false;
-        o.http = "127.0.0.1:0";
-        o.reportMode = sim::ReportMode::Slow;
-        o.slowMs = 30000;
-        service = std::make_unique<sim::ServiceEndpoints>(o);
-        std::string error;
-        ASSERT_TRUE(service->start(error)) << error;
+        ASSERT_TRUE(StartServices(service, {.reportMode = sim::ReportMode::Slow, .slowMs = 30000}));
         dir.writeSettings(kFinalReportSubnet, {{"RunNet", "1"}, {"ReportURL", service->httpUrl() + "/report"}});
         AppSettings settings;
         ASSERT_TRUE(LoadAppSettings(SettingsFilePath(), settings));

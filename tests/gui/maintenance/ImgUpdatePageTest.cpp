@@ -51,8 +51,6 @@ protected:
     }
 };
 
-#ifdef ORVA_GUI_MAINTENANCE_SIMULATOR
-
 TEST_F(ImgUpdatePage, BrowseAndTransferReportEveryGatewayOnceTheImageIsIn) {
     useSettings(kUpgradeSubnet, kFastUpgrade);
     Gateways gateways(kUpgradeSubnet, {});
@@ -195,14 +193,6 @@ TEST_F(ImgUpdatePage, WhatIsNoImageFileIsRefusedWithAMessageAndNothingIsSent) {
     EXPECT_TRUE(gateways.sim().images().empty());
     EXPECT_FALSE(gateways.received("QUERY_UPGRADE_MSG"));
 }
-
-#else
-
-TEST_F(ImgUpdatePage, SimulatorCases) {
-    GTEST_SKIP() << "the gateway simulator (orva_sim) is not linked into this suite";
-}
-
-#endif
 
 TEST_F(ImgUpdatePage, AMissingImageIsReportedAndThePageReturnsToIdle) {
     useSettings(kIdleSubnet, kFastUpgrade);

@@ -8,15 +8,6 @@
 
 #include <QImage>
 
-#ifdef ORVA_GUI_MAINTENANCE_SIMULATOR
-#include "protocol/Base64.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include <filesystem>
 
 namespace orva::test {
@@ -68,8 +59,6 @@ std::vector<std::string> PromptTexts() {
     return out;
 }
 
-#ifdef ORVA_GUI_MAINTENANCE_SIMULATOR
-
 Gateways::Gateways(int subnetN, std::vector<std::string> extraArgs) {
     std::vector<std::string> args{"--address", gatewayAddress(subnetN), "--gateways", "3", "--sn",
                                   kSn,         "--build-date",          kBuildDate};
@@ -84,9 +73,7 @@ Gateways::Gateways(int subnetN, std::vector<std::string> extraArgs) {
 }
 
 Gateways::~Gateways() {
-    ender_.request_stop();
-    if (ender_.joinable())
-        ender_.join();
+    ender_.reset();
     sim_->stop();
 }
 
@@ -98,28 +85,13 @@ bool Gateways::received(const std::string& command) const {
 }
 
 void Gateways::endLastStatusWait() {
-    ender_ = std::jthread([this](std::stop_token stop) {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const std::string payload = Base64Encode("UPGRADE_FAIL");
-        while (!stop.stop_requested()) {
-            for (const auto& e : sim_->journal()) {
-                if (e.command != "QUERY_UPGRADE_MSG")
-                    continue;
-                const auto colon = e.source.rfind(':');
-                sockaddr_in to{};
-                to.sin_family = AF_INET;
-                to.sin_port = htons(static_cast<uint16_t>(std::stoi(e.source.substr(colon + 1))));
-                // The source is the page's own socket on loopback.
-                if (inet_pton(AF_INET, e.source.substr(0, colon).c_str(), &to.sin_addr) == 1 &&
-                    (ntohl(to.sin_addr.s_addr) >> 24) == 127)
-                    ::sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        }
-        ::close(fd);
+    ender_.emplace([this] {
+        std::vector<std::string> sources;
+        for (const auto& e : sim_->journal())
+            if (e.command == "QUERY_UPGRADE_MSG")
+                sources.push_back(e.source);
+        return sources;
     });
 }
-
-#endif
 
 } // namespace orva::test

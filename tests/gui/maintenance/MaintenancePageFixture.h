@@ -2,6 +2,8 @@
 // What the maintenance page tests share: a program directory with loopback settings on the test's own
 // subnet and button pictures in its skin folder, the language of its settings selected, the GUI notifier
 // with prompts answered in advance, and the in-process gateway simulator.
+#include "GatewaySimulator.h"
+#include "StatusWaitEnder.h"
 #include "TestSupport.h"
 #include "common/GuiNotifier.h"
 #include "common/UiPrompts.h"
@@ -13,19 +15,10 @@
 
 #include <functional>
 #include <map>
-#include <string>
-#include <vector>
-
-// The simulator comes with the orva_sim library; a build that does not link it leaves out the cases
-// that need gateways (they are reported as skipped).
-#if __has_include("GatewaySimulator.h")
-#define ORVA_GUI_MAINTENANCE_SIMULATOR 1
-#include "GatewaySimulator.h"
-
 #include <memory>
 #include <optional>
-#include <thread>
-#endif
+#include <string>
+#include <vector>
 
 namespace orva::test {
 
@@ -49,8 +42,6 @@ bool WaitUntil(const std::function<bool()>& condition, int boundMs = 30000);
 // The texts of the prompts shown so far, as UTF-8.
 std::vector<std::string> PromptTexts();
 
-#ifdef ORVA_GUI_MAINTENANCE_SIMULATOR
-
 // A simulator of three gateways (serial numbers kSn, kSn-2, kSn-3) on 127.0.N.1 and its segment
 // broadcast address, set up with command-line arguments.
 class Gateways {
@@ -66,17 +57,13 @@ public:
     // Whether a command was journalled.
     bool received(const std::string& command) const;
 
-    // The status check listens for a whole reply time-out (30 s) past its listen time when nothing more
-    // comes, and real gateways answer once. From now on the checking socket gets a reply without "SN"
-    // every 200 ms, which the page ignores but which ends that last wait.
+    // From now on the page's status check gets replies that end its last wait (StatusWaitEnder.h).
     void endLastStatusWait();
 
 private:
     std::unique_ptr<sim::GatewaySimulator> sim_;
     bool started_ = false;
-    std::jthread ender_;
+    std::optional<StatusWaitEnder> ender_;
 };
-
-#endif
 
 } // namespace orva::test

@@ -34,8 +34,6 @@ std::string ChineseQuestion(int subnetN) {
     return lines;
 }
 
-#ifdef ORVA_GUI_MAINTENANCE_SIMULATOR
-
 TEST_F(ResetPage, ThreeGatewaysGiveThreeLinesInArrivalOrderWhileThePageRuns) {
     useSettings(kRestoreSubnet, {{"resetlistentime", "1"}});
     // Gateway 2 fails at once, gateway 3 fails later without saying who it is, gateway 1 restores last.
@@ -147,14 +145,6 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Every gateway on 127.0.175.0/24 will be restored to its factory defaults and "
                                    "lose its configuration. Continue?"}),
     [](const auto& info) { return std::string(info.param.language) + std::to_string(info.index); });
-
-#else
-
-TEST_F(ResetPage, SimulatorCases) {
-    GTEST_SKIP() << "the gateway simulator (orva_sim) is not linked into this suite";
-}
-
-#endif
 
 TEST_F(ResetPage, ARestoreWithoutAReplyTimeoutGetsTheDefaultOne) {
     useSettings(kRestoreSubnet, {{"resetlistentime", "1"}});

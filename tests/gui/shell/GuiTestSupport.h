@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the shell and login suites: the application object, a program directory with settings and
 // a skin, the exit hook, waiting for windows, and the gateway simulator's web services as a process.
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "app/AppSettings.h"
 #include "app/ProgramDirectory.h"
@@ -171,33 +172,10 @@ template <typename T> T* FindTopLevel(bool visibleOnly = true) {
 // orva-gateway-sim serving only its web endpoints on 127.0.0.1 (a free port), for the time of a test.
 class SimulatorServices {
 public:
-    explicit SimulatorServices(const std::vector<std::string>& extraArgs) {
-        std::vector<std::string> args = {BinDir() + "/orva-gateway-sim", "--no-udp", "--http", "127.0.0.1:0"};
-        args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-        int out[2];
-        if (pipe(out) != 0)
-            throw std::runtime_error("pipe failed");
-        pid_ = fork();
-        if (pid_ < 0)
-            throw std::runtime_error("fork failed");
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> raw;
-            for (auto& a : args)
-                raw.push_back(a.data());
-            raw.push_back(nullptr);
-            execv(raw[0], raw.data());
-            _exit(127);
-        }
-        close(out[1]);
-        std::FILE* in = fdopen(out[0], "r");
-        char line[1024] = {};
-        const bool got = in && std::fgets(line, sizeof line, in);
-        if (in)
-            std::fclose(in);
-        const std::string text = got ? line : "";
+    explicit SimulatorServices(const std::vector<std::string>& extraArgs)
+        : program_(BinDir() + "/orva-gateway-sim", withBase(extraArgs)) {
+        program_.waitForLines(1, 30000);
+        const std::string text = program_.readFor(0);
         const auto at = text.find("http 127.0.0.1:");
         if (at == std::string::npos) {
             stop();
@@ -210,17 +188,20 @@ public:
     SimulatorServices& operator=(const SimulatorServices&) = delete;
 
     void stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
+        program_.kill(SIGTERM);
+        program_.finish();
     }
     int port() const { return port_; }
     std::string loginUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/login"; }
 
 private:
-    pid_t pid_ = -1;
+    static std::vector<std::string> withBase(const std::vector<std::string>& extraArgs) {
+        std::vector<std::string> args = {"--no-udp", "--http", "127.0.0.1:0"};
+        args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+        return args;
+    }
+
+    test::ChildProcess program_;
     int port_ = 0;
 };
 

@@ -3,7 +3,7 @@
 // is not on loopback.
 #include "GuiTestSupport.h"
 
-#include "GatewaySimulator.h"
+#include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "diagnosis/CDlgJudge.h"
 #include "diagnosis/CorvaDlg.h"
@@ -55,12 +55,7 @@ protected:
 
 TEST_F(MidRunScreenshot, PicturesTheOpenQuestionBesideMarkedItemsAndStopsTheRun) {
     open({});
-    sim::Options o;
-    o.address = test::gatewayAddress(kMidRunSubnet);
-    o.model = "KT540G";
-    sim_ = std::make_unique<sim::GatewaySimulator>(o);
-    std::string error;
-    ASSERT_TRUE(sim_->start(error)) << error;
+    ASSERT_TRUE(test::StartSimulator(sim_, kMidRunSubnet, {.model = "KT540G"}));
 
     ASSERT_TRUE(RenderDiagnosisMidRun(*main_, Q(picture())));
     const QImage shot(Q(picture()));

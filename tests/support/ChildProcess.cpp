@@ -13,22 +13,30 @@ extern char** environ;
 
 namespace orva::test {
 
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
+    std::vector<std::string> words = extra;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "ORVA_", 5) != 0)
+            words.emplace_back(*e);
+    return words;
+}
+
+std::vector<char*> NullTerminated(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (auto& w : words)
+        pointers.push_back(w.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const ChildOptions& options) {
     std::vector<std::string> words = {program};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<std::string> envWords = options.env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "ORVA_", 5) != 0)
-            envWords.emplace_back(*e);
+    std::vector<std::string> envWords = ChildEnvironment(options.env);
     // Everything the child needs is built before fork: after it only async-signal-safe calls.
-    std::vector<char*> argv, envp;
-    for (auto& w : words)
-        argv.push_back(w.data());
-    argv.push_back(nullptr);
-    for (auto& w : envWords)
-        envp.push_back(w.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv = NullTerminated(words);
+    std::vector<char*> envp = NullTerminated(envWords);
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
         return;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace orva::sim::test {
+namespace orva::test {
 
 class UdpTestClient {
 public:
@@ -30,4 +30,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace orva::sim::test
+} // namespace orva::test

@@ -1,11 +1,17 @@
 #pragma once
-// A program of the tool started as a child process, the way a technician's machine runs it: output
-// captured, optionally with a file-size limit, killed or waited for.
+// A program of the tool started as a child process, the way a technician's machine runs it: stdin from
+// /dev/null, output captured, every signal at its default, optionally with a file-size limit; killed
+// or waited for.
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace orva::test {
+
+// The caller's environment without its ORVA_* variables, after `extra` ("NAME=value" entries).
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra = {});
+// Pointers to the words, ending in a null, for exec; the words must outlive them.
+std::vector<char*> NullTerminated(std::vector<std::string>& words);
 
 struct ChildOutcome {
     int code = -1;  // exit code, or -1 when a signal ended it

@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace orva::sim::test {
+namespace orva::test {
 
 UdpTestClient::UdpTestClient() : fd_(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
     if (fd_ < 0)
@@ -75,4 +75,4 @@ std::string UdpTestClient::localAddress() const {
     return host + ":" + std::to_string(ntohs(a.sin_port));
 }
 
-} // namespace orva::sim::test
+} // namespace orva::test
