@@ -1,5 +1,6 @@
 #pragma once
-// What a gateway answers to each maintenance command, before the answer goes on the wire.
+// What a gateway answers to each command of the tool, known by the texts of the tool's own command
+// table, before the answer goes on the wire.
 #include "Options.h"
 #include "UpgradePeer.h"
 
