@@ -10,6 +10,7 @@
 #include "app/IniFile.h"
 #include "diagnosis/DeviceModels.h"
 #include "diagnosis/DiagnosisSession.h"
+#include "records/RecordFields.h"
 #include "records/UploadPass.h"
 
 #include <nlohmann/json.hpp>
@@ -51,30 +52,18 @@ const char* OutcomeName(RunOutcome o) {
     return "unknown";
 }
 
+// The record's own columns under their stored names: texts as strings, results and loads as numbers.
 nlohmann::json RecordJson(const DiagRecord& r) {
-    return {
-        {"Operator", r.Operator},
-        {"Mac", r.Mac},
-        {"sn", r.sn},
-        {"DeviceType", r.DeviceType},
-        {"FE1Check", r.FE1Check},
-        {"FE2Check", r.FE2Check},
-        {"FE3Check", r.FE3Check},
-        {"FE4Check", r.FE4Check},
-        {"POS1Check", r.POS1Check},
-        {"POS2Check", r.POS2Check},
-        {"PONCheck", r.PONCheck},
-        {"FlashCheck", r.FlashCheck},
-        {"LEDCheck", r.LEDCheck},
-        {"USBCheck", r.USBCheck},
-        {"WifiCheck", r.WifiCheck},
-        {"SoftWareVersionCheck", r.SoftWareVersionCheck},
-        {"PSCheck", r.PSCheck},
-        {"CPULoadCheck", r.CPULoadCheck},
-        {"MemCheck", r.MemCheck},
-        {"PreConfigCheck", r.PreConfigCheck},
-        {"DiskIntegrityCheck", r.DiskIntegrityCheck},
-    };
+    nlohmann::json object = nlohmann::json::object();
+    for (const RecordField& field : RecordFields()) {
+        if (const auto* text = std::get_if<std::string DiagRecord::*>(&field.member))
+            object[field.name] = r.**text;
+        else if (const auto* result = std::get_if<int DiagRecord::*>(&field.member))
+            object[field.name] = r.**result;
+        else if (const auto* load = std::get_if<float DiagRecord::*>(&field.member))
+            object[field.name] = r.**load;
+    }
+    return object;
 }
 
 nlohmann::json SummaryJson(const RunSummary& s, const std::string& address, const std::string& model) {
@@ -312,8 +301,8 @@ int RunDiagnose(const DiagnoseOptions& o) {
     // A template that selects nothing (a device.ini cut short or spoilt) gives a run that checks nothing;
     // passing the gateway on that would be a plainly wrong result.
     if (summary.checks.empty()) {
-        std::fprintf(stderr, "orva-cli: no check was run: the template of %s in %s selects none\n",
-                     model->c_str(), DeviceIniPath().c_str());
+        std::fprintf(stderr, "orva-cli: no check was run: the template of %s in %s selects none\n", model->c_str(),
+                     DeviceIniPath().c_str());
         return kExitFaults;
     }
     // A run whose record did not reach logs is not done: a script that only looks at the exit code must

@@ -5,6 +5,7 @@
 #include "protocol/ReplyText.h"
 #include "records/ExportQueryRows.h"
 #include "records/LogQuery.h"
+#include "records/RecordFields.h"
 #include "records/RecordStore.h"
 
 #include <nlohmann/json.hpp>
@@ -55,16 +56,14 @@ void PrintTable(const RecordRows& result) {
 // Keys are the stored column names and values the stored texts (null for NULL), which a script can
 // rely on whatever the language; "labels" has what the page shows for each column.
 nlohmann::json RowsJson(const RecordRows& result) {
+    const std::span<const RecordField> fields = RecordFields();
     nlohmann::json rows = nlohmann::json::array();
     for (const auto& row : result.rows) {
-        const std::vector<std::string> shown = QueryRowTexts(row);
         nlohmann::json object = nlohmann::json::object();
         nlohmann::json labels = nlohmann::json::object();
-        for (size_t i = 0; i < result.columns.size() && i < row.size(); ++i) {
-            const std::string& name = result.columns[i];
-            object[name] = row[i] ? nlohmann::json(*row[i]) : nlohmann::json(nullptr);
-            if (i < shown.size())
-                labels[name] = shown[i];
+        for (size_t i = 0; i < fields.size() && i < row.size(); ++i) {
+            object[fields[i].name] = row[i] ? nlohmann::json(*row[i]) : nlohmann::json(nullptr);
+            labels[fields[i].name] = row[i] ? FieldLabelText(fields[i], *row[i]) : std::string();
         }
         object["labels"] = std::move(labels);
         rows.push_back(std::move(object));
@@ -125,14 +124,15 @@ Command AddLogs(CLI::App& program) {
     auto options = std::make_shared<LogsOptions>();
     CLI::App* app = program.add_subcommand("logs", "List or export the stored records, newest first");
     CLI::Option* sn = app->add_option("--sn", options->serial, "records of this serial number")->type_name("SERIAL");
-    CLI::Option* type = app->add_option("--device-type", options->deviceType, "records of this model")->type_name("MODEL");
-    CLI::Option* op = app->add_option("--operator", options->operatorName, "records of this operator")->type_name("NAME");
+    CLI::Option* type =
+        app->add_option("--device-type", options->deviceType, "records of this model")->type_name("MODEL");
+    CLI::Option* op =
+        app->add_option("--operator", options->operatorName, "records of this operator")->type_name("NAME");
     CLI::Option* from = app->add_option("--from", options->from, "first day (default today)")
-                               ->type_name("YYYY-MM-DD")
-                               ->check(DateOption());
-    CLI::Option* to = app->add_option("--to", options->to, "last day (default today)")
-                             ->type_name("YYYY-MM-DD")
-                             ->check(DateOption());
+                            ->type_name("YYYY-MM-DD")
+                            ->check(DateOption());
+    CLI::Option* to =
+        app->add_option("--to", options->to, "last day (default today)")->type_name("YYYY-MM-DD")->check(DateOption());
     app->add_option("--xls", options->xls, "write the rows to this spreadsheet (.xls)")
         ->type_name("FILE")
         ->check(NotEmpty());

@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -161,6 +162,14 @@ TEST_F(CliTest, JsonDocumentOfAFinishedRun) {
     EXPECT_EQ(doc["record"]["USBCheck"], 9);
     EXPECT_EQ(doc["record"]["PONCheck"], 1);
     EXPECT_EQ(doc["record"]["CPULoadCheck"], 12.0);
+    // One key per column the record holds; the id and datetime are the store's, not the record's.
+    std::vector<std::string> recordKeys;
+    for (const auto& item : doc["record"].items())
+        recordKeys.push_back(item.key());
+    std::vector<std::string> recordColumns(RecordColumnNames().begin() + 1, RecordColumnNames().end() - 1);
+    std::sort(recordKeys.begin(), recordKeys.end());
+    std::sort(recordColumns.begin(), recordColumns.end());
+    EXPECT_EQ(recordKeys, recordColumns);
     EXPECT_TRUE(doc["stored"].get<bool>());
     // With the network off the report is kept for the next upload pass, and the row is in logs.
     auto logs = rows("logs");

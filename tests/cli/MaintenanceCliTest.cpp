@@ -343,6 +343,17 @@ TEST_F(LogsCliTest, RowsReadAsThePageShowsThem) {
     EXPECT_EQ(doc[2]["labels"]["FE1Check"], "成功");
     EXPECT_EQ(doc[2]["datetime"], "2026-03-01 10:00:00");
     EXPECT_EQ(doc[2]["labels"]["datetime"], "2026-03-01 10:00:00");
+    // Every stored column is a key, in the row and in its labels; the id is shown as stored.
+    std::set<std::string> columns(RecordColumnNames().begin(), RecordColumnNames().end());
+    std::set<std::string> rowKeys, labelKeys;
+    for (const auto& item : doc[2].items())
+        rowKeys.insert(item.key());
+    for (const auto& item : doc[2]["labels"].items())
+        labelKeys.insert(item.key());
+    EXPECT_EQ(labelKeys, columns);
+    columns.insert("labels");
+    EXPECT_EQ(rowKeys, columns);
+    EXPECT_EQ(doc[2]["labels"]["id"], doc[2]["id"]);
 
     const CliOutcome table = RunCli(command({"logs", "--sn", "SN-A"}));
     ASSERT_EQ(table.code, 0) << table.err;

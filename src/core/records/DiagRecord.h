@@ -1,8 +1,8 @@
 #pragma once
 // One finished diagnosis, and its form as a row of the tables logs and uploads.
 #include "app/LeadingNumber.h"
-#include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,11 +41,13 @@ struct DiagRecord {
     bool operator==(const DiagRecord&) const = default;
 };
 
-// The 23 columns of logs and uploads, in table order (note Mac before Operator).
-constexpr int RecordColumnCount = 23;
-const std::array<const char*, RecordColumnCount>& RecordColumnNames();
+// The columns of logs and uploads, in table order (note Mac before Operator): the rows of
+// RecordFields().
+extern const int RecordColumnCount;
+std::span<const char* const> RecordColumnNames();
 
-// The texts stored in columns 1..21 (everything but id and datetime): results "%d", loads "%f".
+// The texts stored for the record's own columns (everything but id and datetime), in table order:
+// results "%d", loads "%f".
 std::vector<std::string> RecordColumnTexts(const DiagRecord& record);
 // "%f" without depending on the process locale (a GUI may have set a decimal comma).
 std::string FormatFixed6(float value);
@@ -59,7 +61,7 @@ struct StoredRecord {
     std::string datetime;
 };
 
-// Rebuilds a record from a stored row by column position: numbers are read from their leading
+// Rebuilds a record from a stored row by column position in table order: numbers are read from their leading
 // characters (0 when there are none); missing columns keep the record's initial values; any text
 // is accepted.
 StoredRecord RecordFromRow(const RowTexts& row);

@@ -2,6 +2,7 @@
 
 #include "records/ExportSheets.h"
 #include "records/LogQuery.h"
+#include "records/RecordFields.h"
 #include "records/XlsSheetName.h"
 #include "records/XlsWorkbook.h"
 
@@ -10,11 +11,14 @@ namespace orva {
 std::vector<std::string> QueryRowTexts(const RowTexts& row) {
     std::vector<std::string> texts;
     texts.reserve(row.size());
+    const std::span<const RecordField> fields = RecordFields();
     for (std::size_t i = 0; i < row.size(); ++i) {
         if (!row[i])
             texts.emplace_back();
+        else if (i < fields.size())
+            texts.push_back(FieldLabelText(fields[i], *row[i]));
         else
-            texts.push_back(i == 0 ? *row[i] : LogCellText(*row[i]));
+            texts.push_back(LogCellText(*row[i]));
     }
     return texts;
 }

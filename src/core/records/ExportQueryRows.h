@@ -8,8 +8,8 @@
 
 namespace orva {
 
-// The texts of one shown row: the first cell as stored, every further cell mapped by LogCellText; a
-// NULL column shows nothing.
+// The texts of one shown row in table order, each as its field is labelled (the id as stored, every
+// further cell mapped by LogCellText); a NULL column shows nothing.
 std::vector<std::string> QueryRowTexts(const RowTexts& row);
 
 // Writes a sheet named `sheetName` (made valid as ExportSheetName does) whose row 0 holds the titles

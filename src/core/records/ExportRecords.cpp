@@ -1,48 +1,80 @@
 #include "records/ExportRecords.h"
 
 #include "records/ExportSheets.h"
+#include "records/RecordFields.h"
 #include "records/RecordStore.h"
 #include "records/XlsSheetName.h"
 #include "records/XlsWorkbook.h"
+
+#include <algorithm>
 
 namespace orva {
 
 const char* const ExportSavedText = "Excel文件保存成功!";
 
-const std::array<const char*, ExportColumnCount>& ExportHeaders() {
-    static const std::array<const char*, ExportColumnCount> headers = {
-        "No",         "CheckDate",    "SN",       "SoftwareVersion", "LOIDCheck",
-        "PSCheck",    "CPULoadCheck", "MemCheck", "PreConfigCheck",  "DiskIntegrityCheck",
-        "DeviceType", "FE1Check",     "FE2Check", "FE3Check",        "FE4Check",
-        "POS1Check",  "POS2Check",    "PONCheck", "FlashCheck",      "LEDCheck",
-        "USBCheck",   "WifiCheck"};
+namespace {
+
+// The export's columns of its own beside the stored fields.
+enum class ExportOwn { Field, Number, Date, Loid };
+
+struct ExportColumn {
+    int order;
+    const char* header;
+    ExportOwn own;
+    const RecordField* field;
+};
+
+const std::vector<ExportColumn>& ExportColumns() {
+    static const std::vector<ExportColumn> columns = [] {
+        // The LOID is no check's result and the store never keeps it; the export still has its column.
+        std::vector<ExportColumn> out = {
+            {0, "No", ExportOwn::Number, nullptr},
+            {1, "CheckDate", ExportOwn::Date, nullptr},
+            {4, "LOIDCheck", ExportOwn::Loid, nullptr},
+        };
+        for (const RecordField& field : RecordFields())
+            if (field.exported.header)
+                out.push_back({field.exported.order, field.exported.header, ExportOwn::Field, &field});
+        std::stable_sort(out.begin(), out.end(),
+                         [](const ExportColumn& a, const ExportColumn& b) { return a.order < b.order; });
+        return out;
+    }();
+    return columns;
+}
+
+} // namespace
+
+const std::vector<std::string>& ExportHeaders() {
+    static const std::vector<std::string> headers = [] {
+        std::vector<std::string> out;
+        for (const ExportColumn& column : ExportColumns())
+            out.emplace_back(column.header);
+        return out;
+    }();
     return headers;
 }
 
 std::vector<std::string> ExportRowTexts(const DiagRecord& r, int number, const LogDate& date) {
     const auto n = [](int v) { return std::to_string(v); };
-    return {n(number),
-            n(date.year) + "-" + n(date.month) + "-" + n(date.day),
-            r.sn,
-            r.SoftWareVersionCheck,
-            r.LOIDCheck,
-            r.PSCheck,
-            FormatFixed6(r.CPULoadCheck),
-            FormatFixed6(r.MemCheck),
-            n(r.PreConfigCheck),
-            n(r.DiskIntegrityCheck),
-            r.DeviceType,
-            n(r.FE1Check),
-            n(r.FE2Check),
-            n(r.FE3Check),
-            n(r.FE4Check),
-            n(r.POS1Check),
-            n(r.POS2Check),
-            n(r.PONCheck),
-            n(r.FlashCheck),
-            n(r.LEDCheck),
-            n(r.USBCheck),
-            n(r.WifiCheck)};
+    const StoredRecord stored{.record = r, .datetime = {}};
+    std::vector<std::string> texts;
+    for (const ExportColumn& column : ExportColumns()) {
+        switch (column.own) {
+        case ExportOwn::Number:
+            texts.push_back(n(number));
+            break;
+        case ExportOwn::Date:
+            texts.push_back(n(date.year) + "-" + n(date.month) + "-" + n(date.day));
+            break;
+        case ExportOwn::Loid:
+            texts.push_back(r.LOIDCheck);
+            break;
+        case ExportOwn::Field:
+            texts.push_back(FieldText(*column.field, stored));
+            break;
+        }
+    }
+    return texts;
 }
 
 std::string ProposedExportFileName(const std::tm& t) {
@@ -69,8 +101,7 @@ bool BuildExportWorkbook(XlsWorkbook& book, const std::string& operatorName, con
     book.renameSheet("Sheet1", name);
     if (!book.sheet(name))
         return false;
-    const auto& h = ExportHeaders();
-    FillExportSheets(book, name, std::vector<std::string>(h.begin(), h.end()), records.size(),
+    FillExportSheets(book, name, ExportHeaders(), records.size(),
                      [&](std::size_t index, std::vector<std::string>& texts) {
                          texts = ExportRowTexts(records[index], static_cast<int>(index + 1), date);
                      });

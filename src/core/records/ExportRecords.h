@@ -4,7 +4,6 @@
 #include "records/DiagRecord.h"
 #include "records/LogQuery.h"
 
-#include <array>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -14,15 +13,13 @@ namespace orva {
 class RecordStore;
 class XlsWorkbook;
 
-constexpr int ExportColumnCount = 22;
-
 // The message shown once the file has been written, in every language.
 extern const char* const ExportSavedText; // "Excel文件保存成功!"
 
 // "No", "CheckDate", "SN", ... "WifiCheck".
-const std::array<const char*, ExportColumnCount>& ExportHeaders();
+const std::vector<std::string>& ExportHeaders();
 
-// The 22 cell texts of the record exported as row `number` (1-based) on `date`; an empty text stands
+// The cell texts of the record exported as row `number` (1-based) on `date`; an empty text stands
 // for an absent cell.
 std::vector<std::string> ExportRowTexts(const DiagRecord& record, int number, const LogDate& date);
 

@@ -1,8 +1,10 @@
 #include "records/LogQuery.h"
 
+#include "records/RecordFields.h"
+#include "records/RecordSchema.h"
+
 #include <cstdio>
 #include <ctime>
-#include <map>
 
 namespace orva {
 
@@ -34,37 +36,13 @@ LogCondition BuildLogCondition(const LogFilter& filter) {
 std::string LogQuerySql(const LogCondition& condition) {
     // Selecting the ids first lets SQLite sort bare ids from the filter's index instead of whole rows,
     // which more than halves the time of a day with thousands of records.
-    return "SELECT * FROM logs WHERE id IN (SELECT id FROM logs WHERE " + condition.where + ") ORDER BY id DESC";
+    return SelectRecordsSql("logs") + " WHERE id IN (SELECT id FROM logs WHERE " + condition.where +
+           ") ORDER BY id DESC";
 }
 
 std::string LogColumnTitle(const std::string& column) {
-    static const std::map<std::string, std::string> titles = {
-        {"id", "ID"},
-        {"Mac", "Mac地址"},
-        {"Operator", "操作员"},
-        {"sn", "序列号"},
-        {"DeviceType", "设备类型"},
-        {"FE1Check", "FE1测试"},
-        {"FE2Check", "FE2测试"},
-        {"FE3Check", "FE3测试"},
-        {"FE4Check", "FE4测试"},
-        {"POS1Check", "POS1测试"},
-        {"POS2Check", "POS2测试"},
-        {"PONCheck", "上行链路测试"},
-        {"FlashCheck", "Flash测试"},
-        {"LEDCheck", "LED测试"},
-        {"USBCheck", "USB测试"},
-        {"WifiCheck", "Wifi测试"},
-        {"SoftWareVersionCheck", "软件版本号"},
-        {"PSCheck", "关键进程测试"},
-        {"CPULoadCheck", "CPU使用"},
-        {"MemCheck", "Mem使用"},
-        {"PreConfigCheck", "预配置检测"},
-        {"DiskIntegrityCheck", "磁盘一致性检查"},
-        {"datetime", "日期"},
-    };
-    const auto it = titles.find(column);
-    return it == titles.end() ? std::string() : it->second;
+    const RecordField* field = FindRecordField(column);
+    return field ? field->title : std::string();
 }
 
 std::string LogCellText(const std::string& stored) {

@@ -2,9 +2,8 @@
 
 #include "app/Notifier.h"
 #include "app/ProgramDirectory.h"
+#include "records/RecordSchema.h"
 #include "records/SqliteError.h"
-
-#include <sqlite3.h>
 
 #include <sys/statvfs.h>
 
@@ -16,44 +15,6 @@
 namespace orva {
 
 namespace {
-
-constexpr const char* kCreateLogs =
-    "CREATE TABLE [logs] ([id] INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, [Mac] VARCHAR (64),[Operator] VARCHAR "
-    "(128), [sn] VARCHAR (128), [DeviceType] VARCHAR (128), [FE1Check] VARCHAR (64), [FE2Check] VARCHAR (64), "
-    "[FE3Check] VARCHAR (64), [FE4Check] VARCHAR (64), [POS1Check] VARCHAR (64), [POS2Check] VARCHAR (64), "
-    "[PONCheck] VARCHAR (64), [FlashCheck] VARCHAR (64), [LEDCheck] VARCHAR (64), [USBCheck] VARCHAR (64), "
-    "[WifiCheck] VARCHAR (64), [SoftWareVersionCheck] VARCHAR (64), [PSCheck] VARCHAR (64), [CPULoadCheck] "
-    "VARCHAR (64), [MemCheck] VARCHAR (64), [PreConfigCheck] VARCHAR (64), [DiskIntegrityCheck] VARCHAR (64), "
-    "[datetime] VARCHAR (64));";
-
-constexpr const char* kCreateUploads =
-    "CREATE TABLE [uploads] ([id] INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, [Mac] VARCHAR (64),[Operator] VARCHAR "
-    "(128), [sn] VARCHAR (128), [DeviceType] VARCHAR (128), [FE1Check] VARCHAR (64), [FE2Check] VARCHAR (64), "
-    "[FE3Check] VARCHAR (64), [FE4Check] VARCHAR (64), [POS1Check] VARCHAR (64), [POS2Check] VARCHAR (64), "
-    "[PONCheck] VARCHAR (64), [FlashCheck] VARCHAR (64), [LEDCheck] VARCHAR (64), [USBCheck] VARCHAR (64), "
-    "[WifiCheck] VARCHAR (64), [SoftWareVersionCheck] VARCHAR (64), [PSCheck] VARCHAR (64), [CPULoadCheck] "
-    "VARCHAR (64), [MemCheck] VARCHAR (64), [PreConfigCheck] VARCHAR (64), [DiskIntegrityCheck] VARCHAR (64), "
-    "[datetime] VARCHAR (64));";
-
-// The searches of the log page filter on these columns; without an index every search would read the
-// whole table, which grows by every diagnosis ever made.
-constexpr const char* kLogIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS [logs_sn] ON [logs] ([sn]);",
-    "CREATE INDEX IF NOT EXISTS [logs_DeviceType] ON [logs] ([DeviceType]);",
-    "CREATE INDEX IF NOT EXISTS [logs_Operator] ON [logs] ([Operator]);",
-    "CREATE INDEX IF NOT EXISTS [logs_datetime] ON [logs] ([datetime]);",
-};
-
-bool KnownTable(const std::string& table) {
-    return table == "logs" || table == "uploads";
-}
-
-std::string InsertSql(const std::string& table) {
-    std::string sql = "INSERT INTO " + table + " VALUES(NULL";
-    for (int i = 1; i < RecordColumnCount; ++i)
-        sql += ", ?";
-    return sql + ");";
-}
 
 // SQLite words a read-only file system like any file it may not open or write ("unable to open database
 // file", "attempt to write a readonly database"); the technician is told which of them it is, since
@@ -107,9 +68,7 @@ bool RecordStore::checkWritable() {
     try {
         // A row in each table reaches the file (journal and all) as a real store would, and the rollback
         // leaves the file as it was: the ids of both tables go on where they stood.
-        int rc = db_.execute("BEGIN TRANSACTION;");
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
+        db_.execute("BEGIN TRANSACTION;");
         const std::string storedAt = NowText();
         insertRows("uploads", {DiagRecord{}}, storedAt);
         insertRows("logs", {DiagRecord{}}, storedAt);
@@ -118,7 +77,7 @@ bool RecordStore::checkWritable() {
         writable = false;
     }
     try {
-        if (!sqlite3_get_autocommit(db_.handle()))
+        if (db_.inTransaction())
             db_.execute("ROLLBACK TRANSACTION;");
     } catch (const SqliteError&) {
         // Nothing of the probe was committed either way.
@@ -135,32 +94,10 @@ bool RecordStore::open(const std::vector<std::string>& tables) {
     close();
     try {
         for (const std::string& table : tables)
-            if (!KnownTable(table))
+            if (!IsRecordTable(table))
                 throw SqliteError(SqliteError::WrapperError, "Unknown table " + table);
         db_.open(path_);
-        for (const std::string& table : tables) {
-            if (!db_.hasTable(table)) {
-                try {
-                    const int rc = db_.execute(table == "logs" ? kCreateLogs : kCreateUploads);
-                    if (rc != 0)
-                        throw SqliteError(rc, db_.errorMessage());
-                } catch (const SqliteError&) {
-                    // Another client (the upload pass beside a starting diagnosis, say) may have
-                    // created it between the look and the statement: that is the table wanted.
-                    if (!db_.hasTable(table))
-                        throw;
-                }
-            }
-            if (table == "logs") {
-                // Only a speed-up: a table of another shape or a read-only file must still open.
-                for (const char* sql : kLogIndexes) {
-                    try {
-                        db_.execute(sql);
-                    } catch (const SqliteError&) {
-                    }
-                }
-            }
-        }
+        PrepareRecordTables(db_, tables);
     } catch (const SqliteError& e) {
         try {
             db_.close();
@@ -191,33 +128,20 @@ int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>&
 void RecordStore::insertRows(const std::string& table, const std::vector<DiagRecord>& records,
                              const std::string& storedAt) {
     const std::string sql = InsertSql(table);
-    for (const DiagRecord& record : records) {
-        SqliteParams params;
-        params.reserve(RecordColumnCount - 1);
-        for (std::string& text : RecordColumnTexts(record))
-            params.emplace_back(std::move(text));
-        params.emplace_back(storedAt);
-        // A lock that outlasted the busy wait, a full disk or a constraint come back as codes: each of
-        // them means the row is not stored.
-        const int rc = db_.execute(sql, params);
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
-    }
+    // A lock that outlasted the busy wait, a full disk or a constraint each mean the row is not stored.
+    for (const DiagRecord& record : records)
+        db_.execute(sql, InsertParams(record, storedAt));
 }
 
 int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt) {
     if (!open_ || records.empty())
         return NothingToStore;
     try {
-        if (!KnownTable(table))
+        if (!IsRecordTable(table))
             throw SqliteError(SqliteError::WrapperError, "Unknown table " + table);
-        int rc = db_.execute("BEGIN TRANSACTION;");
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
+        db_.execute("BEGIN TRANSACTION;");
         insertRows(table, records, storedAt);
-        rc = db_.execute("COMMIT TRANSACTION;");
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
+        db_.execute("COMMIT TRANSACTION;");
     } catch (const SqliteError& e) {
         try {
             db_.execute("ROLLBACK TRANSACTION;");
@@ -235,21 +159,14 @@ int RecordStore::insertBatch(const std::string& table, const std::vector<DiagRec
     try {
         // SQLite ends the whole transaction by itself after some errors (a full disk, for one): the
         // next batch then needs a transaction of its own.
-        if (sqlite3_get_autocommit(db_.handle())) {
-            const int rc = db_.execute("BEGIN TRANSACTION;");
-            if (rc != 0)
-                throw SqliteError(rc, db_.errorMessage());
-        }
-        int rc = db_.execute("SAVEPOINT batch;");
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
+        if (!db_.inTransaction())
+            db_.execute("BEGIN TRANSACTION;");
+        db_.execute("SAVEPOINT batch;");
         insertRows(table, records, storedAt);
-        rc = db_.execute("RELEASE batch;");
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
+        db_.execute("RELEASE batch;");
     } catch (const SqliteError& e) {
         try {
-            if (!sqlite3_get_autocommit(db_.handle())) {
+            if (db_.inTransaction()) {
                 db_.execute("ROLLBACK TO batch;");
                 db_.execute("RELEASE batch;");
             }
@@ -270,18 +187,15 @@ RecordStore::FinishedResult RecordStore::insertFinished(const std::vector<DiagRe
     if (keepForUpload) {
         result.uploads = insertBatch("uploads", records, storedAt);
         if (result.uploads == Stored)
-            result.newestUploadId = static_cast<int>(sqlite3_last_insert_rowid(db_.handle()));
+            result.newestUploadId = static_cast<int>(db_.lastInsertId());
     }
     result.logs = insertBatch("logs", records, storedAt);
     // A failure that made SQLite end the transaction took the uploads rows of this call with it.
-    if (result.logs == StoreFailed && result.uploads == Stored && sqlite3_get_autocommit(db_.handle()))
+    if (result.logs == StoreFailed && result.uploads == Stored && !db_.inTransaction())
         result.uploads = StoreFailed;
     try {
-        if (!sqlite3_get_autocommit(db_.handle())) {
-            const int rc = db_.execute("COMMIT TRANSACTION;");
-            if (rc != 0)
-                throw SqliteError(rc, db_.errorMessage());
-        }
+        if (db_.inTransaction())
+            db_.execute("COMMIT TRANSACTION;");
     } catch (const SqliteError& e) {
         try {
             db_.execute("ROLLBACK TRANSACTION;");
@@ -338,7 +252,7 @@ RecordRows RecordStore::collectRows(const std::string& sql, const SqliteParams& 
 }
 
 RecordRows RecordStore::readUploads() {
-    return collectRows("SELECT * FROM uploads ORDER BY id", {});
+    return collectRows(SelectRecordsSql("uploads") + " ORDER BY id", {});
 }
 
 int RecordStore::forEachUpload(const RowVisitor& visitor) {
@@ -359,9 +273,7 @@ int RecordStore::deleteUpload(int id) {
         return 0;
     try {
         // Outside a transaction the statement commits by itself: a deletion is permanent at once.
-        const int rc = db_.execute("DELETE FROM uploads WHERE id = ?", {static_cast<std::int64_t>(id)});
-        if (rc != 0)
-            throw SqliteError(rc, db_.errorMessage());
+        db_.execute("DELETE FROM uploads WHERE id = ?", {static_cast<std::int64_t>(id)});
     } catch (const SqliteError& e) {
         fail(e.message(), false);
         return -1;
@@ -393,7 +305,7 @@ int RecordStore::highestLogId() {
 
 std::vector<StoredRecord> RecordStore::logsAfter(int id) {
     std::vector<StoredRecord> out;
-    const bool ok = readRows("SELECT * FROM logs WHERE id > ? ORDER BY id", {static_cast<std::int64_t>(id)},
+    const bool ok = readRows(SelectRecordsSql("logs") + " WHERE id > ? ORDER BY id", {static_cast<std::int64_t>(id)},
                              [&](const std::vector<std::string>&, RowTexts& texts) {
                                  out.push_back(RecordFromRow(texts));
                                  return 0;

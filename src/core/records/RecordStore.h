@@ -35,8 +35,9 @@ public:
     RecordStore& operator=(const RecordStore&) = delete;
 
     // Opens the file (creating it when missing) and creates `table` ("logs" or "uploads") when it is
-    // missing; an existing table is left as it is. A failure is shown to the technician with the
-    // database's error text and leaves the store closed.
+    // missing. A file an older version left gets the columns its tables lack; a file of a newer version
+    // is refused and left as it is. A failure is shown to the technician with the database's error text
+    // and leaves the store closed.
     bool open(const std::string& table);
     // The same for several tables on one connection.
     bool open(const std::vector<std::string>& tables);
@@ -104,9 +105,9 @@ private:
     bool readRows(const std::string& sql, const SqliteParams& params, const RowTaker& take);
     RecordRows collectRows(const std::string& sql, const SqliteParams& params);
     void fail(const std::string& message, bool show);
-    // Inserts the rows inside the open transaction under a savepoint; a failure rolls back to it.
     // Inserts every record into `table`; throws SqliteError at the first row that is not stored.
     void insertRows(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
+    // Inserts the rows inside the open transaction under a savepoint; a failure rolls back to it.
     int insertBatch(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
 
     std::string path_;

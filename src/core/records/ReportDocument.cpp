@@ -1,8 +1,10 @@
 #include "records/ReportDocument.h"
 
+#include "records/RecordFields.h"
 #include "records/RecordStore.h"
 #include "web/Utf8.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -42,38 +44,54 @@ XmlDocument buildReportDocument(const DiagRecord& record) {
     return buildReportDocument(record, RecordStore::NowText());
 }
 
+namespace {
+
+// The reported fields of one section in their order there.
+std::vector<const RecordField*> ReportedIn(ReportSection section) {
+    std::vector<const RecordField*> fields;
+    for (const RecordField& field : RecordFields())
+        if (field.report.section == section)
+            fields.push_back(&field);
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const RecordField* a, const RecordField* b) { return a->report.order < b->report.order; });
+    return fields;
+}
+
+// Texts go through reportText; results as numbers, loads truncated to whole numbers.
+void AddReportedFields(XmlDocument& doc, ReportSection section, const DiagRecord& r) {
+    static const std::vector<const RecordField*> device = ReportedIn(ReportSection::Device);
+    static const std::vector<const RecordField*> hardware = ReportedIn(ReportSection::HardWare);
+    static const std::vector<const RecordField*> software = ReportedIn(ReportSection::SoftWare);
+    const auto& fields = section == ReportSection::Device     ? device
+                         : section == ReportSection::HardWare ? hardware
+                                                              : software;
+    for (const RecordField* field : fields) {
+        const char* element = field->report.element;
+        if (const auto* text = std::get_if<std::string DiagRecord::*>(&field->member))
+            doc.AddChildElement(element, reportText(r.**text));
+        else if (const auto* result = std::get_if<int DiagRecord::*>(&field->member))
+            doc.AddChildElement(element, r.**result);
+        else if (const auto* load = std::get_if<float DiagRecord::*>(&field->member))
+            doc.AddChildElement(element, truncatedLoad(r.**load));
+    }
+}
+
+} // namespace
+
 XmlDocument buildReportDocument(const DiagRecord& r, const std::string& checkDate) {
     XmlDocument doc;
     doc.AddElement("DeviceList");
     doc.AddChildElement("DeviceDiag");
     doc.EnterElement();
-    doc.AddChildElement("Operator", reportText(r.Operator));
-    doc.AddChildElement("SN", reportText(r.sn));
-    doc.AddChildElement("DeviceType", reportText(r.DeviceType));
+    AddReportedFields(doc, ReportSection::Device, r);
     doc.AddChildElement("CheckDate", reportText(checkDate));
     doc.AddChildElement("HardWareDiag");
     doc.EnterElement();
-    doc.AddChildElement("FE1Check", r.FE1Check);
-    doc.AddChildElement("FE2Check", r.FE2Check);
-    doc.AddChildElement("FE3Check", r.FE3Check);
-    doc.AddChildElement("FE4Check", r.FE4Check);
-    doc.AddChildElement("POS1Check", r.POS1Check);
-    doc.AddChildElement("POS2Check", r.POS2Check);
-    doc.AddChildElement("PONCheck", r.PONCheck);
-    doc.AddChildElement("FlashCheck", r.FlashCheck);
-    doc.AddChildElement("LEDCheck", r.LEDCheck);
-    doc.AddChildElement("USBCheck", r.USBCheck);
-    doc.AddChildElement("WifiCheck", r.WifiCheck);
+    AddReportedFields(doc, ReportSection::HardWare, r);
     doc.LeaveElement();
     doc.AddChildElement("SoftWareDiag");
     doc.EnterElement();
-    doc.AddChildElement("SoftWareVersionCheck", reportText(r.SoftWareVersionCheck));
-    doc.AddChildElement("MAC", reportText(r.Mac));
-    doc.AddChildElement("PSCheck", reportText(r.PSCheck));
-    doc.AddChildElement("CPULoadCheck", truncatedLoad(r.CPULoadCheck));
-    doc.AddChildElement("MemCheck", truncatedLoad(r.MemCheck));
-    doc.AddChildElement("PreConfigCheck", r.PreConfigCheck);
-    doc.AddChildElement("DiskIntegrityCheck", r.DiskIntegrityCheck);
+    AddReportedFields(doc, ReportSection::SoftWare, r);
     doc.LeaveElement();
     doc.LeaveElement();
     return doc;

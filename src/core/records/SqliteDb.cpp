@@ -143,12 +143,13 @@ sqlite3_stmt* SqliteDb::prepare(const std::string& sql, const SqliteParams& para
     return statement;
 }
 
-int SqliteDb::execute(const std::string& sql, const SqliteParams& params) {
+void SqliteDb::execute(const std::string& sql, const SqliteParams& params) {
     requireOpen();
     for (int attempt = 0;; ++attempt) {
         sqlite3_stmt* statement = prepare(sql, params);
         const int rc = sqlite3_step(statement);
         if (rc == SQLITE_ERROR) {
+            // The text must be taken before the finalize, which may leave a plainer one behind.
             const std::string detail = sqlite3_errmsg(db_);
             sqlite3_finalize(statement);
             throw SqliteError(SQLITE_ERROR, detail);
@@ -157,8 +158,10 @@ int SqliteDb::execute(const std::string& sql, const SqliteParams& params) {
         if (finalRc == SQLITE_SCHEMA && attempt < kSchemaRetries)
             continue;
         if (finalRc != SQLITE_OK)
-            return finalRc;
-        return (rc == SQLITE_DONE || rc == SQLITE_ROW) ? SQLITE_OK : rc;
+            throw SqliteError(finalRc, sqlite3_errmsg(db_));
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            throw SqliteError(rc, sqlite3_errmsg(db_));
+        return;
     }
 }
 
@@ -182,6 +185,16 @@ int SqliteDb::queryInt(const std::string& sql, const SqliteParams& params) {
     if (q.atEnd() || q.columnCount() < 1)
         throw SqliteError(SqliteError::WrapperError, "Invalid scalar query");
     return LeadingInt(q.columnText(0));
+}
+
+bool SqliteDb::inTransaction() const {
+    requireOpen();
+    return sqlite3_get_autocommit(db_) == 0;
+}
+
+std::int64_t SqliteDb::lastInsertId() const {
+    requireOpen();
+    return sqlite3_last_insert_rowid(db_);
 }
 
 bool SqliteDb::hasTable(const std::string& name) {

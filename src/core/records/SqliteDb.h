@@ -37,15 +37,20 @@ public:
     void setBusyWait(int milliseconds);
     int busyWait() const { return busyWait_; }
 
-    // Runs the first statement of `sql`, which returns no rows. SQLITE_ERROR throws; any other
-    // outcome is returned as its result code (0 on success, e.g. 5 for a lock that outlasted the busy
-    // wait, 19 for a constraint) so the caller decides.
-    int execute(const std::string& sql, const SqliteParams& params = {});
+    // Runs the first statement of `sql`, which returns no rows. Whatever ends it short of success (a
+    // syntax error, a lock that outlasted the busy wait, a constraint, a full disk) is thrown with
+    // its result code.
+    void execute(const std::string& sql, const SqliteParams& params = {});
     // Runs the first statement of `sql`; the query is on its first row or at its end.
     SqliteQuery query(const std::string& sql, const SqliteParams& params = {});
     // The first column of the first row as an integer (leading decimal digits, 0 when there are none).
     int queryInt(const std::string& sql, const SqliteParams& params = {});
     bool hasTable(const std::string& name);
+    // Whether a transaction is open on this connection. SQLite ends one by itself after some errors (a
+    // full disk, for one), so a caller cannot tell from what it began.
+    bool inTransaction() const;
+    // The rowid of this connection's latest successful insert.
+    std::int64_t lastInsertId() const;
 
     // The connection's latest error text.
     std::string errorMessage() const;

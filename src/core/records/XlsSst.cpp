@@ -14,10 +14,6 @@ constexpr std::uint8_t Utf16Flag = 0x01;
 // Character count and option flags.
 constexpr std::size_t StringHeader = 3;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
 } // namespace
 
 std::uint32_t XlsSst::add(const std::string& text) {

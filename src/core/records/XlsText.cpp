@@ -2,13 +2,9 @@
 
 namespace orva {
 
-namespace {
-
 bool IsHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
-
-} // namespace
 
 std::size_t Utf16CutLength(const std::u16string& text, std::size_t limit) {
     if (text.size() <= limit)

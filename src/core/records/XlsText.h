@@ -9,6 +9,9 @@
 
 namespace orva {
 
+// The first unit of a surrogate pair.
+bool IsHighSurrogate(char16_t unit);
+
 // The number of code units `text` may keep so that at most `limit` remain and no surrogate pair is cut.
 std::size_t Utf16CutLength(const std::u16string& text, std::size_t limit);
 

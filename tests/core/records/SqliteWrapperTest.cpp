@@ -59,7 +59,7 @@ class SqliteDbTest : public ::testing::Test {
 protected:
     void SetUp() override {
         db.open(dir.file("t.db"));
-        ASSERT_EQ(db.execute("CREATE TABLE t (a TEXT UNIQUE, b INTEGER)"), 0);
+        ASSERT_NO_THROW(db.execute("CREATE TABLE t (a TEXT UNIQUE, b INTEGER)"));
     }
     test::TempProgramDir dir{"sqlite"};
     SqliteDb db;
@@ -74,13 +74,27 @@ TEST_F(SqliteDbTest, ClosedConnectionRefusesWork) {
     closed.close(); // closing twice is harmless
 }
 
-TEST_F(SqliteDbTest, ErrorsThrowOrReturnAsDocumented) {
+TEST_F(SqliteDbTest, EveryFailureIsThrown) {
     // A syntax error fails the prepare: thrown with SQLite's text.
     EXPECT_EQ(ThrownMessage([&] { db.execute("INSERT INTO nowhere VALUES(1)"); }),
               "SQLITE_ERROR[1]: no such table: nowhere");
-    // A constraint ends the statement with its own code, which is returned for the caller to judge.
-    ASSERT_EQ(db.execute("INSERT INTO t VALUES(?, ?)", {std::string("x"), std::int64_t{1}}), 0);
-    EXPECT_EQ(db.execute("INSERT INTO t VALUES(?, ?)", {std::string("x"), std::int64_t{2}}), 19);
+    // A constraint ends the statement with its own code, thrown like any other failure.
+    ASSERT_NO_THROW(db.execute("INSERT INTO t VALUES(?, ?)", {std::string("x"), std::int64_t{1}}));
+    EXPECT_EQ(ThrownMessage([&] {
+                  db.execute("INSERT INTO t VALUES(?, ?)", {std::string("x"), std::int64_t{2}});
+              }),
+              "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: t.a");
+    // So does a lock that outlasts the busy wait.
+    SqliteDb other;
+    other.open(dir.file("t.db"));
+    other.setBusyWait(0);
+    ASSERT_NO_THROW(db.execute("BEGIN IMMEDIATE TRANSACTION;"));
+    EXPECT_TRUE(db.inTransaction());
+    EXPECT_FALSE(other.inTransaction());
+    EXPECT_EQ(ThrownMessage([&] { other.execute("INSERT INTO t VALUES('y', 3)"); }),
+              "SQLITE_BUSY[5]: database is locked");
+    ASSERT_NO_THROW(db.execute("ROLLBACK TRANSACTION;"));
+    EXPECT_FALSE(db.inTransaction());
     EXPECT_EQ(ThrownMessage([&] { db.execute("INSERT INTO t VALUES(?, ?)", {std::string("only one")}); }),
               "SQLITE_WRAPPER_ERROR[1000]: Wrong number of bound values");
     EXPECT_EQ(ThrownMessage([&] { db.queryInt("SELECT a FROM t WHERE 0"); }),
@@ -89,8 +103,10 @@ TEST_F(SqliteDbTest, ErrorsThrowOrReturnAsDocumented) {
 
 TEST_F(SqliteDbTest, BoundValuesTravelUnchanged) {
     const std::string quoted = "O'Neil'); DROP TABLE t; --";
-    ASSERT_EQ(db.execute("INSERT INTO t VALUES(?, ?)", {quoted, std::int64_t{42}}), 0);
-    ASSERT_EQ(db.execute("INSERT INTO t VALUES(?, ?)", {nullptr, 3.5}), 0);
+    ASSERT_NO_THROW(db.execute("INSERT INTO t VALUES(?, ?)", {quoted, std::int64_t{42}}));
+    EXPECT_EQ(db.lastInsertId(), 1);
+    ASSERT_NO_THROW(db.execute("INSERT INTO t VALUES(?, ?)", {nullptr, 3.5}));
+    EXPECT_EQ(db.lastInsertId(), 2);
     EXPECT_TRUE(db.hasTable("t"));
     EXPECT_FALSE(db.hasTable("t' OR '1'='1"));
     EXPECT_EQ(db.queryInt("SELECT b FROM t WHERE a = ?", {quoted}), 42);

@@ -4,6 +4,7 @@
 
 #include "records/ReportDocument.h"
 #include "records/SqliteDb.h"
+#include "records/SqliteError.h"
 #include "records/UploadPass.h"
 
 #include <chrono>
@@ -126,9 +127,14 @@ TEST_F(UploadPassTest, NoLockIsHeldWhileARequestIsOut) {
         SqliteDb other;
         other.open(dbPath());
         other.setBusyWait(0);
-        if (index == 0)
-            lateInsert = other.execute("INSERT INTO uploads (sn) VALUES (?)", {std::string("SN-LATE")});
-        else
+        if (index == 0) {
+            try {
+                other.execute("INSERT INTO uploads (sn) VALUES (?)", {std::string("SN-LATE")});
+                lateInsert = 0;
+            } catch (const SqliteError& e) {
+                lateInsert = e.code();
+            }
+        } else
             firstStillStored = other.queryInt("SELECT count(*) FROM uploads WHERE sn = 'SN-A'");
     });
     RecordStore store(dbPath());

@@ -1,0 +1,34 @@
+#pragma once
+// The tables logs and uploads in the file, made from RecordFields(): the statements that create, fill
+// and read them, and the upgrade of a file an older version of the tool left behind.
+#include "records/DiagRecord.h"
+#include "records/SqliteDb.h"
+
+#include <string>
+#include <vector>
+
+namespace orva {
+
+// PRAGMA user_version of a file whose tables have every column of RecordFields(). 1 is the shape every
+// earlier version created (they left the version at 0).
+constexpr int RecordSchemaVersion = 1;
+
+bool IsRecordTable(const std::string& table); // "logs" or "uploads"
+
+// "CREATE TABLE [logs] (...);", the text every version of the tool has created the table with.
+std::string CreateTableSql(const std::string& table);
+// "INSERT INTO logs (Mac, ..., datetime) VALUES (?, ...);": every column but the id, in table order.
+std::string InsertSql(const std::string& table);
+// The values InsertSql binds for one record stored at `storedAt`.
+SqliteParams InsertParams(const DiagRecord& record, const std::string& storedAt);
+// "SELECT id, Mac, ..., datetime FROM logs": the columns in table order, whatever order an upgraded
+// file holds them in.
+std::string SelectRecordsSql(const std::string& table);
+
+// Makes the file ready for `tables` before a store uses them: refuses a file of a newer version than
+// RecordSchemaVersion without writing to it, creates the tables asked for that are missing, gives an
+// older file's tables the columns they lack and notes the version, and adds the search indexes of logs.
+// Throws SqliteError on failure.
+void PrepareRecordTables(SqliteDb& db, const std::vector<std::string>& tables);
+
+} // namespace orva
