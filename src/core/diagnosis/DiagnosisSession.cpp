@@ -10,13 +10,6 @@ namespace {
 
 constexpr const char* kModelConfirmed = "设备选择成功";
 
-const int kQuestionIds[] = {
-    WM_DIAG_LAN1_PROMPT,   WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT,   WM_DIAG_LAN4_PROMPT,
-    WM_DIAG_UPLINK_PROMPT, WM_DIAG_LED_PROMPT,  WM_DIAG_RING_PROMPT,   WM_DIAG_DTMF_PROMPT,
-    WM_DIAG_CNG_PROMPT,    WM_DIAG_LOOP_PROMPT, WM_DIAG_UPLINK_RESULT, WM_DIAG_LED_JUDGE,
-    WM_DIAG_RING_JUDGE,    WM_DIAG_DTMF_JUDGE,  WM_DIAG_CNG_JUDGE,     WM_DIAG_LOOP_JUDGE,
-};
-
 std::vector<bool> Ticks(const DeviceTemplate& t) {
     std::vector<bool> ticks;
     for (int n = 1; n <= kCheckItemCount; ++n)
@@ -28,9 +21,13 @@ std::vector<bool> Ticks(const DeviceTemplate& t) {
 
 DiagnosisSession::Run::Run(unsigned long gen, DeviceTemplate t, std::string op)
     : generation(gen), tmpl(std::move(t)), operatorName(std::move(op)) {
-    potsAnswers.fill(true);
-    for (int id : kQuestionIds)
-        events.emplace(id, std::make_unique<AutoResetEvent>());
+    // An event for every question of the check table, on either model family.
+    for (const CheckItem& item : CheckItems())
+        for (const CheckSteps* steps : {&item.steps, item.dslSteps})
+            if (steps)
+                for (int id : {steps->prompt, steps->judge})
+                    if (id != 0 && !events.count(id))
+                        events.emplace(id, std::make_unique<AutoResetEvent>());
 }
 
 DiagnosisSession::DiagnosisSession(DiagnosisView& view, RecordSink* sink, SessionOptions options)

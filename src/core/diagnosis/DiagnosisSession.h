@@ -7,6 +7,7 @@
 // mismatch, telephone start refused), cancel the worker cooperatively: its exchange or wait is
 // abandoned, nothing of it is stored or reported, and nothing it does later reaches the view, even when
 // it ends after a later run has begun.
+#include "diagnosis/CheckRules.h"
 #include "diagnosis/DeviceModels.h"
 #include "diagnosis/DiagnosisView.h"
 #include "diagnosis/LogTabRows.h"
@@ -27,7 +28,7 @@
 namespace orva {
 
 struct SessionOptions {
-    // A run that has no CONNECT reply after this long is given up (the page's watchdog timer 6666).
+    // A run that has no CONNECT reply after this long is given up.
     std::chrono::milliseconds watchdogPeriod{10000};
     // Set on the command channel by initialise(), as the page does when it is created.
     int replyTimeoutSeconds = 15;
@@ -131,8 +132,12 @@ private:
     void runDiagnosis(std::shared_ptr<Run> run, std::stop_token stop);
     bool runHardwareItems(Run& run, std::stop_token stop);
     bool runSoftwareItems(Run& run, std::stop_token stop);
+    // One row of the check table: false when the run is to go no further.
+    bool runItem(Run& run, const CheckItem& item, std::stop_token stop);
     void finishRun(Run& run);
-    bool ask(Run& run, std::stop_token stop, int questionId, int port = 0);
+    // Shows the question and waits for its answer; `scrollTo` (an item, 0 none) is brought into view
+    // beside it.
+    bool ask(Run& run, std::stop_token stop, int questionId, int port = 0, int scrollTo = 0);
     void applyAnswer(Run& run, int questionId, AnswerKind kind, int value);
 
     // Handlers of the run's notifications.
@@ -141,17 +146,7 @@ private:
     void onConnectTimeout(const std::shared_ptr<Run>& run);
     bool onIdentity(Run& run);
     void onPotsStartFailed(Run& run);
-    void onLanResult(Run& run, int port);
-    void onDslUplinkResult(Run& run);
-    void onFlashResult(Run& run);
-    void onUsbResult(Run& run);
-    void onWifiResult(Run& run);
-    void onSoftwareVersionResult(Run& run);
-    void onKeyProcessResult(Run& run);
-    void onSystemResourceResult(Run& run);
-    void onAreaResult(Run& run);
-    void onIntegrityResult(Run& run);
-    void onDiskResult(Run& run);
+    void onItemResult(Run& run, int item, TextId fault, const ItemResult& result, bool scroll);
     void onFinished(Run& run);
 
     // Shared steps.

@@ -16,6 +16,9 @@ inline constexpr const char* kHardwareSucc = "HG_HARDWARE_DIAG_SUCC";
 inline constexpr const char* kHardwareFail = "HG_HARDWARE_DIAG_FAIL";
 inline constexpr const char* kSoftwareSucc = "HG_SOFTWARE_DIAG_SUCC";
 
+// Indexed by item number: the technician answered that item's question no.
+using AnsweredNo = std::array<bool, kCheckItemCount + 1>;
+
 struct DiagnosisSession::Run {
     Run(unsigned long gen, DeviceTemplate t, std::string op);
 
@@ -27,8 +30,7 @@ struct DiagnosisSession::Run {
     // Worker-side state: written by the worker and the handlers it runs, nobody else.
     DeviceReply reply;
     DiagRecord record;
-    // Ring, DTMF, CNG of port 1, then of port 2: a "no" clears the question's flag.
-    std::array<bool, 6> potsAnswers{};
+    AnsweredNo answeredNo{};
     std::vector<DiagRecord> pending;
 
     // The question events, created non-signalled, and the answers that set them.
