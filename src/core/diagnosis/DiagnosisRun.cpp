@@ -160,7 +160,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
         return;
     }
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         if (run.endClaimed)
             return;
         run.connected = true;
@@ -176,7 +177,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     if (HostMacAddress(mac))
         run.record.Mac = mac;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.faults.clear();
     }
 
@@ -186,7 +188,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     if (stop.stop_requested())
         return;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.serial = serial;
         run.productClass = productClass;
     }
@@ -214,30 +217,29 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
 bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int port, int scrollTo) {
     const Prompt prompt = PromptFor(questionId, port, CurrentDeviceType());
     {
-        std::lock_guard lock(mutex_);
-        if (!live(run))
+        MutexLock lock(mutex_);
+        if (!liveLocked(run))
             return false;
         open_ = prompt;
     }
     show(run, [&](DiagnosisView& v) { v.showPrompt(prompt); });
     if (scrollTo != 0)
         show(run, [&](DiagnosisView& v) { v.scrollToItem(scrollTo); });
-    const bool answered = run.events.at(questionId)->wait(stop);
-    {
-        std::lock_guard lock(mutex_);
-        if (open_ && open_->questionId == questionId && current_.get() == &run)
-            open_.reset();
-    }
-    if (!answered || stop.stop_requested())
-        return false;
     std::pair<AnswerKind, int> given{AnswerKind::Ack, 0};
     {
-        std::lock_guard lock(run.answerMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
+        const bool answered = answeredCv_.wait(lock, stop, [&]() REQUIRES(mutex_) {
+            run.held(mutex_);
+            return run.answers.count(questionId) != 0;
+        });
+        if (open_ && open_->questionId == questionId && current_.get() == &run)
+            open_.reset();
+        if (!answered || stop.stop_requested())
+            return false;
         auto it = run.answers.find(questionId);
-        if (it != run.answers.end()) {
-            given = it->second;
-            run.answers.erase(it);
-        }
+        given = it->second;
+        run.answers.erase(it);
     }
     if (given.first != AnswerKind::Ack)
         applyAnswer(run, questionId, given.first, given.second);
@@ -347,26 +349,32 @@ bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
 
 void DiagnosisSession::finishRun(Run& run) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         if (run.endClaimed)
             return; // stopped on the way here: nothing stored or reported
         run.finishing = true;
     }
     run.pending.push_back(run.record);
-    pending_++;
+    {
+        MutexLock lock(mutex_);
+        pending_++;
+    }
     // Stored before anything says the run is over: the record is safe on disk, in logs and in uploads,
     // while the technician reads the closing box and while the report is out.
     SinkResult result = sink_.store(run.pending);
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.storedRecord = run.pending.back();
         run.stored = result.stored;
+        pending_ -= static_cast<int>(run.pending.size());
     }
-    pending_ -= static_cast<int>(run.pending.size());
 
     std::vector<std::string> faults;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         faults = run.faults;
     }
     for (const auto& fault : faults)
@@ -378,7 +386,8 @@ void DiagnosisSession::finishRun(Run& run) {
     show(run, [&](DiagnosisView& v) { v.reportStarting(); });
     sink_.report(run.pending, result, run.stop.get_token());
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.reported = result.accepted;
         run.keptForUpload = result.uploads == RecordStore::Stored;
         run.reportProblem = result.reportProblem;

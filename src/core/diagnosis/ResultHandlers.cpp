@@ -15,8 +15,11 @@ constexpr const char* kModelMismatch = "选择检测设备类型与当前连接�
 void DiagnosisSession::appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result) {
     if (!live(run))
         return;
-    LogTabRows& rows = tab == LogTab::Current ? currentTab_ : allTab_;
-    const int number = rows.append(item, result);
+    int number;
+    {
+        MutexLock lock(mutex_);
+        number = (tab == LogTab::Current ? currentTab_ : allTab_).append(item, result);
+    }
     show(run, [&](DiagnosisView& v) { v.appendLogRow(tab, number, item, result); });
 }
 
@@ -25,7 +28,8 @@ void DiagnosisSession::reportResult(Run& run, int item, const std::string& mark,
         return;
     const std::string name = CheckItemName(item);
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.checks.push_back({item, name, mark, result});
     }
     appendRow(run, LogTab::Current, name, result);
@@ -35,7 +39,8 @@ void DiagnosisSession::reportResult(Run& run, int item, const std::string& mark,
 }
 
 void DiagnosisSession::addFault(Run& run, const std::string& text) {
-    std::lock_guard lock(run.dataMutex);
+    MutexLock lock(mutex_);
+    run.held(mutex_);
     run.faults.push_back(text);
 }
 
@@ -53,11 +58,12 @@ void DiagnosisSession::onConnectError(Run& run) {
         return;
     disarmWatchdog(run);
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.connected = false;
     }
     returnToIdle(run);
-    if (run.generation == generation_.load()) {
+    if (latest(run)) {
         view_.hidePrompt();
         view_.insertTopRow(Text(TextId::ConnectStatus), Text(TextId::ConnectError));
     }
@@ -69,7 +75,7 @@ void DiagnosisSession::onConnectTimeout(const std::shared_ptr<Run>& run) {
     // changes nothing, and the technician can start again at once.
     if (!claimEnd(*run, RunOutcome::ConnectTimeout, true))
         return;
-    if (run->generation == generation_.load())
+    if (latest(*run))
         view_.insertTopRow(Text(TextId::ConnectStatus), Text(TextId::ConnectTimeout));
     returnToIdle(*run);
     markEnded(*run, true);
@@ -80,7 +86,8 @@ bool DiagnosisSession::onIdentity(Run& run) {
         return false;
     std::string productClass, serial;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         productClass = run.productClass;
         serial = run.serial;
     }
@@ -92,15 +99,16 @@ bool DiagnosisSession::onIdentity(Run& run) {
         return false;
     bool registered;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         registered = running_ && current_.get() == &run;
     }
     if (!registered) {
-        if (run.generation == generation_.load())
+        if (latest(run))
             view_.message(Text(TextId::ThreadStopped));
     } else {
         returnToIdle(run);
-        if (run.generation == generation_.load())
+        if (latest(run))
             view_.hidePrompt();
     }
     markEnded(run, true);
@@ -111,7 +119,7 @@ void DiagnosisSession::onPotsStartFailed(Run& run) {
     if (!claimEnd(run, RunOutcome::PotsStartFailed))
         return;
     returnToIdle(run);
-    if (run.generation == generation_.load()) {
+    if (latest(run)) {
         view_.hidePrompt();
         view_.insertTopRow(Text(TextId::ItemPotsStart), Text(TextId::ResultFailure));
     }
