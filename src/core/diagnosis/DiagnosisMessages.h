@@ -49,9 +49,9 @@ enum DiagMessage : int {
     WM_DEVICE_TYPE_CHANGED = kDiagMessageBase + 3010,
 };
 
-// The ten information prompts (acknowledged with OK).
+// The information prompts (acknowledged with OK) the check table asks before a command.
 bool IsAcknowledgePrompt(int questionId);
-// The six yes/no questions.
+// The yes/no questions the check table asks after a command.
 bool IsJudgeQuestion(int questionId);
 
 } // namespace orva

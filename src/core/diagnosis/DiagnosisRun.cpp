@@ -2,6 +2,7 @@
 #include "app/HostMacAddress.h"
 #include "app/IniFile.h"
 #include "app/TextTable.h"
+#include "diagnosis/CheckRules.h"
 #include "diagnosis/DiagnosisMessages.h"
 #include "diagnosis/DiagnosisSession.h"
 #include "diagnosis/Prompts.h"
@@ -15,6 +16,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace orva {
@@ -34,21 +36,6 @@ std::string NowText() {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
-}
-
-const int kLanPrompts[] = {WM_DIAG_LAN1_PROMPT, WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT, WM_DIAG_LAN4_PROMPT};
-
-int* LanField(DiagRecord& r, int port) {
-    switch (port) {
-    case 1:
-        return &r.FE1Check;
-    case 2:
-        return &r.FE2Check;
-    case 3:
-        return &r.FE3Check;
-    default:
-        return &r.FE4Check;
-    }
 }
 
 // A telephone or uplink test the gateway was told to START and not yet to STOP. Should the run be
@@ -92,13 +79,76 @@ private:
     StopCommand stopCommand_;
 };
 
+// The one place a check's DeviceCommands operation is called.
+bool Send(DeviceReply& reply, const CommandCall& call, std::stop_token stop) {
+    switch (call.op) {
+    case CheckCommand::None:
+        return true;
+    case CheckCommand::DiagLanPort:
+        return DeviceCommands::DiagLanPort(reply, call.port, stop);
+    case CheckCommand::DiagPotsRingOn:
+        return DeviceCommands::DiagPotsRingOn(reply, call.port, stop);
+    case CheckCommand::DiagPotsPlayDtmf:
+        return DeviceCommands::DiagPotsPlayDtmf(reply, call.port, stop);
+    case CheckCommand::DiagPotsCngTone:
+        return DeviceCommands::DiagPotsCngTone(reply, call.port, stop);
+    case CheckCommand::DiagPotsCallLoop:
+        return DeviceCommands::DiagPotsCallLoop(reply, stop);
+    case CheckCommand::DiagUplink:
+        return DeviceCommands::DiagUplink(reply, call.method, stop);
+    case CheckCommand::DiagFlash:
+        return DeviceCommands::DiagFlash(reply, stop);
+    case CheckCommand::DiagLed:
+        return DeviceCommands::DiagLed(reply, call.method, stop);
+    case CheckCommand::DiagUsb:
+        return DeviceCommands::DiagUsb(reply, stop);
+    case CheckCommand::DiagWifi:
+        return DeviceCommands::DiagWifi(reply, stop);
+    case CheckCommand::DiagSoftwareVersion:
+        return DeviceCommands::DiagSoftwareVersion(reply, stop);
+    case CheckCommand::DiagKeyProcess:
+        return DeviceCommands::DiagKeyProcess(reply, stop);
+    case CheckCommand::DiagSystemResource:
+        return DeviceCommands::DiagSystemResource(reply, stop);
+    case CheckCommand::DiagSoftwareArea:
+        return DeviceCommands::DiagSoftwareArea(reply, stop);
+    case CheckCommand::DiagConfigIntegrity:
+        return DeviceCommands::DiagConfigIntegrity(reply, stop);
+    case CheckCommand::DiagDiskIntegrity:
+        return DeviceCommands::DiagDiskIntegrity(reply, stop);
+    }
+    return false;
+}
+
+const char* SuccessWord(const CheckItem& item) {
+    return item.hardware() ? kHardwareSucc : kSoftwareSucc;
+}
+
+// Rows that fill one record field once all of them were answered (FillWhen::OnGroupYes) are neighbours.
+bool SameGroup(const CheckItem& a, const CheckItem& b) {
+    return a.steps.fill == FillWhen::OnGroupYes && b.steps.fill == FillWhen::OnGroupYes &&
+           std::string_view(a.recordField) == b.recordField;
+}
+
+bool GroupEndsWith(const CheckItem& item) {
+    return item.number == kCheckItemCount || !SameGroup(item, CheckItemAt(item.number + 1));
+}
+
+// Any item of the group that ends with `item` answered no (items not selected count as yes).
+bool GroupAnsweredNo(const AnsweredNo& answeredNo, const CheckItem& item) {
+    for (int n = item.number; n >= 1 && SameGroup(item, CheckItemAt(n)); --n)
+        if (answeredNo[static_cast<size_t>(n)])
+            return true;
+    return false;
+}
+
 } // namespace
 
 void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token stop) {
     Run& run = *runPtr;
     CommandChannel& channel = CommandChannel::Instance();
 
-    // 2. Connect on the identity port, watched by the watchdog.
+    // Connect on the identity port, watched by the watchdog.
     channel.SetPort(kIdentityPort);
     run.reply.Clear();
     armWatchdog(runPtr);
@@ -110,7 +160,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
         return;
     }
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         if (run.endClaimed)
             return;
         run.connected = true;
@@ -118,25 +169,27 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     disarmWatchdog(run);
     onConnected(run);
 
-    // 4. A fresh record for this run.
-    run.potsAnswers.fill(true);
+    // A fresh record for this run.
+    run.answeredNo.fill(false);
     run.record = DiagRecord{};
     run.record.Operator = run.operatorName;
     std::string mac;
     if (HostMacAddress(mac))
         run.record.Mac = mac;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.faults.clear();
     }
 
-    // 5. Identity.
+    // Identity.
     std::string serial = DeviceCommands::QueryDeviceType(stop);
     std::string productClass = DeviceCommands::QueryProductClass(stop);
     if (stop.stop_requested())
         return;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.serial = serial;
         run.productClass = productClass;
     }
@@ -145,11 +198,11 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     if (!onIdentity(run))
         return;
 
-    // 6. Heading rows of this diagnosis on the all-logs tab.
+    // Heading rows of this diagnosis on the all-logs tab.
     appendRow(run, LogTab::All, kSeparator, kSeparator);
     appendRow(run, LogTab::All, "检测设备：" + productClass, "SN:" + serial + ",诊断时间：" + NowText());
 
-    // 7, 8. Hardware items on their port, then the software items.
+    // Hardware items on their port, then the software items.
     channel.SetPort(kHardwarePort);
     if (!runHardwareItems(run, stop))
         return;
@@ -157,315 +210,171 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     if (!runSoftwareItems(run, stop))
         return;
 
-    // 9. Finish: no checkpoint any more.
+    // Finish: past here a stop no longer abandons the record.
     finishRun(run);
 }
 
-bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int port) {
+bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int port, int scrollTo) {
     const Prompt prompt = PromptFor(questionId, port, CurrentDeviceType());
     {
-        std::lock_guard lock(mutex_);
-        if (!live(run))
+        MutexLock lock(mutex_);
+        if (!liveLocked(run))
             return false;
         open_ = prompt;
     }
     show(run, [&](DiagnosisView& v) { v.showPrompt(prompt); });
-    if (questionId == WM_DIAG_LED_JUDGE)
-        show(run, [](DiagnosisView& v) { v.scrollToItem(14); });
-    if (questionId == WM_DIAG_UPLINK_RESULT)
-        show(run, [](DiagnosisView& v) { v.scrollToItem(12); });
-    const bool answered = run.events.at(questionId)->wait(stop);
-    {
-        std::lock_guard lock(mutex_);
-        if (open_ && open_->questionId == questionId && current_.get() == &run)
-            open_.reset();
-    }
-    if (!answered || stop.stop_requested())
-        return false;
+    if (scrollTo != 0)
+        show(run, [&](DiagnosisView& v) { v.scrollToItem(scrollTo); });
     std::pair<AnswerKind, int> given{AnswerKind::Ack, 0};
     {
-        std::lock_guard lock(run.answerMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
+        const bool answered = answeredCv_.wait(lock, stop, [&]() REQUIRES(mutex_) {
+            run.held(mutex_);
+            return run.answers.count(questionId) != 0;
+        });
+        if (open_ && open_->questionId == questionId && current_.get() == &run)
+            open_.reset();
+        if (!answered || stop.stop_requested())
+            return false;
         auto it = run.answers.find(questionId);
-        if (it != run.answers.end()) {
-            given = it->second;
-            run.answers.erase(it);
-        }
+        given = it->second;
+        run.answers.erase(it);
     }
     if (given.first != AnswerKind::Ack)
         applyAnswer(run, questionId, given.first, given.second);
     return !stop.stop_requested();
 }
 
-bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
-    const DeviceTemplate& t = run.tmpl;
+bool DiagnosisSession::runItem(Run& run, const CheckItem& item, std::stop_token stop) {
+    if (!run.tmpl.selects(item.number))
+        return true;
+    if (stop.stop_requested())
+        return false;
+    const CheckSteps& steps = item.stepsFor(IsDslModel(CurrentDeviceType()));
     DeviceReply& reply = run.reply;
-    DiagRecord& rec = run.record;
-    auto checkpoint = [&] { return !stop.stop_requested(); };
-    auto succ = [&] { return reply.Get("STATUS") == kHardwareSucc; };
+    itemRunning(run, item.number);
+    reply.Clear();
+    if (steps.prompt != 0 && !ask(run, stop, steps.prompt, item.questionPort))
+        return false;
 
-    for (int port = 1; port <= 4; ++port) {
-        if (!t.selects(port))
-            continue;
-        if (!checkpoint())
+    OpenTestMode openTest(stop);
+    if (steps.closeOnStop)
+        openTest.opened([&steps](DeviceReply& r, std::stop_token t) { Send(r, steps.close, t); });
+    const bool ok = Send(reply, steps.command, stop);
+    if (stop.stop_requested())
+        return false;
+    if (steps.judge != 0) {
+        // The answer is judged and recorded as it comes in (applyAnswer).
+        if (!ask(run, stop, steps.judge, item.questionPort, steps.scrolls ? item.number : 0))
             return false;
-        itemRunning(run, port);
+    } else {
+        const bool succeeded = ok && reply.Get("STATUS") == SuccessWord(item);
+        if (steps.set && (steps.fill == FillWhen::Always || (steps.fill == FillWhen::OnSuccess && succeeded)))
+            steps.set(run.record, reply, succeeded);
+        onItemResult(run, item.number, steps.fault, JudgeReply(steps, reply, SuccessWord(item)), steps.scrolls);
+    }
+    if (steps.fill == FillWhen::OnGroupYes && steps.set && GroupEndsWith(item) &&
+        !GroupAnsweredNo(run.answeredNo, item))
+        steps.set(run.record, reply, true);
+
+    if (steps.close.op != CheckCommand::None) {
         reply.Clear();
-        if (!ask(run, stop, kLanPrompts[port - 1]))
-            return false;
-        const bool ok = DeviceCommands::DiagLanPort(reply, port, stop);
+        Send(reply, steps.close, stop);
         if (stop.stop_requested())
             return false;
-        if (ok && succ())
-            *LanField(rec, port) = reply.Get("FESTATUS") == "OK" ? CheckPassed : CheckFailed;
-        onLanResult(run, port);
+        openTest.closed();
     }
+    return true;
+}
 
+bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
+    // The telephone items run inside the gateway's telephone test, which most models start and stop
+    // with commands of their own, whether or not any telephone item is selected.
     const bool potsStartStop = !SkipsPotsStartStop(CurrentDeviceType());
-    OpenTestMode openTest(stop);
-    if (potsStartStop) {
-        if (!checkpoint())
+    bool inTelephoneTest = false;
+    OpenTestMode telephoneTest(stop);
+    DeviceReply& reply = run.reply;
+    auto startTelephoneTest = [&] {
+        if (stop.stop_requested())
             return false;
         reply.Clear();
-        openTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(r, t); });
+        telephoneTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(r, t); });
         DeviceCommands::DiagPotsStart(reply, stop);
         if (stop.stop_requested())
             return false;
         if (reply.Get("STATUS") == kHardwareFail) {
-            openTest.closed(); // refused: the gateway is not in its telephone test
+            telephoneTest.closed(); // refused: the gateway is not in its telephone test
             onPotsStartFailed(run);
             return false;
         }
-    }
-
-    struct PotsStep {
-        int item;
-        int promptId;
-        int judgeId;
-        bool (*command)(DeviceReply&, int, std::stop_token);
+        return true;
     };
-    const PotsStep steps[] = {
-        {5, WM_DIAG_RING_PROMPT, WM_DIAG_RING_JUDGE, &DeviceCommands::DiagPotsRingOn},
-        {6, WM_DIAG_DTMF_PROMPT, WM_DIAG_DTMF_JUDGE, &DeviceCommands::DiagPotsPlayDtmf},
-        {7, WM_DIAG_CNG_PROMPT, WM_DIAG_CNG_JUDGE, &DeviceCommands::DiagPotsCngTone},
-    };
-    for (int port = 1; port <= 2; ++port) {
-        for (const PotsStep& step : steps) {
-            const int item = step.item + (port - 1) * 3;
-            if (!t.selects(item))
-                continue;
-            if (!checkpoint())
-                return false;
-            itemRunning(run, item);
-            reply.Clear();
-            if (!ask(run, stop, step.promptId, port))
-                return false;
-            step.command(reply, port - 1, stop);
-            if (stop.stop_requested())
-                return false;
-            if (!ask(run, stop, step.judgeId, port))
-                return false;
-            if (step.promptId == WM_DIAG_CNG_PROMPT) {
-                const size_t base = static_cast<size_t>(port - 1) * 3;
-                if (run.potsAnswers[base] && run.potsAnswers[base + 1] && run.potsAnswers[base + 2])
-                    (port == 1 ? rec.POS1Check : rec.POS2Check) = CheckPassed;
-            }
-        }
-    }
-
-    if (t.selects(11)) {
-        if (!checkpoint())
-            return false;
-        itemRunning(run, 11);
-        reply.Clear();
-        if (!ask(run, stop, WM_DIAG_LOOP_PROMPT))
-            return false;
-        DeviceCommands::DiagPotsCallLoop(reply, stop);
+    auto stopTelephoneTest = [&] {
         if (stop.stop_requested())
-            return false;
-        if (!ask(run, stop, WM_DIAG_LOOP_JUDGE))
-            return false;
-    }
-
-    if (potsStartStop) {
-        if (!checkpoint())
             return false;
         reply.Clear();
         DeviceCommands::DiagPotsStop(reply, stop);
         if (stop.stop_requested())
             return false;
-        openTest.closed();
-    }
+        telephoneTest.closed();
+        return true;
+    };
 
-    if (t.selects(12)) {
-        if (!checkpoint())
-            return false;
-        itemRunning(run, 12);
-        reply.Clear();
-        if (!ask(run, stop, WM_DIAG_UPLINK_PROMPT))
-            return false;
-        if (IsDslModel(CurrentDeviceType())) {
-            const bool ok = DeviceCommands::DiagUplink(reply, "START", stop);
-            if (stop.stop_requested())
+    for (const CheckItem& item : CheckItems()) {
+        if (!item.hardware())
+            break;
+        if (item.telephone != inTelephoneTest) {
+            inTelephoneTest = item.telephone;
+            if (potsStartStop && !(inTelephoneTest ? startTelephoneTest() : stopTelephoneTest()))
                 return false;
-            if (ok && succ())
-                rec.PONCheck = CheckPassed;
-            onDslUplinkResult(run);
-        } else {
-            openTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagUplink(r, "STOP", t); });
-            DeviceCommands::DiagUplink(reply, "START", stop);
-            if (stop.stop_requested())
-                return false;
-            if (!ask(run, stop, WM_DIAG_UPLINK_RESULT))
-                return false;
-            reply.Clear();
-            DeviceCommands::DiagUplink(reply, "STOP", stop);
-            if (stop.stop_requested())
-                return false;
-            openTest.closed();
         }
-    }
-
-    if (t.selects(13)) {
-        if (!checkpoint())
-            return false;
-        itemRunning(run, 13);
-        reply.Clear();
-        const bool ok = DeviceCommands::DiagFlash(reply, stop);
-        if (stop.stop_requested())
-            return false;
-        if (ok && succ())
-            rec.FlashCheck = CheckPassed;
-        onFlashResult(run);
-    }
-
-    if (t.selects(14)) {
-        if (!checkpoint())
-            return false;
-        itemRunning(run, 14);
-        reply.Clear();
-        if (!ask(run, stop, WM_DIAG_LED_PROMPT))
-            return false;
-        DeviceCommands::DiagLed(reply, "ON", stop);
-        if (stop.stop_requested())
-            return false;
-        if (!ask(run, stop, WM_DIAG_LED_JUDGE))
-            return false;
-        reply.Clear();
-        DeviceCommands::DiagLed(reply, "OFF", stop);
-        if (stop.stop_requested())
+        if (!runItem(run, item, stop))
             return false;
     }
-
-    if (t.selects(15)) {
-        if (!checkpoint())
-            return false;
-        itemRunning(run, 15);
-        reply.Clear();
-        const bool ok = DeviceCommands::DiagUsb(reply, stop);
-        if (stop.stop_requested())
-            return false;
-        rec.USBCheck = ok && succ() ? CheckPassed : CheckFailed;
-        onUsbResult(run);
-    }
-
-    if (t.selects(16)) {
-        if (!checkpoint())
-            return false;
-        itemRunning(run, 16);
-        reply.Clear();
-        const bool ok = DeviceCommands::DiagWifi(reply, stop);
-        if (stop.stop_requested())
-            return false;
-        rec.WifiCheck = ok && succ() ? CheckPassed : CheckFailed;
-        onWifiResult(run);
-    }
+    if (inTelephoneTest && potsStartStop && !stopTelephoneTest())
+        return false;
     return !stop.stop_requested();
 }
 
 bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
-    const DeviceTemplate& t = run.tmpl;
-    DeviceReply& reply = run.reply;
-    DiagRecord& rec = run.record;
-    auto succ = [&] { return reply.Get("STATUS") == kSoftwareSucc; };
-    // Each software item: checkpoint, clear, one command, the record, the result handler.
-    auto item = [&](int number, bool (*command)(DeviceReply&, std::stop_token), auto&& record,
-                    void (DiagnosisSession::*handler)(Run&)) {
-        if (!t.selects(number))
-            return true;
-        if (stop.stop_requested())
+    for (const CheckItem& item : CheckItems()) {
+        if (item.hardware())
+            continue;
+        if (!runItem(run, item, stop))
             return false;
-        itemRunning(run, number);
-        reply.Clear();
-        const bool ok = command(reply, stop);
-        if (stop.stop_requested())
-            return false;
-        record(ok && succ());
-        (this->*handler)(run);
-        return !stop.stop_requested();
-    };
-    return item(
-               17, &DeviceCommands::DiagSoftwareVersion,
-               [&](bool good) {
-                   if (good)
-                       rec.SoftWareVersionCheck = reply.Get("SOFTWAREVERSION");
-               },
-               &DiagnosisSession::onSoftwareVersionResult) &&
-           item(
-               18, &DeviceCommands::DiagKeyProcess,
-               [&](bool good) {
-                   if (good)
-                       rec.PSCheck = reply.Get("KEYPROCESSCHECK");
-               },
-               &DiagnosisSession::onKeyProcessResult) &&
-           item(
-               19, &DeviceCommands::DiagSystemResource,
-               [&](bool good) {
-                   if (good) {
-                       rec.CPULoadCheck = LeadingFloat(reply.Get("CPULOAD"));
-                       rec.MemCheck = LeadingFloat(reply.Get("MEMLOAD"));
-                   }
-               },
-               &DiagnosisSession::onSystemResourceResult) &&
-           item(
-               20, &DeviceCommands::DiagSoftwareArea, [](bool) {}, &DiagnosisSession::onAreaResult) &&
-           item(
-               21, &DeviceCommands::DiagConfigIntegrity,
-               [&](bool good) {
-                   if (good)
-                       rec.PreConfigCheck = CheckPassed;
-               },
-               &DiagnosisSession::onIntegrityResult) &&
-           item(
-               22, &DeviceCommands::DiagDiskIntegrity,
-               [&](bool good) {
-                   if (good)
-                       rec.DiskIntegrityCheck = CheckPassed;
-               },
-               &DiagnosisSession::onDiskResult);
+    }
+    return !stop.stop_requested();
 }
 
 void DiagnosisSession::finishRun(Run& run) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         if (run.endClaimed)
             return; // stopped on the way here: nothing stored or reported
         run.finishing = true;
     }
     run.pending.push_back(run.record);
-    pending_++;
+    {
+        MutexLock lock(mutex_);
+        pending_++;
+    }
     // Stored before anything says the run is over: the record is safe on disk, in logs and in uploads,
     // while the technician reads the closing box and while the report is out.
     SinkResult result = sink_.store(run.pending);
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.storedRecord = run.pending.back();
         run.stored = result.stored;
+        pending_ -= static_cast<int>(run.pending.size());
     }
-    pending_ -= static_cast<int>(run.pending.size());
 
     std::vector<std::string> faults;
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         faults = run.faults;
     }
     for (const auto& fault : faults)
@@ -477,7 +386,8 @@ void DiagnosisSession::finishRun(Run& run) {
     show(run, [&](DiagnosisView& v) { v.reportStarting(); });
     sink_.report(run.pending, result, run.stop.get_token());
     {
-        std::lock_guard lock(run.dataMutex);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.reported = result.accepted;
         run.keptForUpload = result.uploads == RecordStore::Stored;
         run.reportProblem = result.reportProblem;

@@ -10,13 +10,6 @@ namespace {
 
 constexpr const char* kModelConfirmed = "设备选择成功";
 
-const int kQuestionIds[] = {
-    WM_DIAG_LAN1_PROMPT,   WM_DIAG_LAN2_PROMPT, WM_DIAG_LAN3_PROMPT,   WM_DIAG_LAN4_PROMPT,
-    WM_DIAG_UPLINK_PROMPT, WM_DIAG_LED_PROMPT,  WM_DIAG_RING_PROMPT,   WM_DIAG_DTMF_PROMPT,
-    WM_DIAG_CNG_PROMPT,    WM_DIAG_LOOP_PROMPT, WM_DIAG_UPLINK_RESULT, WM_DIAG_LED_JUDGE,
-    WM_DIAG_RING_JUDGE,    WM_DIAG_DTMF_JUDGE,  WM_DIAG_CNG_JUDGE,     WM_DIAG_LOOP_JUDGE,
-};
-
 std::vector<bool> Ticks(const DeviceTemplate& t) {
     std::vector<bool> ticks;
     for (int n = 1; n <= kCheckItemCount; ++n)
@@ -26,12 +19,8 @@ std::vector<bool> Ticks(const DeviceTemplate& t) {
 
 } // namespace
 
-DiagnosisSession::Run::Run(unsigned long gen, DeviceTemplate t, std::string op)
-    : generation(gen), tmpl(std::move(t)), operatorName(std::move(op)) {
-    potsAnswers.fill(true);
-    for (int id : kQuestionIds)
-        events.emplace(id, std::make_unique<AutoResetEvent>());
-}
+DiagnosisSession::Run::Run(Mutex& sessionMutex, unsigned long gen, DeviceTemplate t, std::string op)
+    : mutex(sessionMutex), generation(gen), tmpl(std::move(t)), operatorName(std::move(op)) {}
 
 DiagnosisSession::DiagnosisSession(DiagnosisView& view, RecordSink* sink, SessionOptions options)
     : view_(view), sink_(sink ? *sink : defaultSink_), options_(options),
@@ -43,7 +32,7 @@ DiagnosisSession::~DiagnosisSession() {
         watchdog_.join();
     std::vector<Worker> workers;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         generation_++; // nothing of any run reaches the view from now on
         if (worker_.thread.joinable())
             workers.push_back(std::move(worker_));
@@ -63,7 +52,7 @@ std::vector<std::string> DiagnosisSession::initialise() {
     CommandChannel::Instance().SetReplyTimeout(options_.replyTimeoutSeconds);
     std::vector<std::string> offered = OfferedModels(ReadModelList());
     DeviceTemplate t = LoadDeviceTemplate(kDefaultModel);
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     template_ = std::move(t);
     return offered;
 }
@@ -82,7 +71,7 @@ DiagnosisSession::ConfirmResult DiagnosisSession::confirmModel(const std::string
     DeviceTemplate t = LoadDeviceTemplate(model);
     const std::vector<bool> ticks = Ticks(t);
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         template_ = std::move(t);
     }
     view_.setItemTicks(ticks);
@@ -96,7 +85,7 @@ bool DiagnosisSession::deviceTypeChanged() {
     DeviceTemplate t = LoadDeviceTemplate(CurrentDeviceType());
     const std::vector<bool> ticks = Ticks(t);
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         template_ = std::move(t);
     }
     view_.setItemTicks(ticks);
@@ -104,29 +93,29 @@ bool DiagnosisSession::deviceTypeChanged() {
 }
 
 std::optional<DeviceTemplate> DiagnosisSession::deviceTemplate() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return template_;
 }
 
 void DiagnosisSession::setDeviceTemplate(std::optional<DeviceTemplate> t) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     template_ = std::move(t);
 }
 
 void DiagnosisSession::setOperator(const std::string& name) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     operator_ = name;
 }
 
 std::string DiagnosisSession::operatorName() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return operator_;
 }
 
 bool DiagnosisSession::start(const std::string& address) {
     bool haveTemplate = false;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (running_)
             return false; // one run at a time; the lists of the running one stay as they are
         haveTemplate = template_.has_value();
@@ -139,7 +128,7 @@ bool DiagnosisSession::start(const std::string& address) {
     std::vector<Worker> finished;
     std::shared_ptr<Run> run;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (running_)
             return false; // one run at a time; the lists of the running one stay as they are
         if (!template_) {
@@ -147,14 +136,19 @@ bool DiagnosisSession::start(const std::string& address) {
         } else {
             // Workers that have returned can be joined without waiting.
             for (auto it = retired_.begin(); it != retired_.end();) {
-                if (!it->run || it->run->done) {
+                bool returned = !it->run;
+                if (it->run) {
+                    it->run->held(mutex_);
+                    returned = it->run->done;
+                }
+                if (returned) {
                     finished.push_back(std::move(*it));
                     it = retired_.erase(it);
                 } else {
                     ++it;
                 }
             }
-            run = std::make_shared<Run>(++generation_, *template_, operator_);
+            run = std::make_shared<Run>(mutex_, ++generation_, *template_, operator_);
         }
     }
     for (auto& w : finished)
@@ -167,19 +161,24 @@ bool DiagnosisSession::start(const std::string& address) {
 
     CommandChannel::Instance().SetAddress(address);
     view_.clearItemList();
-    currentTab_.clear();
+    {
+        MutexLock lock(mutex_);
+        currentTab_.clear();
+    }
     view_.clearLogTab(LogTab::Current);
     view_.clearResults();
     view_.runStarting(address);
     view_.setRunning(true);
 
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     current_ = run;
     running_ = true;
     open_.reset();
     worker_.run = run;
     worker_.thread = std::jthread([this, run] {
         runDiagnosis(run, run->stop.get_token());
+        MutexLock lock(mutex_);
+        run->held(mutex_);
         run->done = true;
     });
     return true;
@@ -188,7 +187,7 @@ bool DiagnosisSession::start(const std::string& address) {
 void DiagnosisSession::stop() {
     std::shared_ptr<Run> run;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (running_ && current_)
             run = current_;
     }
@@ -198,7 +197,7 @@ void DiagnosisSession::stop() {
     }
     disarmWatchdog(*run);
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         running_ = false;
         open_.reset();
         if (worker_.run == run)
@@ -212,25 +211,36 @@ void DiagnosisSession::stop() {
 }
 
 bool DiagnosisSession::abandonReport() {
-    std::lock_guard lock(mutex_);
-    if (!current_ || !current_->finishing || current_->ended)
+    MutexLock lock(mutex_);
+    if (!current_)
+        return false;
+    current_->held(mutex_);
+    if (!current_->finishing || current_->ended)
         return false;
     current_->stop.request_stop();
     return true;
 }
 
 bool DiagnosisSession::running() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return running_;
 }
 
 bool DiagnosisSession::connected() const {
-    std::lock_guard lock(mutex_);
-    return current_ && current_->connected;
+    MutexLock lock(mutex_);
+    if (!current_)
+        return false;
+    current_->held(mutex_);
+    return current_->connected;
+}
+
+int DiagnosisSession::pendingRecords() const {
+    MutexLock lock(mutex_);
+    return pending_;
 }
 
 std::optional<Prompt> DiagnosisSession::openPrompt() const {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return open_;
 }
 
@@ -274,19 +284,20 @@ bool DiagnosisSession::promptNo(int questionId, int value) {
 bool DiagnosisSession::deliver(AnswerKind kind, int questionId, int value) {
     std::shared_ptr<Run> run;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         // Only the question the run waits on takes an answer: a late click on a prompt of an ended or
         // earlier question must not leave an event set for a later wait.
-        if (!current_ || !open_ || open_->questionId != questionId || current_->endClaimed)
+        if (!current_ || !open_ || open_->questionId != questionId)
+            return false;
+        current_->held(mutex_);
+        if (current_->endClaimed)
             return false;
         run = current_;
         open_.reset();
-    }
-    {
-        std::lock_guard lock(run->answerMutex);
+        run->held(mutex_);
         run->answers[questionId] = {kind, value};
     }
-    run->events.at(questionId)->set();
+    answeredCv_.notify_all();
     return true;
 }
 
@@ -294,42 +305,59 @@ RunSummary DiagnosisSession::lastRun() const {
     std::shared_ptr<Run> run;
     RunSummary s;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         run = current_;
         if (!run)
             return s;
+        run->held(mutex_);
         s.started = true;
         s.ended = run->ended;
         s.outcome = run->outcome;
+        s.serial = run->serial;
+        s.productClass = run->productClass;
+        s.checks = run->checks;
+        s.faults = run->faults;
+        s.record = run->storedRecord;
+        s.stored = run->stored;
+        s.reported = run->reported;
+        s.keptForUpload = run->keptForUpload;
+        s.reportProblem = run->reportProblem;
     }
-    std::lock_guard lock(run->dataMutex);
-    s.serial = run->serial;
-    s.productClass = run->productClass;
-    s.checks = run->checks;
-    s.faults = run->faults;
-    s.record = run->storedRecord;
-    s.stored = run->stored;
-    s.reported = run->reported;
-    s.keptForUpload = run->keptForUpload;
-    s.reportProblem = run->reportProblem;
     return s;
 }
 
 bool DiagnosisSession::waitForRunEnd(std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    return endedCv_.wait_for(lock, timeout, [this] { return !current_ || current_->ended; });
+    MutexLock lock(mutex_);
+    return endedCv_.wait_for(lock, timeout, [this]() REQUIRES(mutex_) {
+        if (!current_)
+            return true;
+        current_->held(mutex_);
+        return current_->ended;
+    });
 }
 
 std::vector<LogRow> DiagnosisSession::logRows(LogTab tab) const {
+    MutexLock lock(mutex_);
     return tab == LogTab::Current ? currentTab_.rows() : allTab_.rows();
 }
 
 bool DiagnosisSession::live(const Run& run) const {
-    return run.generation == generation_.load() && !run.stop.stop_requested();
+    MutexLock lock(mutex_);
+    return liveLocked(run);
+}
+
+bool DiagnosisSession::liveLocked(const Run& run) const {
+    return run.generation == generation_ && !run.stop.stop_requested();
+}
+
+bool DiagnosisSession::latest(const Run& run) const {
+    MutexLock lock(mutex_);
+    return run.generation == generation_;
 }
 
 bool DiagnosisSession::claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected) {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
+    run.held(mutex_);
     if (run.endClaimed || (onlyIfUnconnected && run.connected))
         return false;
     // A run past its last check ends as finished, whoever asks.
@@ -344,10 +372,17 @@ bool DiagnosisSession::claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconne
 
 void DiagnosisSession::markEnded(Run& run, bool tellView) {
     // A run superseded by a later Start ends without telling anyone.
-    if (tellView && run.generation == generation_.load())
-        view_.runEnded(run.outcome);
+    RunOutcome outcome;
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
+        run.held(mutex_);
+        outcome = run.outcome;
+    }
+    if (tellView && latest(run))
+        view_.runEnded(outcome);
+    {
+        MutexLock lock(mutex_);
+        run.held(mutex_);
         run.ended = true;
         if (open_ && current_.get() == &run)
             open_.reset();
@@ -357,7 +392,7 @@ void DiagnosisSession::markEnded(Run& run, bool tellView) {
 
 void DiagnosisSession::returnToIdle(Run& run) {
     {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (current_.get() != &run || !running_)
             return;
         running_ = false;
@@ -365,7 +400,7 @@ void DiagnosisSession::returnToIdle(Run& run) {
             retired_.push_back(std::move(worker_));
         worker_ = {};
     }
-    if (run.generation == generation_.load())
+    if (latest(run))
         view_.setRunning(false);
 }
 
@@ -375,7 +410,7 @@ void DiagnosisSession::itemRunning(const Run& run, int item) {
 
 void DiagnosisSession::armWatchdog(const std::shared_ptr<Run>& run) {
     {
-        std::lock_guard lock(watchdogMutex_);
+        MutexLock lock(mutex_);
         watchdogRun_ = run;
         watchdogDue_ = std::chrono::steady_clock::now() + options_.watchdogPeriod;
         watchdogArmed_ = true;
@@ -386,7 +421,7 @@ void DiagnosisSession::armWatchdog(const std::shared_ptr<Run>& run) {
 
 void DiagnosisSession::disarmWatchdog(const Run& run) {
     {
-        std::lock_guard lock(watchdogMutex_);
+        MutexLock lock(mutex_);
         auto armed = watchdogRun_.lock();
         if (armed.get() != &run)
             return;
@@ -398,15 +433,16 @@ void DiagnosisSession::disarmWatchdog(const Run& run) {
 }
 
 void DiagnosisSession::watchdogLoop(std::stop_token stop) {
-    std::unique_lock lock(watchdogMutex_);
+    MutexLock lock(mutex_);
     while (!stop.stop_requested()) {
         if (!watchdogArmed_) {
-            watchdogCv_.wait(lock, stop, [this] { return watchdogArmed_; });
+            watchdogCv_.wait(lock, stop, [this]() REQUIRES(mutex_) { return watchdogArmed_; });
             continue;
         }
         const unsigned long armCount = watchdogArmCount_;
         const auto due = watchdogDue_;
-        if (watchdogCv_.wait_until(lock, stop, due, [&] { return watchdogArmCount_ != armCount; }))
+        if (watchdogCv_.wait_until(lock, stop, due,
+                                   [this, armCount]() REQUIRES(mutex_) { return watchdogArmCount_ != armCount; }))
             continue; // disarmed or armed anew
         if (stop.stop_requested())
             break;

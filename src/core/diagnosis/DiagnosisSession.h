@@ -7,13 +7,14 @@
 // mismatch, telephone start refused), cancel the worker cooperatively: its exchange or wait is
 // abandoned, nothing of it is stored or reported, and nothing it does later reaches the view, even when
 // it ends after a later run has begun.
+#include "app/ThreadSafety.h"
+#include "diagnosis/CheckRules.h"
 #include "diagnosis/DeviceModels.h"
 #include "diagnosis/DiagnosisView.h"
 #include "diagnosis/LogTabRows.h"
 #include "diagnosis/RecordSink.h"
 #include "records/DiagRecord.h"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -27,7 +28,7 @@
 namespace orva {
 
 struct SessionOptions {
-    // A run that has no CONNECT reply after this long is given up (the page's watchdog timer 6666).
+    // A run that has no CONNECT reply after this long is given up.
     std::chrono::milliseconds watchdogPeriod{10000};
     // Set on the command channel by initialise(), as the page does when it is created.
     int replyTimeoutSeconds = 15;
@@ -116,7 +117,7 @@ public:
     bool running() const;
     bool connected() const;
     // Finished records not yet stored (for the exit question).
-    int pendingRecords() const { return pending_.load(); }
+    int pendingRecords() const;
     RunSummary lastRun() const;
     // Waits until the latest run has ended (true) or the time-out passed (false).
     bool waitForRunEnd(std::chrono::milliseconds timeout) const;
@@ -131,8 +132,12 @@ private:
     void runDiagnosis(std::shared_ptr<Run> run, std::stop_token stop);
     bool runHardwareItems(Run& run, std::stop_token stop);
     bool runSoftwareItems(Run& run, std::stop_token stop);
+    // One row of the check table: false when the run is to go no further.
+    bool runItem(Run& run, const CheckItem& item, std::stop_token stop);
     void finishRun(Run& run);
-    bool ask(Run& run, std::stop_token stop, int questionId, int port = 0);
+    // Shows the question and waits for its answer; `scrollTo` (an item, 0 none) is brought into view
+    // beside it.
+    bool ask(Run& run, std::stop_token stop, int questionId, int port = 0, int scrollTo = 0);
     void applyAnswer(Run& run, int questionId, AnswerKind kind, int value);
 
     // Handlers of the run's notifications.
@@ -141,73 +146,71 @@ private:
     void onConnectTimeout(const std::shared_ptr<Run>& run);
     bool onIdentity(Run& run);
     void onPotsStartFailed(Run& run);
-    void onLanResult(Run& run, int port);
-    void onDslUplinkResult(Run& run);
-    void onFlashResult(Run& run);
-    void onUsbResult(Run& run);
-    void onWifiResult(Run& run);
-    void onSoftwareVersionResult(Run& run);
-    void onKeyProcessResult(Run& run);
-    void onSystemResourceResult(Run& run);
-    void onAreaResult(Run& run);
-    void onIntegrityResult(Run& run);
-    void onDiskResult(Run& run);
+    void onItemResult(Run& run, int item, TextId fault, const ItemResult& result, bool scroll);
     void onFinished(Run& run);
 
     // Shared steps.
-    bool live(const Run& run) const;
-    void reportResult(Run& run, int item, const std::string& mark, const std::string& result);
-    void addFault(Run& run, const std::string& text);
-    void appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result);
-    void returnToIdle(Run& run);
+    // The run may still show itself: it is the latest and nobody stopped it.
+    bool live(const Run& run) const EXCLUDES(mutex_);
+    bool liveLocked(const Run& run) const REQUIRES(mutex_);
+    // No later Start superseded the run (a stopped run may still show how it ended).
+    bool latest(const Run& run) const EXCLUDES(mutex_);
+    void reportResult(Run& run, int item, const std::string& mark, const std::string& result) EXCLUDES(mutex_);
+    void addFault(Run& run, const std::string& text) EXCLUDES(mutex_);
+    void appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result) EXCLUDES(mutex_);
+    void returnToIdle(Run& run) EXCLUDES(mutex_);
     // Item n is being checked: its question or command is out.
     void itemRunning(const Run& run, int item);
     // Takes the end of the run for the caller (false when someone else ended it already). All but a
     // finished run are asked to stop at once, so nothing more of the run reaches the view.
-    bool claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected = false);
+    bool claimEnd(Run& run, RunOutcome outcome, bool onlyIfUnconnected = false) EXCLUDES(mutex_);
     // After the claimer's own view calls: the run is over.
-    void markEnded(Run& run, bool tellView);
-    bool deliver(AnswerKind kind, int questionId, int value);
+    void markEnded(Run& run, bool tellView) EXCLUDES(mutex_);
+    bool deliver(AnswerKind kind, int questionId, int value) EXCLUDES(mutex_);
     template <class F> void show(const Run& run, F&& call) {
         if (live(run))
             call(view_);
     }
 
     // The connection watchdog: one thread for the session's life, armed per run.
-    void watchdogLoop(std::stop_token stop);
-    void armWatchdog(const std::shared_ptr<Run>& run);
-    void disarmWatchdog(const Run& run);
+    void watchdogLoop(std::stop_token stop) EXCLUDES(mutex_);
+    void armWatchdog(const std::shared_ptr<Run>& run) EXCLUDES(mutex_);
+    void disarmWatchdog(const Run& run) EXCLUDES(mutex_);
 
     DiagnosisView& view_;
     DefaultRecordSink defaultSink_;
     RecordSink& sink_;
     SessionOptions options_;
 
-    mutable std::mutex mutex_;
-    mutable std::condition_variable endedCv_;
-    std::optional<DeviceTemplate> template_;
-    std::string operator_;
-    std::atomic<unsigned long> generation_{0};
-    std::shared_ptr<Run> current_; // the run Start began last (kept after it ended, for its summary)
-    bool running_ = false;         // registered worker: Start pressed, page not back to idle
-    std::optional<Prompt> open_;
+    // The session's one lock, for its own members and those of its runs. It is never held while the
+    // view is called, while a command is out or while the record is stored or reported.
+    mutable Mutex mutex_;
+    mutable std::condition_variable_any endedCv_;    // a run ended
+    mutable std::condition_variable_any answeredCv_; // a question of a run was answered
+    std::optional<DeviceTemplate> template_ GUARDED_BY(mutex_);
+    std::string operator_ GUARDED_BY(mutex_);
+    unsigned long generation_ GUARDED_BY(mutex_) = 0;
+    // The run Start began last (kept after it ended, for its summary).
+    std::shared_ptr<Run> current_ GUARDED_BY(mutex_);
+    // Registered worker: Start pressed, page not back to idle.
+    bool running_ GUARDED_BY(mutex_) = false;
+    std::optional<Prompt> open_ GUARDED_BY(mutex_);
     struct Worker {
         std::jthread thread;
         std::shared_ptr<Run> run;
     };
-    Worker worker_;               // the registered worker
-    std::vector<Worker> retired_; // workers the page let go of; joined once they are done
-    std::atomic<int> pending_{0};
+    Worker worker_ GUARDED_BY(mutex_);               // the registered worker
+    std::vector<Worker> retired_ GUARDED_BY(mutex_); // workers the page let go of; joined once done
+    int pending_ GUARDED_BY(mutex_) = 0;
 
-    LogTabRows currentTab_;
-    LogTabRows allTab_;
+    LogTabRows currentTab_ GUARDED_BY(mutex_);
+    LogTabRows allTab_ GUARDED_BY(mutex_);
 
-    std::mutex watchdogMutex_;
     std::condition_variable_any watchdogCv_;
-    std::weak_ptr<Run> watchdogRun_;
-    std::chrono::steady_clock::time_point watchdogDue_;
-    bool watchdogArmed_ = false;
-    unsigned long watchdogArmCount_ = 0;
+    std::weak_ptr<Run> watchdogRun_ GUARDED_BY(mutex_);
+    std::chrono::steady_clock::time_point watchdogDue_ GUARDED_BY(mutex_);
+    bool watchdogArmed_ GUARDED_BY(mutex_) = false;
+    unsigned long watchdogArmCount_ GUARDED_BY(mutex_) = 0;
     std::jthread watchdog_; // last member: started after everything it uses exists
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // The rows of one diagnosis log tab: a running number and the item and result texts. The current-log
-// tab is cleared at every start; the all-logs tab keeps every run since the tool started.
-#include <mutex>
+// tab is cleared at every start; the all-logs tab keeps every run since the tool started. Not locked:
+// the session guards its tabs with its own mutex.
 #include <string>
 #include <vector>
 
@@ -18,10 +18,9 @@ public:
     // Adds a row at the end and returns its number (1 for the first row after a clear).
     int append(const std::string& item, const std::string& result);
     void clear();
-    std::vector<LogRow> rows() const;
+    const std::vector<LogRow>& rows() const { return rows_; }
 
 private:
-    mutable std::mutex mutex_;
     int counter_ = 0;
     std::vector<LogRow> rows_;
 };

@@ -6,36 +6,25 @@
 
 namespace orva {
 
+namespace {
+
+// Whether any row of the check table asks this question, before its command (prompt) or after it.
+bool TableAsks(int id, int CheckSteps::*question) {
+    for (const CheckItem& item : CheckItems())
+        for (const CheckSteps* steps : {&item.steps, item.dslSteps})
+            if (steps && id != 0 && steps->*question == id)
+                return true;
+    return false;
+}
+
+} // namespace
+
 bool IsAcknowledgePrompt(int id) {
-    switch (id) {
-    case WM_DIAG_LAN1_PROMPT:
-    case WM_DIAG_LAN2_PROMPT:
-    case WM_DIAG_LAN3_PROMPT:
-    case WM_DIAG_LAN4_PROMPT:
-    case WM_DIAG_UPLINK_PROMPT:
-    case WM_DIAG_LED_PROMPT:
-    case WM_DIAG_RING_PROMPT:
-    case WM_DIAG_DTMF_PROMPT:
-    case WM_DIAG_CNG_PROMPT:
-    case WM_DIAG_LOOP_PROMPT:
-        return true;
-    default:
-        return false;
-    }
+    return TableAsks(id, &CheckSteps::prompt);
 }
 
 bool IsJudgeQuestion(int id) {
-    switch (id) {
-    case WM_DIAG_UPLINK_RESULT:
-    case WM_DIAG_LED_JUDGE:
-    case WM_DIAG_RING_JUDGE:
-    case WM_DIAG_DTMF_JUDGE:
-    case WM_DIAG_CNG_JUDGE:
-    case WM_DIAG_LOOP_JUDGE:
-        return true;
-    default:
-        return false;
-    }
+    return TableAsks(id, &CheckSteps::judge);
 }
 
 Prompt PromptFor(int id, int port, const std::string& model) {
