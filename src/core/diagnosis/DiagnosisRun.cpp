@@ -6,7 +6,6 @@
 #include "diagnosis/DiagnosisSession.h"
 #include "diagnosis/Prompts.h"
 #include "diagnosis/SessionRun.h"
-#include "protocol/CommandChannel.h"
 #include "protocol/DeviceCommands.h"
 #include "records/RecordStore.h"
 
@@ -23,8 +22,6 @@ namespace {
 // How long the STOP that closes a test mode of a stopped run may wait for its reply.
 constexpr std::chrono::milliseconds kClosingStopWait{2000};
 
-constexpr int kIdentityPort = 7998;
-constexpr int kHardwarePort = 7999;
 constexpr const char* kSeparator = "------------------------------------------------";
 
 std::string NowText() {
@@ -96,13 +93,11 @@ private:
 
 void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token stop) {
     Run& run = *runPtr;
-    CommandChannel& channel = CommandChannel::Instance();
 
     // 2. Connect on the identity port, watched by the watchdog.
-    channel.SetPort(kIdentityPort);
     run.reply.Clear();
     armWatchdog(runPtr);
-    DeviceCommands::Connect(run.reply, stop);
+    DeviceCommands::Connect(run.gateway, run.reply, stop);
     if (stop.stop_requested())
         return; // stopped, timed out or superseded: the run was ended by whoever asked
     if (run.reply.Get("RET") == "ERROR") {
@@ -131,8 +126,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     }
 
     // 5. Identity.
-    std::string serial = DeviceCommands::QueryDeviceType(stop);
-    std::string productClass = DeviceCommands::QueryProductClass(stop);
+    std::string serial = DeviceCommands::QueryDeviceType(run.gateway, stop);
+    std::string productClass = DeviceCommands::QueryProductClass(run.gateway, stop);
     if (stop.stop_requested())
         return;
     {
@@ -150,10 +145,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     appendRow(run, LogTab::All, "检测设备：" + productClass, "SN:" + serial + ",诊断时间：" + NowText());
 
     // 7, 8. Hardware items on their port, then the software items.
-    channel.SetPort(kHardwarePort);
     if (!runHardwareItems(run, stop))
         return;
-    channel.SetPort(kIdentityPort);
     if (!runSoftwareItems(run, stop))
         return;
 
@@ -162,7 +155,7 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
 }
 
 bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int port) {
-    const Prompt prompt = PromptFor(questionId, port, CurrentDeviceType());
+    const Prompt prompt = PromptFor(questionId, port, run.tmpl.model);
     {
         std::lock_guard lock(mutex_);
         if (!live(run))
@@ -212,7 +205,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         reply.Clear();
         if (!ask(run, stop, kLanPrompts[port - 1]))
             return false;
-        const bool ok = DeviceCommands::DiagLanPort(reply, port, stop);
+        const bool ok = DeviceCommands::DiagLanPort(run.gateway, reply, port, stop);
         if (stop.stop_requested())
             return false;
         if (ok && succ())
@@ -220,14 +213,14 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         onLanResult(run, port);
     }
 
-    const bool potsStartStop = !SkipsPotsStartStop(CurrentDeviceType());
+    const bool potsStartStop = !SkipsPotsStartStop(t.model);
     OpenTestMode openTest(stop);
     if (potsStartStop) {
         if (!checkpoint())
             return false;
         reply.Clear();
-        openTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(r, t); });
-        DeviceCommands::DiagPotsStart(reply, stop);
+        openTest.opened([&run](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(run.gateway, r, t); });
+        DeviceCommands::DiagPotsStart(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         if (reply.Get("STATUS") == kHardwareFail) {
@@ -241,7 +234,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         int item;
         int promptId;
         int judgeId;
-        bool (*command)(DeviceReply&, int, std::stop_token);
+        bool (*command)(const ExchangeTarget&, DeviceReply&, int, std::stop_token);
     };
     const PotsStep steps[] = {
         {5, WM_DIAG_RING_PROMPT, WM_DIAG_RING_JUDGE, &DeviceCommands::DiagPotsRingOn},
@@ -259,7 +252,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
             reply.Clear();
             if (!ask(run, stop, step.promptId, port))
                 return false;
-            step.command(reply, port - 1, stop);
+            step.command(run.gateway, reply, port - 1, stop);
             if (stop.stop_requested())
                 return false;
             if (!ask(run, stop, step.judgeId, port))
@@ -279,7 +272,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         reply.Clear();
         if (!ask(run, stop, WM_DIAG_LOOP_PROMPT))
             return false;
-        DeviceCommands::DiagPotsCallLoop(reply, stop);
+        DeviceCommands::DiagPotsCallLoop(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         if (!ask(run, stop, WM_DIAG_LOOP_JUDGE))
@@ -290,7 +283,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         if (!checkpoint())
             return false;
         reply.Clear();
-        DeviceCommands::DiagPotsStop(reply, stop);
+        DeviceCommands::DiagPotsStop(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         openTest.closed();
@@ -303,22 +296,23 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         reply.Clear();
         if (!ask(run, stop, WM_DIAG_UPLINK_PROMPT))
             return false;
-        if (IsDslModel(CurrentDeviceType())) {
-            const bool ok = DeviceCommands::DiagUplink(reply, "START", stop);
+        if (IsDslModel(t.model)) {
+            const bool ok = DeviceCommands::DiagUplink(run.gateway, reply, "START", stop);
             if (stop.stop_requested())
                 return false;
             if (ok && succ())
                 rec.PONCheck = CheckPassed;
             onDslUplinkResult(run);
         } else {
-            openTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagUplink(r, "STOP", t); });
-            DeviceCommands::DiagUplink(reply, "START", stop);
+            openTest.opened(
+                [&run](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagUplink(run.gateway, r, "STOP", t); });
+            DeviceCommands::DiagUplink(run.gateway, reply, "START", stop);
             if (stop.stop_requested())
                 return false;
             if (!ask(run, stop, WM_DIAG_UPLINK_RESULT))
                 return false;
             reply.Clear();
-            DeviceCommands::DiagUplink(reply, "STOP", stop);
+            DeviceCommands::DiagUplink(run.gateway, reply, "STOP", stop);
             if (stop.stop_requested())
                 return false;
             openTest.closed();
@@ -330,7 +324,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
             return false;
         itemRunning(run, 13);
         reply.Clear();
-        const bool ok = DeviceCommands::DiagFlash(reply, stop);
+        const bool ok = DeviceCommands::DiagFlash(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         if (ok && succ())
@@ -345,13 +339,13 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         reply.Clear();
         if (!ask(run, stop, WM_DIAG_LED_PROMPT))
             return false;
-        DeviceCommands::DiagLed(reply, "ON", stop);
+        DeviceCommands::DiagLed(run.gateway, reply, "ON", stop);
         if (stop.stop_requested())
             return false;
         if (!ask(run, stop, WM_DIAG_LED_JUDGE))
             return false;
         reply.Clear();
-        DeviceCommands::DiagLed(reply, "OFF", stop);
+        DeviceCommands::DiagLed(run.gateway, reply, "OFF", stop);
         if (stop.stop_requested())
             return false;
     }
@@ -361,7 +355,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
             return false;
         itemRunning(run, 15);
         reply.Clear();
-        const bool ok = DeviceCommands::DiagUsb(reply, stop);
+        const bool ok = DeviceCommands::DiagUsb(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         rec.USBCheck = ok && succ() ? CheckPassed : CheckFailed;
@@ -373,7 +367,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
             return false;
         itemRunning(run, 16);
         reply.Clear();
-        const bool ok = DeviceCommands::DiagWifi(reply, stop);
+        const bool ok = DeviceCommands::DiagWifi(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         rec.WifiCheck = ok && succ() ? CheckPassed : CheckFailed;
@@ -388,7 +382,7 @@ bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
     DiagRecord& rec = run.record;
     auto succ = [&] { return reply.Get("STATUS") == kSoftwareSucc; };
     // Each software item: checkpoint, clear, one command, the record, the result handler.
-    auto item = [&](int number, bool (*command)(DeviceReply&, std::stop_token), auto&& record,
+    auto item = [&](int number, bool (*command)(const ExchangeTarget&, DeviceReply&, std::stop_token), auto&& record,
                     void (DiagnosisSession::*handler)(Run&)) {
         if (!t.selects(number))
             return true;
@@ -396,7 +390,7 @@ bool DiagnosisSession::runSoftwareItems(Run& run, std::stop_token stop) {
             return false;
         itemRunning(run, number);
         reply.Clear();
-        const bool ok = command(reply, stop);
+        const bool ok = command(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         record(ok && succ());

@@ -166,6 +166,7 @@ bool DiagnosisSession::start(const std::string& address) {
     }
 
     CommandChannel::Instance().SetAddress(address);
+    run->gateway = CommandChannel::Instance().Target();
     view_.clearItemList();
     currentTab_.clear();
     view_.clearLogTab(LogTab::Current);
