@@ -9,7 +9,7 @@
 namespace orva::cli {
 
 uint16_t IdentityPort() {
-    return static_cast<uint16_t>(Info(Command::Connect).gatewayPort);
+    return static_cast<uint16_t>(Info(orva::Command::Connect).gatewayPort);
 }
 
 GatewayIdentity ReadGatewayIdentity(const std::string& address, int replyTimeoutSeconds, const std::string& saying) {
