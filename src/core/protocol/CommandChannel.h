@@ -1,7 +1,10 @@
 #pragma once
 // The single UDP transport to the gateways. A command travels as the Base64 text of its bytes in one
 // datagram; a reply is one datagram holding the Base64 text of a reply line. Every exchange opens its
-// own socket and closes it again before returning, on every path.
+// own socket and closes it again before returning, on every path. An exchange goes either to the
+// channel's settings (address, port, time-outs) as they are when it starts, or to an ExchangeTarget
+// of its own, which the sessions take from the settings when they start; several exchanges may run
+// at once on different threads.
 #include <atomic>
 #include "protocol/ExchangeTarget.h"
 
