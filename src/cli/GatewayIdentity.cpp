@@ -1,29 +1,25 @@
 #include "GatewayIdentity.h"
 
-#include "protocol/CommandChannel.h"
+#include "protocol/CommandTexts.h"
 #include "protocol/DeviceCommands.h"
 #include "protocol/DeviceReply.h"
 
 #include <cstdio>
 
 namespace orva::cli {
-namespace {
 
-constexpr int kIdentityPort = 7998;
-
-} // namespace
+uint16_t IdentityPort() {
+    return static_cast<uint16_t>(Info(orva::Command::Connect).gatewayPort);
+}
 
 GatewayIdentity ReadGatewayIdentity(const std::string& address, int replyTimeoutSeconds, const std::string& saying) {
-    CommandChannel& channel = CommandChannel::Instance();
-    channel.SetAddress(address);
-    channel.SetPort(kIdentityPort);
-    channel.SetReplyTimeout(replyTimeoutSeconds);
+    const ExchangeTarget gateway{address, IdentityPort(), replyTimeoutSeconds, -1};
     std::fprintf(stderr, "%s\n", saying.empty() ? ("connecting to " + address + " …").c_str() : saying.c_str());
     std::fflush(stderr);
 
     GatewayIdentity identity;
     DeviceReply reply;
-    DeviceCommands::Connect(reply);
+    DeviceCommands::Connect(gateway, reply);
     if (reply.Get("RET") == "ERROR") {
         identity.connectError = reply.Get("ERROR");
         while (!identity.connectError.empty() && identity.connectError.back() == '\n')
@@ -32,7 +28,7 @@ GatewayIdentity ReadGatewayIdentity(const std::string& address, int replyTimeout
         identity.status = reply.Get("STATUS");
     }
     DeviceReply fields;
-    identity.identified = DeviceCommands::QuerySystemInfo(fields);
+    identity.identified = DeviceCommands::QuerySystemInfo(gateway, fields);
     for (const char* name : kIdentityFields)
         if (fields.Contains(name))
             identity.fields[name] = fields.Get(name);

@@ -4,7 +4,6 @@
 #include "OptionChecks.h"
 
 #include "app/AppSettings.h"
-#include "protocol/CommandChannel.h"
 
 #include <cstdio>
 #include <memory>
@@ -21,7 +20,7 @@ struct IdentifyOptions {
 int RunIdentify(const IdentifyOptions& options) {
     const std::string address = options.address.empty() ? Settings().MaintenanceAddress : options.address;
     const GatewayIdentity identity = ReadGatewayIdentity(address, kIdentifyReplyTimeout);
-    std::printf("address %s port %d\n", address.c_str(), CommandChannel::Instance().Port());
+    std::printf("address %s port %d\n", address.c_str(), IdentityPort());
     if (!identity.connectError.empty())
         std::printf("CONNECT failed: %s\n", identity.connectError.c_str());
     else

@@ -25,6 +25,7 @@ inline constexpr int kWire = 20;
 inline constexpr int kTransact = 21;
 inline constexpr int kSendAndListen = 22;
 inline constexpr int kCommands = 23;
+inline constexpr int kTargets = 24;
 } // namespace protocol
 
 // test_sim: one subnet per simulator test, so a stray reply of one is never read by the next.
@@ -89,6 +90,7 @@ inline constexpr int kRestoreRepeatedReplies = 200;
 inline constexpr int kRestoreListenTime = 201;
 inline constexpr int kRepeatedStatusReplies = 202;
 inline constexpr int kImageFile = 206;
+inline constexpr int kSideBySide = 244;
 } // namespace maintenance
 
 // test_gui_shell
@@ -197,6 +199,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_protocol", protocol::kTransact},
     {"test_protocol", protocol::kSendAndListen},
     {"test_protocol", protocol::kCommands},
+    {"test_protocol", protocol::kTargets},
     {"test_sim", sim::kEveryCommand},
     {"test_sim", sim::kProgram},
     {"test_sim", sim::kBroadcastRestore},
@@ -241,6 +244,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_maintenance", maintenance::kRestoreListenTime},
     {"test_maintenance", maintenance::kRepeatedStatusReplies},
     {"test_maintenance", maintenance::kImageFile},
+    {"test_maintenance", maintenance::kSideBySide},
     {"test_gui_shell", gui_shell::kMainWindow},
     {"test_gui_shell", gui_shell::kStartup},
     {"test_gui_shell", gui_shell::kClosing},

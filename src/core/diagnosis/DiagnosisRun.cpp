@@ -7,7 +7,6 @@
 #include "diagnosis/DiagnosisSession.h"
 #include "diagnosis/Prompts.h"
 #include "diagnosis/SessionRun.h"
-#include "protocol/CommandChannel.h"
 #include "protocol/DeviceCommands.h"
 #include "records/RecordStore.h"
 
@@ -25,8 +24,6 @@ namespace {
 // How long the STOP that closes a test mode of a stopped run may wait for its reply.
 constexpr std::chrono::milliseconds kClosingStopWait{2000};
 
-constexpr int kIdentityPort = 7998;
-constexpr int kHardwarePort = 7999;
 constexpr const char* kSeparator = "------------------------------------------------";
 
 std::string NowText() {
@@ -80,42 +77,42 @@ private:
 };
 
 // The one place a check's DeviceCommands operation is called.
-bool Send(DeviceReply& reply, const CommandCall& call, std::stop_token stop) {
+bool Send(const ExchangeTarget& gateway, DeviceReply& reply, const CommandCall& call, std::stop_token stop) {
     switch (call.op) {
     case CheckCommand::None:
         return true;
     case CheckCommand::DiagLanPort:
-        return DeviceCommands::DiagLanPort(reply, call.port, stop);
+        return DeviceCommands::DiagLanPort(gateway, reply, call.port, stop);
     case CheckCommand::DiagPotsRingOn:
-        return DeviceCommands::DiagPotsRingOn(reply, call.port, stop);
+        return DeviceCommands::DiagPotsRingOn(gateway, reply, call.port, stop);
     case CheckCommand::DiagPotsPlayDtmf:
-        return DeviceCommands::DiagPotsPlayDtmf(reply, call.port, stop);
+        return DeviceCommands::DiagPotsPlayDtmf(gateway, reply, call.port, stop);
     case CheckCommand::DiagPotsCngTone:
-        return DeviceCommands::DiagPotsCngTone(reply, call.port, stop);
+        return DeviceCommands::DiagPotsCngTone(gateway, reply, call.port, stop);
     case CheckCommand::DiagPotsCallLoop:
-        return DeviceCommands::DiagPotsCallLoop(reply, stop);
+        return DeviceCommands::DiagPotsCallLoop(gateway, reply, stop);
     case CheckCommand::DiagUplink:
-        return DeviceCommands::DiagUplink(reply, call.method, stop);
+        return DeviceCommands::DiagUplink(gateway, reply, call.method, stop);
     case CheckCommand::DiagFlash:
-        return DeviceCommands::DiagFlash(reply, stop);
+        return DeviceCommands::DiagFlash(gateway, reply, stop);
     case CheckCommand::DiagLed:
-        return DeviceCommands::DiagLed(reply, call.method, stop);
+        return DeviceCommands::DiagLed(gateway, reply, call.method, stop);
     case CheckCommand::DiagUsb:
-        return DeviceCommands::DiagUsb(reply, stop);
+        return DeviceCommands::DiagUsb(gateway, reply, stop);
     case CheckCommand::DiagWifi:
-        return DeviceCommands::DiagWifi(reply, stop);
+        return DeviceCommands::DiagWifi(gateway, reply, stop);
     case CheckCommand::DiagSoftwareVersion:
-        return DeviceCommands::DiagSoftwareVersion(reply, stop);
+        return DeviceCommands::DiagSoftwareVersion(gateway, reply, stop);
     case CheckCommand::DiagKeyProcess:
-        return DeviceCommands::DiagKeyProcess(reply, stop);
+        return DeviceCommands::DiagKeyProcess(gateway, reply, stop);
     case CheckCommand::DiagSystemResource:
-        return DeviceCommands::DiagSystemResource(reply, stop);
+        return DeviceCommands::DiagSystemResource(gateway, reply, stop);
     case CheckCommand::DiagSoftwareArea:
-        return DeviceCommands::DiagSoftwareArea(reply, stop);
+        return DeviceCommands::DiagSoftwareArea(gateway, reply, stop);
     case CheckCommand::DiagConfigIntegrity:
-        return DeviceCommands::DiagConfigIntegrity(reply, stop);
+        return DeviceCommands::DiagConfigIntegrity(gateway, reply, stop);
     case CheckCommand::DiagDiskIntegrity:
-        return DeviceCommands::DiagDiskIntegrity(reply, stop);
+        return DeviceCommands::DiagDiskIntegrity(gateway, reply, stop);
     }
     return false;
 }
@@ -146,13 +143,11 @@ bool GroupAnsweredNo(const AnsweredNo& answeredNo, const CheckItem& item) {
 
 void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token stop) {
     Run& run = *runPtr;
-    CommandChannel& channel = CommandChannel::Instance();
 
     // Connect on the identity port, watched by the watchdog.
-    channel.SetPort(kIdentityPort);
     run.reply.Clear();
     armWatchdog(runPtr);
-    DeviceCommands::Connect(run.reply, stop);
+    DeviceCommands::Connect(run.gateway, run.reply, stop);
     if (stop.stop_requested())
         return; // stopped, timed out or superseded: the run was ended by whoever asked
     if (run.reply.Get("RET") == "ERROR") {
@@ -183,8 +178,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     }
 
     // Identity.
-    std::string serial = DeviceCommands::QueryDeviceType(stop);
-    std::string productClass = DeviceCommands::QueryProductClass(stop);
+    std::string serial = DeviceCommands::QueryDeviceType(run.gateway, stop);
+    std::string productClass = DeviceCommands::QueryProductClass(run.gateway, stop);
     if (stop.stop_requested())
         return;
     {
@@ -203,10 +198,8 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
     appendRow(run, LogTab::All, "检测设备：" + productClass, "SN:" + serial + ",诊断时间：" + NowText());
 
     // Hardware items on their port, then the software items.
-    channel.SetPort(kHardwarePort);
     if (!runHardwareItems(run, stop))
         return;
-    channel.SetPort(kIdentityPort);
     if (!runSoftwareItems(run, stop))
         return;
 
@@ -215,7 +208,7 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
 }
 
 bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int port, int scrollTo) {
-    const Prompt prompt = PromptFor(questionId, port, CurrentDeviceType());
+    const Prompt prompt = PromptFor(questionId, port, run.tmpl.model);
     {
         MutexLock lock(mutex_);
         if (!liveLocked(run))
@@ -251,7 +244,7 @@ bool DiagnosisSession::runItem(Run& run, const CheckItem& item, std::stop_token 
         return true;
     if (stop.stop_requested())
         return false;
-    const CheckSteps& steps = item.stepsFor(IsDslModel(CurrentDeviceType()));
+    const CheckSteps& steps = item.stepsFor(IsDslModel(run.tmpl.model));
     DeviceReply& reply = run.reply;
     itemRunning(run, item.number);
     reply.Clear();
@@ -260,8 +253,8 @@ bool DiagnosisSession::runItem(Run& run, const CheckItem& item, std::stop_token 
 
     OpenTestMode openTest(stop);
     if (steps.closeOnStop)
-        openTest.opened([&steps](DeviceReply& r, std::stop_token t) { Send(r, steps.close, t); });
-    const bool ok = Send(reply, steps.command, stop);
+        openTest.opened([&run, &steps](DeviceReply& r, std::stop_token t) { Send(run.gateway, r, steps.close, t); });
+    const bool ok = Send(run.gateway, reply, steps.command, stop);
     if (stop.stop_requested())
         return false;
     if (steps.judge != 0) {
@@ -280,7 +273,7 @@ bool DiagnosisSession::runItem(Run& run, const CheckItem& item, std::stop_token 
 
     if (steps.close.op != CheckCommand::None) {
         reply.Clear();
-        Send(reply, steps.close, stop);
+        Send(run.gateway, reply, steps.close, stop);
         if (stop.stop_requested())
             return false;
         openTest.closed();
@@ -291,7 +284,7 @@ bool DiagnosisSession::runItem(Run& run, const CheckItem& item, std::stop_token 
 bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
     // The telephone items run inside the gateway's telephone test, which most models start and stop
     // with commands of their own, whether or not any telephone item is selected.
-    const bool potsStartStop = !SkipsPotsStartStop(CurrentDeviceType());
+    const bool potsStartStop = !SkipsPotsStartStop(run.tmpl.model);
     bool inTelephoneTest = false;
     OpenTestMode telephoneTest(stop);
     DeviceReply& reply = run.reply;
@@ -299,8 +292,8 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         if (stop.stop_requested())
             return false;
         reply.Clear();
-        telephoneTest.opened([](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(r, t); });
-        DeviceCommands::DiagPotsStart(reply, stop);
+        telephoneTest.opened([&run](DeviceReply& r, std::stop_token t) { DeviceCommands::DiagPotsStop(run.gateway, r, t); });
+        DeviceCommands::DiagPotsStart(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         if (reply.Get("STATUS") == kHardwareFail) {
@@ -314,7 +307,7 @@ bool DiagnosisSession::runHardwareItems(Run& run, std::stop_token stop) {
         if (stop.stop_requested())
             return false;
         reply.Clear();
-        DeviceCommands::DiagPotsStop(reply, stop);
+        DeviceCommands::DiagPotsStop(run.gateway, reply, stop);
         if (stop.stop_requested())
             return false;
         telephoneTest.closed();

@@ -160,6 +160,7 @@ bool DiagnosisSession::start(const std::string& address) {
     }
 
     CommandChannel::Instance().SetAddress(address);
+    run->gateway = CommandChannel::Instance().Target();
     view_.clearItemList();
     {
         MutexLock lock(mutex_);

@@ -4,6 +4,7 @@
 #include "app/ThreadSafety.h"
 #include "diagnosis/DiagnosisSession.h"
 #include "protocol/DeviceReply.h"
+#include "protocol/ExchangeTarget.h"
 
 #include <array>
 #include <map>
@@ -31,6 +32,9 @@ struct DiagnosisSession::Run {
     std::stop_source stop;
     const DeviceTemplate tmpl;
     const std::string operatorName;
+    // Where every exchange of the run goes (each on its command's own port): the channel's settings
+    // when the run starts, so nothing that changes them meanwhile moves the run.
+    ExchangeTarget gateway;
 
     // Worker-side state: written by the worker and the handlers it runs, nobody else.
     DeviceReply reply;

@@ -4,16 +4,13 @@
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/ResultLines.h"
 #include "protocol/CommandChannel.h"
+#include "protocol/CommandTexts.h"
 #include "protocol/DeviceCommands.h"
 #include "protocol/ReplyFields.h"
 
 #include <ctime>
 
 namespace orva {
-
-namespace {
-constexpr int kRestorePort = 7998;
-}
 
 RestoreSession::RestoreSession(RestoreView& view) : view_(view) {}
 
@@ -31,8 +28,17 @@ bool RestoreSession::start(const std::string& gatewayAddress) {
     // A finished restore thread has made its last call already; joining it takes no time.
     if (worker_.joinable())
         worker_.join();
-    worker_ = std::jthread([this](std::stop_token stop, std::string address) { run(stop, std::move(address)); },
-                           SegmentBroadcastAddress(gatewayAddress));
+    // The channel keeps the segment, its port and the listen time after a restore, as it always has;
+    // the restore itself sends to the target it takes here, whatever the settings become meanwhile.
+    auto& channel = CommandChannel::Instance();
+    channel.SetAddress(SegmentBroadcastAddress(gatewayAddress));
+    channel.SetPort(Info(Command::RestorePreconfig).gatewayPort);
+    channel.SetListenTime(Settings().resetlistentime);
+    // The channel refuses to wait without a reply time-out; one never set gets the tool's default.
+    if (channel.ReplyTimeout() < 0)
+        channel.SetReplyTimeout(kDefaultReplyTimeout);
+    worker_ = std::jthread([this](std::stop_token stop, ExchangeTarget segment) { run(stop, std::move(segment)); },
+                           channel.Target());
     return true;
 }
 
@@ -41,15 +47,12 @@ void RestoreSession::wait() {
     idle_.wait(lock, [this] { return !running_; });
 }
 
-void RestoreSession::run(std::stop_token stop, std::string broadcastAddress) {
+void RestoreSession::run(std::stop_token stop, ExchangeTarget segment) {
     view_.restoreStarted();
-    auto& channel = CommandChannel::Instance();
-    channel.SetAddress(broadcastAddress);
-    channel.SetPort(kRestorePort);
-    channel.SetListenTime(Settings().resetlistentime);
 
     GatewayReplies gateways;
     DeviceCommands::RestorePreconfig(
+        segment,
         [this, &gateways](const std::string& reply, const ReplySource& from) {
             ReplyFields fields;
             fields.ParseReplyFields(reply, " ");

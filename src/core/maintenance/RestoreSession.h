@@ -3,6 +3,7 @@
 // goes to the segment's broadcast address, and each gateway that answers within `resetlistentime`
 // seconds gets one result line. One restore runs at a time.
 #include "maintenance/GatewayReplies.h"
+#include "protocol/ExchangeTarget.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -37,6 +38,10 @@ std::string RestoreSegment(const std::string& gatewayAddress);
 
 class RestoreSession {
 public:
+    // The reply time-out a restore uses when nobody has set the channel's yet (the diagnosis page
+    // normally sets it when it is built).
+    static constexpr int kDefaultReplyTimeout = 15;
+
     explicit RestoreSession(RestoreView& view);
     // Abandons a running restore (no further view calls) and waits for its thread.
     ~RestoreSession();
@@ -44,7 +49,9 @@ public:
     RestoreSession& operator=(const RestoreSession&) = delete;
 
     // Starts a restore of the segment of `gatewayAddress` (its last dotted part replaced by 255), on
-    // port 7998 with the listen time `resetlistentime`; the channel's reply time-out stays as set.
+    // port 7998 with the listen time `resetlistentime`; the channel's reply time-out stays as set, and
+    // one never set becomes kDefaultReplyTimeout. The channel is left on that segment, port and listen
+    // time; the restore takes them as its target here, so later changes reach only later restores.
     // False, and nothing started, while a restore runs.
     bool start(const std::string& gatewayAddress);
     // True from start() until the restore has ended; the main window reads it to keep the page.
@@ -53,7 +60,7 @@ public:
     void wait();
 
 private:
-    void run(std::stop_token stop, std::string broadcastAddress);
+    void run(std::stop_token stop, ExchangeTarget segment);
 
     RestoreView& view_;
     std::mutex mutex_;

@@ -5,8 +5,7 @@
 #include "app/Notifier.h"
 #include "maintenance/MaintenanceTexts.h"
 #include "maintenance/ResultLines.h"
-#include "maintenance/SavedChannelSettings.h"
-#include "protocol/CommandChannel.h"
+#include "protocol/CommandTexts.h"
 #include "protocol/DeviceCommands.h"
 #include "protocol/ReplyFields.h"
 
@@ -20,17 +19,21 @@ namespace text = maintenance_text;
 
 namespace {
 
-constexpr uint16_t kImagePort = 54321;
-constexpr int kStatusQueryPort = 50003;
 constexpr int kUpgradeReplyTimeout = 30;
+
+// The segment the upgrade reaches, on `command`'s port: the session's own, never the channel's settings,
+// which a diagnosis may be using meanwhile.
+ExchangeTarget UpgradeTarget(Command command) {
+    return ExchangeTarget{Settings().UpgradeAddress, static_cast<uint16_t>(Info(command).gatewayPort),
+                          kUpgradeReplyTimeout, Settings().updatelistentime};
+}
 
 void Log(const char* tag, const std::string& message) {
     LogFile::instance().write(tag, message);
 }
 
-void LogChannel(const char* tag) {
-    const auto& channel = CommandChannel::Instance();
-    Log(tag, FormatText(text::kLogChannel, channel.Address().c_str(), channel.Port(), channel.ReplyTimeout()));
+void LogTarget(const char* tag, const ExchangeTarget& target) {
+    Log(tag, FormatText(text::kLogChannel, target.address.c_str(), static_cast<int>(target.port), target.replyTimeout));
 }
 
 std::string WithoutLineEnd(std::string line) {
@@ -54,7 +57,7 @@ UpgradeSession::UpgradeSession(UpgradeView& view) : view_(view) {}
 
 UpgradeSession::~UpgradeSession() {
     std::lock_guard control(controlMutex_);
-    stop_.request_stop();
+    worker_.request_stop();
     if (gate_)
         gate_->close();
     if (worker_.joinable())
@@ -92,7 +95,6 @@ bool UpgradeSession::beginSession(Phase phase) {
     // The previous worker has made its last view call (or was cancelled and sends nothing more).
     if (worker_.joinable())
         worker_.join();
-    stop_ = std::stop_source();
     gate_ = std::make_shared<SendGate>();
     return true;
 }
@@ -108,7 +110,7 @@ bool UpgradeSession::startTransfer() {
         return false;
     view_.statusChanged(text::kStatusTransferring);
     view_.transferEnabled(false);
-    worker_ = std::thread([this, token = stop_.get_token(), gate = gate_, path] { transferThread(token, gate, path); });
+    worker_ = std::jthread([this, gate = gate_, path](std::stop_token stop) { transferThread(stop, gate, path); });
     return true;
 }
 
@@ -117,7 +119,7 @@ bool UpgradeSession::startCheck() {
     if (!beginSession(Phase::Checking))
         return false;
     view_.transferEnabled(false);
-    worker_ = std::thread([this, token = stop_.get_token()] { checkPhase(token); });
+    worker_ = std::jthread([this](std::stop_token stop) { checkPhase(stop); });
     return true;
 }
 
@@ -129,7 +131,7 @@ bool UpgradeSession::cancel() {
         if (phase_ == Phase::Transferring) {
             // Under the lock, so the worker either sees the stop or has already left the transfer.
             phase_ = Phase::Finishing;
-            stop_.request_stop();
+            worker_.request_stop();
             transferRunning = true;
         }
     }
@@ -146,15 +148,9 @@ bool UpgradeSession::cancel() {
 
     Log(text::kTagCancel, text::kLogCancel);
     view_.statusChanged(text::kStatusCancelled);
-    {
-        SavedChannelSettings saved;
-        auto& channel = CommandChannel::Instance();
-        channel.SetAddress(Settings().UpgradeAddress);
-        channel.SetPort(kImagePort);
-        channel.SetReplyTimeout(kUpgradeReplyTimeout);
-        LogChannel(text::kTagCancel);
-        DeviceCommands::CancelUpgrade();
-    }
+    const ExchangeTarget segment = UpgradeTarget(Command::CancelUpgrade);
+    LogTarget(text::kTagCancel, segment);
+    DeviceCommands::CancelUpgrade(segment);
     view_.statusHidden();
     setIdle();
     return true;
@@ -172,7 +168,8 @@ void UpgradeSession::transferThread(std::stop_token stop, std::shared_ptr<SendGa
 
         ImageTransferOptions options;
         options.address = Settings().UpgradeAddress;
-        options.port = kImagePort;
+        // The image goes to the port the gateways take their upgrade on, where the cancel goes too.
+        options.port = static_cast<uint16_t>(Info(Command::CancelUpgrade).gatewayPort);
         options.interval = PacingInterval(Settings().upgradeinterval);
         result = SendImage(
             image, options,
@@ -227,17 +224,11 @@ void UpgradeSession::checkPhase(std::stop_token stop) {
     Log(text::kTagCheck, text::kLogCheckEntered);
     view_.statusChanged(text::kStatusChecking);
     GatewayReplies gateways;
-    {
-        SavedChannelSettings saved;
-        auto& channel = CommandChannel::Instance();
-        channel.SetAddress(Settings().UpgradeAddress);
-        channel.SetPort(kStatusQueryPort);
-        channel.SetReplyTimeout(kUpgradeReplyTimeout);
-        channel.SetListenTime(Settings().updatelistentime);
-        LogChannel(text::kTagCheck);
-        DeviceCommands::QueryUpgradeStatus(
-            [&](const std::string& reply, const ReplySource& from) { handleStatusReply(reply, from, gateways); }, stop);
-    }
+    const ExchangeTarget segment = UpgradeTarget(Command::QueryUpgradeStatus);
+    LogTarget(text::kTagCheck, segment);
+    DeviceCommands::QueryUpgradeStatus(
+        segment, [&](const std::string& reply, const ReplySource& from) { handleStatusReply(reply, from, gateways); },
+        stop);
     if (stop.stop_requested())
         return;
     if (auto more = gateways.closingLine(text::kUpgradeMoreGateways)) {

@@ -68,8 +68,8 @@ public:
     bool startCheck();
     // The cancel button. Without a running transfer (also while checking): message box
     // "当前未有传输", false, nothing changes. Otherwise no further image datagram is sent, "已经终止传输" is
-    // shown, "HG_UPGRADE_CANCEL" goes to the gateways once and the channel's address, port and reply
-    // time-out are put back; true once all that is done.
+    // shown and "HG_UPGRADE_CANCEL" goes to the gateways once; true once all that is done. Neither the
+    // cancel nor the check touches the channel's settings: each sends to a target of its own.
     bool cancel();
 
     // True from the start of a transfer (or check) until the session is idle again; the main window
@@ -99,9 +99,9 @@ private:
     Phase phase_ = Phase::Idle;
     std::atomic<bool> running_{false};
     std::string imagePath_;
-    std::stop_source stop_;
     std::shared_ptr<SendGate> gate_;
-    std::thread worker_;
+    // Its stop token ends the transfer or check under way (cancel, destruction).
+    std::jthread worker_;
 };
 
 } // namespace orva

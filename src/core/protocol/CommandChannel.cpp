@@ -4,7 +4,6 @@
 #include "app/Notifier.h"
 #include "protocol/Base64.h"
 #include "protocol/BroadcastDestination.h"
-#include "protocol/ListenReply.h"
 #include "protocol/SocketWait.h"
 
 #include <algorithm>
@@ -71,6 +70,9 @@ int CommandChannel::ReplyTimeout() const {
 }
 int CommandChannel::ListenTime() const {
     return listenTime_;
+}
+ExchangeTarget CommandChannel::Target() const {
+    return ExchangeTarget{Address(), static_cast<uint16_t>(Port()), ReplyTimeout(), ListenTime()};
 }
 
 namespace {
@@ -261,13 +263,11 @@ bool CommandFits(const std::string& command, std::string& errorText) {
     return true;
 }
 
-} // namespace
-
-int CommandChannel::Transact(std::string command, std::string& replyText, std::string& errorText, int waitFlag,
-                             std::stop_token stop) {
-    const int replyTimeout = ReplyTimeout();
+// One exchange of a single command, as Transact describes it, to `address`:`port`.
+int TransactWith(const std::string& address, uint16_t port, int replyTimeout, const std::string& command,
+                 std::string& replyText, std::string& errorText, int waitFlag, std::stop_token stop) {
     if (replyTimeout < 0) {
-        notifier().messageBox(kReplyTimeoutNotSet);
+        notifier().messageBox(CommandChannel::kReplyTimeoutNotSet);
         return -1;
     }
     if (!CommandFits(command, errorText))
@@ -275,10 +275,10 @@ int CommandChannel::Transact(std::string command, std::string& replyText, std::s
 
     Exchange exchange(std::move(stop));
     // The big buffer also keeps the reply when the thread is slow to read during a burst from elsewhere.
-    if (!exchange.start(command, Address(), Port(), replyTimeout, waitFlag == 1, errorText))
+    if (!exchange.start(command, address, port, replyTimeout, waitFlag == 1, errorText))
         return -1;
     if (!exchange.pause(waitFlag == 1)) {
-        errorText = kStopped;
+        errorText = CommandChannel::kStopped;
         return -1;
     }
     if (waitFlag != 1)
@@ -287,10 +287,10 @@ int CommandChannel::Transact(std::string command, std::string& replyText, std::s
     std::string payload;
     switch (exchange.receiveFromGateway(payload)) {
     case Exchange::Received::Stopped:
-        errorText = kStopped;
+        errorText = CommandChannel::kStopped;
         return -1;
     case Exchange::Received::Failed:
-        errorText = kReceiveError;
+        errorText = CommandChannel::kReceiveError;
         return -1;
     case Exchange::Received::Reply:
         // A reply that does not decode leaves the reply text as it was.
@@ -300,43 +300,45 @@ int CommandChannel::Transact(std::string command, std::string& replyText, std::s
     return 0;
 }
 
-int CommandChannel::SendAndListen(std::string command, const ListenCallback& onReply, std::string& errorText,
-                                  std::stop_token stop) {
-    const int replyTimeout = ReplyTimeout();
+// One broadcast exchange, as SendAndListen describes it. `listenTime` is asked before the listen and
+// again on every pass.
+int ListenWith(const std::string& address, uint16_t port, int replyTimeout, const std::function<int()>& listenTime,
+               const std::string& command, const ListenCallback& onReply, std::string& errorText,
+               std::stop_token stop) {
     if (replyTimeout < 0) {
-        notifier().messageBox(kReplyTimeoutNotSet);
+        notifier().messageBox(CommandChannel::kReplyTimeoutNotSet);
         return -1;
     }
-    if (ListenTime() < 0) {
-        notifier().messageBox(kListenTimeNotSet);
+    if (listenTime() < 0) {
+        notifier().messageBox(CommandChannel::kListenTimeNotSet);
         return -1;
     }
     if (!CommandFits(command, errorText))
         return -1;
 
     Exchange exchange(std::move(stop));
-    if (!exchange.start(command, Address(), Port(), replyTimeout, true, errorText))
+    if (!exchange.start(command, address, port, replyTimeout, true, errorText))
         return -1;
     if (!exchange.pause(false)) {
-        errorText = kStopped;
+        errorText = CommandChannel::kStopped;
         return -1;
     }
 
     const auto start = Clock::now();
-    // The listen time is read again on every pass, and each receive waits only for what is left of it:
-    // a receive that waited a whole reply time-out would carry the listen that far past its end.
+    // Each receive waits only for what is left of the listen time: a receive that waited a whole
+    // reply time-out would carry the listen that far past its end.
     for (;;) {
-        const auto end = start + std::chrono::milliseconds(static_cast<long long>(ListenTime()) * 1000);
+        const auto end = start + std::chrono::milliseconds(static_cast<long long>(listenTime()) * 1000);
         if (Clock::now() >= end)
             break;
         std::string payload;
         ReplySource from;
         switch (exchange.receive(payload, from, end)) {
         case Exchange::Received::Stopped:
-            errorText = kStopped;
+            errorText = CommandChannel::kStopped;
             return -1;
         case Exchange::Received::Failed:
-            errorText = kReceiveError;
+            errorText = CommandChannel::kReceiveError;
             continue;
         case Exchange::Received::Reply:
             break;
@@ -344,11 +346,38 @@ int CommandChannel::SendAndListen(std::string command, const ListenCallback& onR
         std::string text;
         if (!DecodeDatagram(payload, text))
             continue;
-        SetLastListenReply(text);
         if (onReply)
             onReply(text, from);
     }
     return 0;
+}
+
+} // namespace
+
+int CommandChannel::Transact(std::string command, std::string& replyText, std::string& errorText, int waitFlag,
+                             std::stop_token stop) {
+    return Transact(Target(), std::move(command), replyText, errorText, waitFlag, std::move(stop));
+}
+
+int CommandChannel::Transact(const ExchangeTarget& target, std::string command, std::string& replyText,
+                             std::string& errorText, int waitFlag, std::stop_token stop) {
+    return TransactWith(target.address, target.port, target.replyTimeout, command, replyText, errorText, waitFlag,
+                        std::move(stop));
+}
+
+int CommandChannel::SendAndListen(std::string command, const ListenCallback& onReply, std::string& errorText,
+                                  std::stop_token stop) {
+    // The settings' listen time, read again on every pass: shortening it ends a listen under way.
+    const ExchangeTarget target = Target();
+    return ListenWith(target.address, target.port, target.replyTimeout, [this] { return ListenTime(); }, command,
+                      onReply, errorText, std::move(stop));
+}
+
+int CommandChannel::SendAndListen(const ExchangeTarget& target, std::string command, const ListenCallback& onReply,
+                                  std::string& errorText, std::stop_token stop) {
+    const int listenTime = target.listenTime;
+    return ListenWith(target.address, target.port, target.replyTimeout, [listenTime] { return listenTime; }, command,
+                      onReply, errorText, std::move(stop));
 }
 
 } // namespace orva

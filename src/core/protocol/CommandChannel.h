@@ -1,8 +1,13 @@
 #pragma once
 // The single UDP transport to the gateways. A command travels as the Base64 text of its bytes in one
 // datagram; a reply is one datagram holding the Base64 text of a reply line. Every exchange opens its
-// own socket and closes it again before returning, on every path.
+// own socket and closes it again before returning, on every path. An exchange goes either to the
+// channel's settings (address, port, time-outs) as they are when it starts, or to an ExchangeTarget
+// of its own, which the sessions take from the settings when they start; several exchanges may run
+// at once on different threads.
 #include <atomic>
+#include "protocol/ExchangeTarget.h"
+
 #include <concepts>
 #include <cstdint>
 #include <functional>
@@ -92,6 +97,9 @@ public:
     int Port() const;
     int ReplyTimeout() const;
     int ListenTime() const;
+    // The current settings as one value (the port's low 16 bits, as they go on the wire): what a
+    // session takes when it starts, so later changes to the settings reach only later sessions.
+    ExchangeTarget Target() const;
 
     // Sends one command and, when waitFlag is exactly 1, waits up to the reply time-out for one reply.
     // 0 on success (also when the reply did not decode: replyText is then left as it was), -1 on
@@ -106,6 +114,9 @@ public:
     // kSendError. A stop request abandons the exchange at once: -1, kStopped.
     int Transact(std::string command, std::string& replyText, std::string& errorText, int waitFlag,
                  std::stop_token stop = {});
+    // The same exchange with the target's address, port and reply time-out instead of the settings.
+    int Transact(const ExchangeTarget& target, std::string command, std::string& replyText, std::string& errorText,
+                 int waitFlag, std::stop_token stop = {});
 
     // Sends one command (usually to a broadcast address), then hands every reply that decodes to
     // onReply, with its sender, until the listen time has passed. The listen time is re-read on every
@@ -115,6 +126,10 @@ public:
     // exchange did not start or was stopped (kStopped).
     int SendAndListen(std::string command, const ListenCallback& onReply, std::string& errorText,
                       std::stop_token stop = {});
+    // The same exchange with the target's address, port, reply time-out and listen time; that listen
+    // time is the target's for the whole listen.
+    int SendAndListen(const ExchangeTarget& target, std::string command, const ListenCallback& onReply,
+                      std::string& errorText, std::stop_token stop = {});
 
 private:
     CommandChannel() = default;

@@ -6,11 +6,11 @@
 
 namespace orva {
 
-bool RunStandardCommand(const std::string& command, const std::vector<std::string>& fieldNames, DeviceReply& reply,
-                        std::stop_token stop) {
+bool RunStandardCommand(const ExchangeTarget& target, const std::string& command,
+                        const std::vector<std::string>& fieldNames, DeviceReply& reply, std::stop_token stop) {
     std::string replyText;
     std::string errorText;
-    if (CommandChannel::Instance().Transact(command, replyText, errorText, 1, std::move(stop)) < 0) {
+    if (CommandChannel::Instance().Transact(target, command, replyText, errorText, 1, std::move(stop)) < 0) {
         reply.Put("RET", "ERROR");
         reply.Put("ERROR", errorText);
         return false;
@@ -25,6 +25,11 @@ bool RunStandardCommand(const std::string& command, const std::vector<std::strin
         reply.Put(name, value);
     }
     return true;
+}
+
+bool RunStandardCommand(const std::string& command, const std::vector<std::string>& fieldNames, DeviceReply& reply,
+                        std::stop_token stop) {
+    return RunStandardCommand(CommandChannel::Instance().Target(), command, fieldNames, reply, std::move(stop));
 }
 
 } // namespace orva

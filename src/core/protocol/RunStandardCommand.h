@@ -1,5 +1,6 @@
 #pragma once
 #include "protocol/DeviceReply.h"
+#include "protocol/ExchangeTarget.h"
 
 #include <stop_token>
 #include <string>
@@ -13,5 +14,8 @@ namespace orva {
 // fields are put in order, stopping with false at the first that is missing.
 bool RunStandardCommand(const std::string& command, const std::vector<std::string>& fieldNames, DeviceReply& reply,
                         std::stop_token stop = {});
+// The same, sent to `target` instead of the channel's settings.
+bool RunStandardCommand(const ExchangeTarget& target, const std::string& command,
+                        const std::vector<std::string>& fieldNames, DeviceReply& reply, std::stop_token stop = {});
 
 } // namespace orva

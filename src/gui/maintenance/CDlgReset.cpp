@@ -8,7 +8,6 @@
 #include "controls/SkinFiles.h"
 #include "maintenance/AddressEdit.h"
 #include "maintenance/PageStyle.h"
-#include "protocol/CommandChannel.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -75,10 +74,6 @@ void CDlgReset::onStart() {
         const std::string address = address_->address();
         if (!UiPrompts::askYesNo(this, RestoreQuestion(address), {}, false))
             return;
-        auto& channel = CommandChannel::Instance();
-        // The channel refuses to wait without a reply time-out; one never set gets the tool's default.
-        if (channel.ReplyTimeout() < 0)
-            channel.SetReplyTimeout(kDefaultReplyTimeout);
         if (session_.start(address))
             ++restoresStarted_;
     }

@@ -20,9 +20,8 @@ class CPngButton;
 class CDlgReset : public Page, private RestoreView {
     Q_OBJECT
 public:
-    // The reply time-out a restore uses when nobody has set the channel's yet (the diagnosis page
-    // normally sets it when it is built).
-    static constexpr int kDefaultReplyTimeout = 15;
+    // The reply time-out a restore uses when nobody has set the channel's yet (the restore sets it).
+    static constexpr int kDefaultReplyTimeout = RestoreSession::kDefaultReplyTimeout;
 
     explicit CDlgReset(QWidget* parent = nullptr);
     ~CDlgReset() override;

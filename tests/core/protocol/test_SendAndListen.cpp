@@ -3,7 +3,6 @@
 #include "TestSubnets.h"
 #include "protocol/Base64.h"
 #include "protocol/DeviceCommands.h"
-#include "protocol/ListenReply.h"
 
 #include <thread>
 
@@ -16,16 +15,11 @@ class SendAndListenTest : public ChannelFixture {
 protected:
     SendAndListenTest() : ChannelFixture(kListenSubnet) {}
 
-    // Each reply seen by the callback, with what LastListenReply held while the callback ran.
-    struct Seen {
-        std::string reply;
-        std::string last;
-        bool operator==(const Seen&) const = default;
-    };
+    // Each reply the callback was handed, in the order it was handed.
     ListenCallback recorder() {
-        return [this](const std::string& reply) { seen_.push_back({reply, LastListenReply()}); };
+        return [this](const std::string& reply) { seen_.push_back(reply); };
     }
-    std::vector<Seen> seen_;
+    std::vector<std::string> seen_;
 };
 
 // Three gateways on the segment, each answering the broadcast from its own address.
@@ -42,10 +36,10 @@ TEST_F(SendAndListenTest, ThreeGatewaysGiveThreeCallbacksInArrivalOrder) {
     aimAt(segment, broadcast());
     std::string error;
     EXPECT_EQ(channel().SendAndListen("HG_REVOCERY_PRECONFIG", recorder(), error), 0);
-    const std::vector<Seen> expected = {
-        {"HG_REVOCERY_PRECONFIG_SUCC SN=A2", "HG_REVOCERY_PRECONFIG_SUCC SN=A2"},
-        {"HG_REVOCERY_PRECONFIG_FAIL SN=A3", "HG_REVOCERY_PRECONFIG_FAIL SN=A3"},
-        {"HG_REVOCERY_PRECONFIG_SUCC SN=A4", "HG_REVOCERY_PRECONFIG_SUCC SN=A4"},
+    const std::vector<std::string> expected = {
+        "HG_REVOCERY_PRECONFIG_SUCC SN=A2",
+        "HG_REVOCERY_PRECONFIG_FAIL SN=A3",
+        "HG_REVOCERY_PRECONFIG_SUCC SN=A4",
     };
     EXPECT_EQ(seen_, expected);
     EXPECT_EQ(segment.received(), std::vector<std::string>{Base64Encode("HG_REVOCERY_PRECONFIG")});
@@ -72,7 +66,7 @@ TEST_F(SendAndListenTest, UndecodableAndOversizedDatagramsAreSkipped) {
     aimAt(segment, broadcast());
     std::string error;
     EXPECT_EQ(channel().SendAndListen("QUERY_UPGRADE_MSG", recorder(), error), 0);
-    EXPECT_EQ(seen_, (std::vector<Seen>{{"FIRST", "FIRST"}, {"LAST", "LAST"}}));
+    EXPECT_EQ(seen_, (std::vector<std::string>{"FIRST", "LAST"}));
 }
 
 TEST_F(SendAndListenTest, UnsetTimesShowTheirMessageAndSendNothing) {
@@ -127,7 +121,7 @@ TEST_F(SendAndListenTest, WholeSegmentOfLongRepliesArrives) {
     EXPECT_EQ(channel().SendAndListen("QUERY_UPGRADE_MSG", recorder(), error), 0);
     ASSERT_EQ(seen_.size(), 253u);
     for (size_t i = 0; i < seen_.size(); ++i)
-        EXPECT_EQ(seen_[i].reply.rfind("UPGRADE_SUCCESS SN=" + std::to_string(i + 2) + " ", 0), 0u) << i;
+        EXPECT_EQ(seen_[i].rfind("UPGRADE_SUCCESS SN=" + std::to_string(i + 2) + " ", 0), 0u) << i;
 }
 
 TEST_F(SendAndListenTest, StopFromAnotherThreadEndsTheListenAtOnce) {
@@ -159,14 +153,14 @@ TEST_F(SendAndListenTest, StopFromTheCallbackDeliversNoFurtherReply) {
     EXPECT_EQ(channel().SendAndListen(
                   "HG_REVOCERY_PRECONFIG",
                   [&](const std::string& reply) {
-                      seen_.push_back({reply, LastListenReply()});
+                      seen_.push_back(reply);
                       stop.request_stop();
                   },
                   error, stop.get_token()),
               -1);
     EXPECT_EQ(error, "stopped\n");
     ASSERT_EQ(seen_.size(), 1u);
-    EXPECT_EQ(seen_[0].reply, "HG_REVOCERY_PRECONFIG_SUCC SN=A2");
+    EXPECT_EQ(seen_[0], "HG_REVOCERY_PRECONFIG_SUCC SN=A2");
 }
 
 TEST_F(SendAndListenTest, ListenTimeIsReadAgainOnEveryPass) {
@@ -178,7 +172,7 @@ TEST_F(SendAndListenTest, ListenTimeIsReadAgainOnEveryPass) {
     EXPECT_EQ(channel().SendAndListen(
                   "HG_REVOCERY_PRECONFIG",
                   [&](const std::string& reply) {
-                      seen_.push_back({reply, LastListenReply()});
+                      seen_.push_back(reply);
                       channel().SetListenTime(0);
                   },
                   error),

@@ -162,6 +162,16 @@ TEST_F(LoopbackNetnsTest, ChannelAndImageTransferRefuseEveryRealAddress) {
                 "HG_REVOCERY_PRECONFIG", [&](const std::string&) { ++heard; }, error);
             out += address + " listen " + std::to_string(listened) + "|" + error + "|" + std::to_string(heard) + "\n";
 
+            // The same exchanges naming their own target, as the sessions send them.
+            const ExchangeTarget target{address, 7998, 1, 1};
+            error.clear();
+            const int sentTo = channel.Transact(target, "CONNECT", reply, error, 1);
+            out += address + " transact " + std::to_string(sentTo) + "|" + error + "|" + reply + "\n";
+            error.clear();
+            const int listenedTo = channel.SendAndListen(
+                target, "HG_REVOCERY_PRECONFIG", [&](const std::string&) { ++heard; }, error);
+            out += address + " listen " + std::to_string(listenedTo) + "|" + error + "|" + std::to_string(heard) + "\n";
+
             ImageTransferOptions options;
             options.address = address;
             options.interval = std::chrono::nanoseconds(0);
@@ -175,8 +185,10 @@ TEST_F(LoopbackNetnsTest, ChannelAndImageTransferRefuseEveryRealAddress) {
         GTEST_SKIP() << skipped_;
     EXPECT_EQ(output, Expected([](const std::string& a) {
                   const std::string refusal = LoopbackRefusal(a);
-                  return a + " transact -1|" + refusal + "|untouched\n" + a + " listen -1|" + refusal + "|0\n" + a +
-                         " image " + std::to_string(static_cast<int>(TransferOutcome::Failed)) + "|" + refusal + "|0\n";
+                  const std::string exchanges =
+                      a + " transact -1|" + refusal + "|untouched\n" + a + " listen -1|" + refusal + "|0\n";
+                  return exchanges + exchanges + a + " image " +
+                         std::to_string(static_cast<int>(TransferOutcome::Failed)) + "|" + refusal + "|0\n";
               }));
 }
 
