@@ -20,7 +20,7 @@ TABLE = "tests/support/TestSubnets.h"
 
 # path -> {N: why the 127.0.N. literals of that file are never bound or sent to}
 TEXT_ONLY = {
-    "tests/core/protocol/test_Transact.cpp": {21: "addresses the channel only judges or refuses as malformed"},
+    "tests/core/protocol/TransactTest.cpp": {21: "addresses the channel only judges or refuses as malformed"},
     "tests/core/maintenance/ResultLinesTest.cpp": {130: "an address turned into its broadcast text", 255: "the same"},
     "tests/core/maintenance/GatewayRepliesTest.cpp": {1: "reply sources counted as text"},
     "tests/gui/maintenance/ResetPageTest.cpp": {1: "typed text", 3: "typed text", 5: "typed text",

@@ -1,10 +1,10 @@
 #pragma once
 // The state of one diagnosis run, shared by the session's worker, its handlers and the watchdog.
 // Only the session's own files include this.
-#include "app/ThreadSafety.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "protocol/DeviceReply.h"
-#include "protocol/ExchangeTarget.h"
+#include "core/app/ThreadSafety.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/protocol/DeviceReply.h"
+#include "core/protocol/ExchangeTarget.h"
 
 #include <array>
 #include <map>
@@ -26,7 +26,7 @@ struct DiagnosisSession::Run {
     // The session's mutex, which guards the run's shared state.
     Mutex& mutex;
     // Tells the analysis that the caller, holding the session's mutex, holds the run's.
-    void held(const Mutex& sessionMutex) const REQUIRES(sessionMutex) ASSERT_CAPABILITY(mutex) {}
+    void held([[maybe_unused]] const Mutex& sessionMutex) const REQUIRES(sessionMutex) ASSERT_CAPABILITY(mutex) {}
 
     const unsigned long generation;
     std::stop_source stop;

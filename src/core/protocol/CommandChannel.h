@@ -6,7 +6,7 @@
 // of its own, which the sessions take from the settings when they start; several exchanges may run
 // at once on different threads.
 #include <atomic>
-#include "protocol/ExchangeTarget.h"
+#include "core/protocol/ExchangeTarget.h"
 
 #include <concepts>
 #include <cstdint>

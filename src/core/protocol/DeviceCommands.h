@@ -6,9 +6,9 @@
 // Either form writes what it reads into the caller's DeviceReply, which the caller clears first. A
 // stop request abandons the exchange under way; the operation then reports a failed exchange
 // ("RET"="ERROR", "ERROR"="stopped\n").
-#include "protocol/CommandChannel.h"
-#include "protocol/DeviceReply.h"
-#include "protocol/ExchangeTarget.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/DeviceReply.h"
+#include "core/protocol/ExchangeTarget.h"
 
 #include <stop_token>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
-#include "protocol/DeviceReply.h"
-#include "protocol/ExchangeTarget.h"
+#include "core/protocol/DeviceReply.h"
+#include "core/protocol/ExchangeTarget.h"
 
 #include <stop_token>
 #include <string>

@@ -5,11 +5,11 @@
 #include "MaintenanceFixture.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
-#include "app/TextTable.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "maintenance/UpgradeSession.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/maintenance/UpgradeSession.h"
+#include "core/protocol/CommandChannel.h"
 #include "sim/GatewaySimulator.h"
 
 #include <gtest/gtest.h>

@@ -1,15 +1,15 @@
 // The log query page's export as LibreOffice reads it: several searches are exported through the page's
 // buttons, then one soffice run converts every file, and each sheet must hold the titles and the shown
 // texts of exactly the rows the search selects, newest first, read straight from the database.
-#include "../../core/records/xls_LibreOffice.h"
+#include "../../core/records/XlsLibreOffice.h"
 #include "../shell/GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "records/CDlgLogQuery.h"
-#include "records/LogRowsModel.h"
-#include "records/RecordStore.h"
-#include "records/SqliteDb.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/records/LogRowsModel.h"
+#include "core/records/RecordStore.h"
+#include "core/records/SqliteDb.h"
 
 #include <QDateEdit>
 #include <QLineEdit>
