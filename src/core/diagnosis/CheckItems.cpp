@@ -9,7 +9,7 @@
 namespace orva {
 namespace {
 
-using C = CheckCommand;
+using C = Command;
 using F = FillWhen;
 using R = OperatorRole;
 using Rule = ReplyRule;
@@ -39,7 +39,7 @@ CheckSteps LanPort(int port, int prompt) {
     return s;
 }
 
-CheckSteps Telephone(CheckCommand op, int potsPort, int prompt, int judge, TextId fault) {
+CheckSteps Telephone(Command op, int potsPort, int prompt, int judge, TextId fault) {
     CheckSteps s;
     s.prompt = prompt;
     s.command = {op, potsPort};

@@ -6,9 +6,11 @@
 // reply (or the technician's answer) is judged and which record field receives it. Only the telephone
 // test's start and stop around items 5-11 are not rows: the run brackets those items with them.
 #include "core/app/TextTable.h"
+#include "core/protocol/CommandTexts.h"
 #include "core/records/DiagRecord.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace orva {
@@ -27,30 +29,10 @@ enum class OperatorRole {
     PreparesUplink,     // prepare; judges the meter reading on optical models only
 };
 
-// The DeviceCommands operation a check sends, by its name there.
-enum class CheckCommand {
-    None,
-    DiagLanPort,
-    DiagPotsRingOn,
-    DiagPotsPlayDtmf,
-    DiagPotsCngTone,
-    DiagPotsCallLoop,
-    DiagUplink,
-    DiagFlash,
-    DiagLed,
-    DiagUsb,
-    DiagWifi,
-    DiagSoftwareVersion,
-    DiagKeyProcess,
-    DiagSystemResource,
-    DiagSoftwareArea,
-    DiagConfigIntegrity,
-    DiagDiskIntegrity,
-};
-
+// A DeviceCommands operation by its command's id (DeviceCommands::Exchange); no id, nothing is sent.
 struct CommandCall {
-    CheckCommand op = CheckCommand::None;
-    int port = 0;            // the operation's port argument: LAN 1..4, telephone 0..1
+    std::optional<Command> op;
+    int port = 0;            // the operation's number argument: LAN 1..4, telephone 0..1
     const char* method = ""; // the operation's method argument: "START", "ON", ...
 };
 

@@ -78,43 +78,7 @@ private:
 
 // The one place a check's DeviceCommands operation is called.
 bool Send(const ExchangeTarget& gateway, DeviceReply& reply, const CommandCall& call, std::stop_token stop) {
-    switch (call.op) {
-    case CheckCommand::None:
-        return true;
-    case CheckCommand::DiagLanPort:
-        return DeviceCommands::DiagLanPort(gateway, reply, call.port, stop);
-    case CheckCommand::DiagPotsRingOn:
-        return DeviceCommands::DiagPotsRingOn(gateway, reply, call.port, stop);
-    case CheckCommand::DiagPotsPlayDtmf:
-        return DeviceCommands::DiagPotsPlayDtmf(gateway, reply, call.port, stop);
-    case CheckCommand::DiagPotsCngTone:
-        return DeviceCommands::DiagPotsCngTone(gateway, reply, call.port, stop);
-    case CheckCommand::DiagPotsCallLoop:
-        return DeviceCommands::DiagPotsCallLoop(gateway, reply, stop);
-    case CheckCommand::DiagUplink:
-        return DeviceCommands::DiagUplink(gateway, reply, call.method, stop);
-    case CheckCommand::DiagFlash:
-        return DeviceCommands::DiagFlash(gateway, reply, stop);
-    case CheckCommand::DiagLed:
-        return DeviceCommands::DiagLed(gateway, reply, call.method, stop);
-    case CheckCommand::DiagUsb:
-        return DeviceCommands::DiagUsb(gateway, reply, stop);
-    case CheckCommand::DiagWifi:
-        return DeviceCommands::DiagWifi(gateway, reply, stop);
-    case CheckCommand::DiagSoftwareVersion:
-        return DeviceCommands::DiagSoftwareVersion(gateway, reply, stop);
-    case CheckCommand::DiagKeyProcess:
-        return DeviceCommands::DiagKeyProcess(gateway, reply, stop);
-    case CheckCommand::DiagSystemResource:
-        return DeviceCommands::DiagSystemResource(gateway, reply, stop);
-    case CheckCommand::DiagSoftwareArea:
-        return DeviceCommands::DiagSoftwareArea(gateway, reply, stop);
-    case CheckCommand::DiagConfigIntegrity:
-        return DeviceCommands::DiagConfigIntegrity(gateway, reply, stop);
-    case CheckCommand::DiagDiskIntegrity:
-        return DeviceCommands::DiagDiskIntegrity(gateway, reply, stop);
-    }
-    return false;
+    return !call.op || DeviceCommands::Exchange(gateway, reply, *call.op, call.port, call.method, std::move(stop));
 }
 
 const char* SuccessWord(const CheckItem& item) {
@@ -271,7 +235,7 @@ bool DiagnosisSession::runItem(Run& run, const CheckItem& item, std::stop_token 
         !GroupAnsweredNo(run.answeredNo, item))
         steps.set(run.record, reply, true);
 
-    if (steps.close.op != CheckCommand::None) {
+    if (steps.close.op) {
         reply.Clear();
         Send(run.gateway, reply, steps.close, stop);
         if (stop.stop_requested())

@@ -71,6 +71,25 @@ bool Cancel(const ExchangeTarget* gateway, std::stop_token stop) {
 
 } // namespace
 
+bool DeviceCommands::Exchange(const ExchangeTarget& gateway, DeviceReply& reply, Command id, int number,
+                              const std::string& method, std::stop_token stop) {
+    switch (id) {
+    case Command::QuerySystemInfo:
+        return SystemInfo(&gateway, reply, std::move(stop));
+    case Command::RestorePreconfig:
+    case Command::QueryUpgradeStatus:
+    case Command::CancelUpgrade:
+        return false;
+    default:
+        break;
+    }
+    const CommandInfo& info = Info(id);
+    const std::string text = info.argument == CommandArgument::Number ? CommandText(id, number)
+                             : info.argument == CommandArgument::Text ? CommandText(id, method)
+                                                                      : CommandText(id);
+    return Standard(&gateway, id, text, reply, std::move(stop));
+}
+
 bool DeviceCommands::QuerySystemInfo(DeviceReply& reply, std::stop_token stop) {
     return SystemInfo(nullptr, reply, std::move(stop));
 }

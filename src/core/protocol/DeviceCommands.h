@@ -30,6 +30,13 @@ struct DeviceCommands {
     static std::string QueryProductClass(std::stop_token stop = {});
     static std::string QueryProductClass(const ExchangeTarget& gateway, std::stop_token stop = {});
 
+    // Any operation of the command table that is one exchange with `gateway`, by its id: `number` or
+    // `method` is the argument when the table's row takes one. The named operations are this with their
+    // own id; a table that chooses the operation (the check table) calls it. The broadcast and upgrade
+    // commands are not exchanges of this kind: false, nothing sent.
+    static bool Exchange(const ExchangeTarget& gateway, DeviceReply& reply, Command id, int number = 0,
+                         const std::string& method = {}, std::stop_token stop = {});
+
     // Hardware checks (gateway port 7999). True when every reply field of the command was read.
     static bool DiagLanPort(DeviceReply& reply, int lanPort, std::stop_token stop = {});
     static bool DiagLanPort(const ExchangeTarget& gateway, DeviceReply& reply, int lanPort, std::stop_token stop = {});

@@ -28,12 +28,12 @@ TEST(CheckTable, RowsAskWhatTheirRoleSays) {
     for (const CheckItem& item : CheckItems()) {
         const CheckSteps& s = item.steps;
         SCOPED_TRACE(item.number);
-        EXPECT_NE(s.command.op, CheckCommand::None);
+        EXPECT_TRUE(s.command.op.has_value());
         EXPECT_EQ(s.rule == ReplyRule::OperatorJudges, s.judge != 0);
         EXPECT_EQ(s.fill != FillWhen::Never, s.set != nullptr);
         EXPECT_EQ(s.fill == FillWhen::Never, std::string(item.recordField).empty());
         if (s.closeOnStop) {
-            EXPECT_NE(s.close.op, CheckCommand::None);
+            EXPECT_TRUE(s.close.op.has_value());
         }
         EXPECT_EQ(item.telephone, item.number >= 5 && item.number <= 11);
         switch (item.role) {

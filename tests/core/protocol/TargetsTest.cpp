@@ -188,7 +188,19 @@ INSTANTIATE_TEST_SUITE_P(
                  "HG_REVOCERY_PRECONFIG"},
         PortCase{"QueryUpgradeStatus", [](const ExchangeTarget& g) { D::QueryUpgradeStatus(g, {}); }, 50003,
                  "QUERY_UPGRADE_MSG"},
-        PortCase{"CancelUpgrade", [](const ExchangeTarget& g) { D::CancelUpgrade(g); }, 54321, "HG_UPGRADE_CANCEL"}),
+        PortCase{"CancelUpgrade", [](const ExchangeTarget& g) { D::CancelUpgrade(g); }, 54321, "HG_UPGRADE_CANCEL"},
+        // The same operations chosen by their id, as the check table does.
+        PortCase{"ExchangeLanPort2",
+                 [](const ExchangeTarget& g) { DeviceReply r; D::Exchange(g, r, Command::DiagLanPort, 2); }, 7999,
+                 "HG_HARDWARE_DIAG STEP=1 FENUM=2"},
+        PortCase{"ExchangeLedOn",
+                 [](const ExchangeTarget& g) { DeviceReply r; D::Exchange(g, r, Command::DiagLed, 0, "ON"); }, 7999,
+                 "HG_HARDWARE_DIAG STEP=5  METHOD=ON"},
+        PortCase{"ExchangeFlash", [](const ExchangeTarget& g) { DeviceReply r; D::Exchange(g, r, Command::DiagFlash); },
+                 7999, "HG_HARDWARE_DIAG STEP=4"},
+        PortCase{"ExchangeKeyProcess",
+                 [](const ExchangeTarget& g) { DeviceReply r; D::Exchange(g, r, Command::DiagKeyProcess); }, 7998,
+                 "HG_SOFTWARE_DIAG STEP=3"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
