@@ -2,11 +2,11 @@
 // first zero byte are the reply line, which is split into fields and handed to a broadcast's page.
 #include "FuzzSupport.h"
 
-#include "maintenance/ResultLines.h"
-#include "protocol/Base64.h"
-#include "protocol/CommandChannel.h"
-#include "protocol/ListenReply.h"
-#include "protocol/ReplyFields.h"
+#include "core/maintenance/ResultLines.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/ListenReply.h"
+#include "core/protocol/ReplyFields.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view payload = orva::fuzz::AsText(data, size);

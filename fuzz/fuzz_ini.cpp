@@ -3,7 +3,7 @@
 // left as it was.
 #include "FuzzSupport.h"
 
-#include "app/IniFile.h"
+#include "core/app/IniFile.h"
 
 #include <algorithm>
 #include <cctype>

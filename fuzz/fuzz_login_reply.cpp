@@ -3,9 +3,9 @@
 // answer, then optionally a zero byte and the bytes of res/login.xml (no zero byte: no such file).
 #include "FuzzSupport.h"
 
-#include "web/LoginFile.h"
-#include "web/LoginService.h"
-#include "web/XmlDocument.h"
+#include "core/web/LoginFile.h"
+#include "core/web/LoginService.h"
+#include "core/web/XmlDocument.h"
 
 #include <cstdio>
 #include <filesystem>

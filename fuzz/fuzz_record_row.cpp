@@ -3,8 +3,8 @@
 // report document the service receives, which must read back as the record.
 #include "FuzzSupport.h"
 
-#include "records/DiagRecord.h"
-#include "records/ReportDocument.h"
+#include "core/records/DiagRecord.h"
+#include "core/records/ReportDocument.h"
 
 #include <string>
 

@@ -2,10 +2,10 @@
 // maintenance result lines, under each separator set the tool and its pages use.
 #include "FuzzSupport.h"
 
-#include "maintenance/ResultLines.h"
-#include "protocol/CommandTexts.h"
-#include "protocol/DeviceReply.h"
-#include "protocol/ReplyFields.h"
+#include "core/maintenance/ResultLines.h"
+#include "core/protocol/CommandTexts.h"
+#include "core/protocol/DeviceReply.h"
+#include "core/protocol/ReplyFields.h"
 
 #include <array>
 

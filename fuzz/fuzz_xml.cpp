@@ -2,7 +2,7 @@
 // cursor, its name, text and attributes read, then looked up again by name.
 #include "FuzzSupport.h"
 
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
 #include <string>
 #include <vector>

@@ -4,8 +4,8 @@
 // same exchange on a socket with the system's default buffer (the peer), both from this run.
 //
 // Usage: bench_burst [rounds]   (default 20; about 2 s per round and side)
-#include "protocol/Base64.h"
-#include "protocol/CommandChannel.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -2,8 +2,8 @@
 // pauses 100 ms between sending and receiving, so that pause is the floor the figure is set against.
 //
 // Usage: bench_channel [exchanges]   (default 200; loopback 127.0.9.1 only)
-#include "protocol/Base64.h"
-#include "protocol/CommandChannel.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

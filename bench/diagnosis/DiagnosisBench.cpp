@@ -4,7 +4,7 @@
 // database, the answers' round trips).
 //
 //   bench_diagnosis [RUNS]     (default 10; the simulator answers on 127.0.7.1)
-#include "GatewaySimulator.h"
+#include "sim/GatewaySimulator.h"
 
 #include <fcntl.h>
 #include <spawn.h>

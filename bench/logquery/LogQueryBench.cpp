@@ -8,14 +8,14 @@
 //
 //   bench_logquery [runs] [dir] [keep]   defaults: 5, /tmp/orva-bench-logquery
 //   "keep" reuses the database an earlier run filled.
-#include "app/AppSettings.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "common/UiPrompts.h"
-#include "controls/CPngButton.h"
-#include "records/CDlgLogQuery.h"
-#include "records/LogRowsModel.h"
-#include "records/RecordStore.h"
+#include "core/app/AppSettings.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/records/LogRowsModel.h"
+#include "core/records/RecordStore.h"
 
 #include <QApplication>
 #include <QDateEdit>

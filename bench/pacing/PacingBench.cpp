@@ -1,9 +1,9 @@
 // Pacing of the image broadcast: 2,000 data datagrams at several intervals to a receiver on loopback
 // that takes the kernel's arrival stamps. Our sender (sleep to shortly before the deadline, then poll)
 // runs next to the reference sender that polls the clock for the whole wait, in the same run.
-#include "maintenance/ImageDatagrams.h"
-#include "maintenance/ImageTransfer.h"
-#include "maintenance/Pacer.h"
+#include "core/maintenance/ImageDatagrams.h"
+#include "core/maintenance/ImageTransfer.h"
+#include "core/maintenance/Pacer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -4,8 +4,8 @@
 //
 //   bench_records [records] [file] [keep]   defaults: 1000000, /tmp/orva-bench-records/orvalog.db
 //   "keep" searches a file an earlier run filled with the same number of records, without filling it again.
-#include "records/RecordStore.h"
-#include "records/SqliteDb.h"
+#include "core/records/RecordStore.h"
+#include "core/records/SqliteDb.h"
 
 #include <chrono>
 #include <cstdio>

@@ -9,8 +9,8 @@
 // traced back to its diagnosis. After every run, uploads must hold exactly the records whose latest
 // report was turned down: a refused record waits there until an upload pass (each diagnosis runs one
 // beside it) gets it accepted.
-#include "GatewaySimulator.h"
-#include "ServiceEndpoints.h"
+#include "sim/GatewaySimulator.h"
+#include "sim/ServiceEndpoints.h"
 
 #include <sqlite3.h>
 

@@ -9,21 +9,21 @@
 // start keeps every row by design, so it grows with every run; --clear-all-logs empties that list after
 // each run, to tell its growth apart from anything else. The simulator lives in this process: its
 // journal is emptied before each run, and the reports it keeps (about one document per run) count in.
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "common/GuiNotifier.h"
-#include "common/UiPrompts.h"
-#include "controls/CPngButton.h"
-#include "diagnosis/CDlgJudge.h"
-#include "diagnosis/CPage2Dlg.h"
-#include "diagnosis/CorvaDlg.h"
-#include "diagnosis/DeviceModels.h"
-#include "diagnosis/DiagLogList.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "gui/common/GuiNotifier.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/diagnosis/CDlgJudge.h"
+#include "gui/diagnosis/CPage2Dlg.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "core/diagnosis/DeviceModels.h"
+#include "gui/diagnosis/DiagLogList.h"
 
-#include "GatewaySimulator.h"
-#include "ServiceEndpoints.h"
+#include "sim/GatewaySimulator.h"
+#include "sim/ServiceEndpoints.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -4,7 +4,7 @@
 // beyond it, a comment full of ">") with XmlDocument::Parse and prints their rates beside the normal document's.
 //
 //   bench_xml [megabytes] [repetitions]
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
 #include <pugixml.hpp>
 

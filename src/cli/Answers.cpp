@@ -1,6 +1,6 @@
-#include "Answers.h"
+#include "cli/Answers.h"
 
-#include "diagnosis/DiagnosisMessages.h"
+#include "core/diagnosis/DiagnosisMessages.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 //   yes              acknowledge every prompt, yes to every question
 //   no               acknowledge every prompt, no to every question
 //   ring1=no,led=no  single questions on a default of yes
-#include "diagnosis/DiagnosisView.h"
+#include "core/diagnosis/DiagnosisView.h"
 
 #include <map>
 #include <string>

@@ -1,8 +1,8 @@
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
-#include "app/AppSettings.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
+#include "core/app/AppSettings.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
 
 #include <cstdio>
 

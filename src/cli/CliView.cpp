@@ -1,6 +1,6 @@
-#include "CliView.h"
+#include "cli/CliView.h"
 
-#include "app/AppSettings.h"
+#include "core/app/AppSettings.h"
 
 #include <unistd.h>
 

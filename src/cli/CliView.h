@@ -1,9 +1,9 @@
 #pragma once
 // The diagnosis shown as lines of text: one per finished check, the connection and model messages,
 // the faults at the end. Prompts are answered from a script or, on a terminal, by the technician.
-#include "Answers.h"
+#include "cli/Answers.h"
 
-#include "diagnosis/DiagnosisSession.h"
+#include "core/diagnosis/DiagnosisSession.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,17 +1,17 @@
 // orva-cli diagnose: one diagnosis of the gateway at the maintenance address.
-#include "Answers.h"
-#include "CliCommon.h"
-#include "CliView.h"
-#include "GatewayIdentity.h"
-#include "OptionChecks.h"
-#include "Terminal.h"
+#include "cli/Answers.h"
+#include "cli/CliCommon.h"
+#include "cli/CliView.h"
+#include "cli/GatewayIdentity.h"
+#include "cli/OptionChecks.h"
+#include "cli/Terminal.h"
 
-#include "app/AppSettings.h"
-#include "app/IniFile.h"
-#include "diagnosis/DeviceModels.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "records/RecordFields.h"
-#include "records/UploadPass.h"
+#include "core/app/AppSettings.h"
+#include "core/app/IniFile.h"
+#include "core/diagnosis/DeviceModels.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/records/RecordFields.h"
+#include "core/records/UploadPass.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,12 +1,12 @@
 // The steps before any work: one copy per program directory, the log, the login.
-#include "CliCommon.h"
-#include "Terminal.h"
+#include "cli/CliCommon.h"
+#include "cli/Terminal.h"
 
-#include "app/AppSettings.h"
-#include "app/InstanceGuard.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "web/LoginService.h"
+#include "core/app/AppSettings.h"
+#include "core/app/InstanceGuard.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/web/LoginService.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,8 +1,8 @@
-#include "GatewayIdentity.h"
+#include "cli/GatewayIdentity.h"
 
-#include "protocol/CommandChannel.h"
-#include "protocol/DeviceCommands.h"
-#include "protocol/DeviceReply.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/DeviceCommands.h"
+#include "core/protocol/DeviceReply.h"
 
 #include <cstdio>
 

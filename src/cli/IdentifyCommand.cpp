@@ -1,10 +1,10 @@
 // orva-cli identify: is there a gateway at the address, and who is it?
-#include "CliCommon.h"
-#include "GatewayIdentity.h"
-#include "OptionChecks.h"
+#include "cli/CliCommon.h"
+#include "cli/GatewayIdentity.h"
+#include "cli/OptionChecks.h"
 
-#include "app/AppSettings.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/AppSettings.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,12 +1,12 @@
 // orva-cli logs: the search of past records, printed or exported as the log query page shows them.
-#include "CliCommon.h"
-#include "OptionChecks.h"
+#include "cli/CliCommon.h"
+#include "cli/OptionChecks.h"
 
-#include "protocol/ReplyText.h"
-#include "records/ExportQueryRows.h"
-#include "records/LogQuery.h"
-#include "records/RecordFields.h"
-#include "records/RecordStore.h"
+#include "core/protocol/ReplyText.h"
+#include "core/records/ExportQueryRows.h"
+#include "core/records/LogQuery.h"
+#include "core/records/RecordFields.h"
+#include "core/records/RecordStore.h"
 
 #include <nlohmann/json.hpp>
 

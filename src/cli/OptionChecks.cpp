@@ -1,6 +1,6 @@
-#include "OptionChecks.h"
+#include "cli/OptionChecks.h"
 
-#include "Answers.h"
+#include "cli/Answers.h"
 
 #include <arpa/inet.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Checks of option values, so that a value a command cannot use is refused with the option's name
 // before anything is sent or stored.
-#include "records/LogQuery.h"
+#include "core/records/LogQuery.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,12 +1,12 @@
 // orva-cli restore: every gateway on the segment back to its factory configuration.
-#include "CliCommon.h"
-#include "OptionChecks.h"
-#include "Terminal.h"
+#include "cli/CliCommon.h"
+#include "cli/OptionChecks.h"
+#include "cli/Terminal.h"
 
-#include "app/AppSettings.h"
-#include "maintenance/MaintenanceTexts.h"
-#include "maintenance/RestoreSession.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/AppSettings.h"
+#include "core/maintenance/MaintenanceTexts.h"
+#include "core/maintenance/RestoreSession.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,11 +1,11 @@
 // orva-cli upgrade: broadcast a firmware image, then list each gateway's upgrade result.
-#include "CliCommon.h"
-#include "OptionChecks.h"
+#include "cli/CliCommon.h"
+#include "cli/OptionChecks.h"
 
-#include "app/AppSettings.h"
-#include "app/Notifier.h"
+#include "core/app/AppSettings.h"
+#include "core/app/Notifier.h"
 
-#include "maintenance/UpgradeSession.h"
+#include "core/maintenance/UpgradeSession.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -1,7 +1,7 @@
 // orva-cli upload: the pass that sends the records kept in uploads again.
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
-#include "records/Upload.h"
+#include "core/records/Upload.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 // orva-cli: the diagnosis tool without windows, for test lines and scripts.
 //   orva-cli [--dir DIR] [--user U] [--password P] COMMAND [options]; orva-cli COMMAND --help for each.
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
-#include "app/ProgramDirectory.h"
+#include "core/app/ProgramDirectory.h"
 
 #include <algorithm>
 #include <csignal>

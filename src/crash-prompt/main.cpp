@@ -4,7 +4,7 @@
 //
 // Where the answer comes from, first match wins: ORVA_CRASH_ANSWER=yes|no (unattended runs, tests),
 // a message box when a display is there, the terminal, else No (nobody agreed to a dump).
-#include "crash/CrashPrompt.h"
+#include "core/crash/CrashPrompt.h"
 
 #include <cstdio>
 #include <cstdlib>

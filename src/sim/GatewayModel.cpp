@@ -1,7 +1,7 @@
-#include "GatewayModel.h"
+#include "sim/GatewayModel.h"
 
-#include "protocol/Base64.h"
-#include "protocol/CommandTexts.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/CommandTexts.h"
 
 #include <algorithm>
 #include <map>

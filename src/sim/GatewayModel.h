@@ -1,8 +1,8 @@
 #pragma once
 // What a gateway answers to each command of the tool, known by the texts of the tool's own command
 // table, before the answer goes on the wire.
-#include "Options.h"
-#include "UpgradePeer.h"
+#include "sim/Options.h"
+#include "sim/UpgradePeer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
-#include "GatewaySimulator.h"
+#include "sim/GatewaySimulator.h"
 
-#include "GatewayModel.h"
-#include "LoopbackAddress.h"
-#include "ServiceEndpoints.h"
-#include "TimeText.h"
-#include "protocol/Base64.h"
+#include "sim/GatewayModel.h"
+#include "sim/LoopbackAddress.h"
+#include "sim/ServiceEndpoints.h"
+#include "sim/TimeText.h"
+#include "core/protocol/Base64.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,9 +1,9 @@
 #pragma once
 // One process-local stand-in for the gateways of a LAN segment: binds the gateway address and the
 // segment broadcast address (loopback only) on the four maintenance ports and answers like a gateway.
-#include "Journal.h"
-#include "Options.h"
-#include "UpgradePeer.h"
+#include "sim/Journal.h"
+#include "sim/Options.h"
+#include "sim/UpgradePeer.h"
 
 #include <chrono>
 #include <map>

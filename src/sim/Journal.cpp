@@ -1,4 +1,4 @@
-#include "Journal.h"
+#include "sim/Journal.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "LoopbackAddress.h"
+#include "sim/LoopbackAddress.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,7 +1,7 @@
-#include "ServiceEndpoints.h"
+#include "sim/ServiceEndpoints.h"
 
-#include "LoopbackAddress.h"
-#include "TimeText.h"
+#include "sim/LoopbackAddress.h"
+#include "sim/TimeText.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>

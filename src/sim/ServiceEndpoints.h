@@ -1,7 +1,7 @@
 #pragma once
 // The web services the tool talks to, on loopback: the login service (with an optional update
 // announcement and the installer download) and the reporting service.
-#include "Options.h"
+#include "sim/Options.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "TimeText.h"
+#include "sim/TimeText.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "UpgradePeer.h"
+#include "sim/UpgradePeer.h"
 
-#include "protocol/Base64.h"
+#include "core/protocol/Base64.h"
 
 #include <string>
 

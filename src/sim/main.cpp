@@ -1,7 +1,7 @@
 // orva-gateway-sim: answers the gateway maintenance protocol on a loopback address until a signal.
-#include "GatewaySimulator.h"
-#include "LoopbackAddress.h"
-#include "Options.h"
+#include "sim/GatewaySimulator.h"
+#include "sim/LoopbackAddress.h"
+#include "sim/Options.h"
 
 #include <csignal>
 #include <iostream>

@@ -1,7 +1,7 @@
 // orva-cli as a script would run it: exit codes, printed lines, the JSON document, what it stores.
-#include "app/InstanceGuard.h"
-#include "app/ProgramDirectory.h"
-#include "records/RecordStore.h"
+#include "core/app/InstanceGuard.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/records/RecordStore.h"
 
 #include "CliRunner.h"
 #include "SimulatorPeers.h"

@@ -3,7 +3,7 @@
 #include "CliRunner.h"
 #include "CliTerminal.h"
 
-#include "web/LoginFile.h"
+#include "core/web/LoginFile.h"
 
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"

@@ -3,8 +3,8 @@
 // terminal, forges a line of orva.log or makes the report document unreadable.
 #include "CliRunner.h"
 
-#include "records/RecordStore.h"
-#include "web/LoginFile.h"
+#include "core/records/RecordStore.h"
+#include "core/web/LoginFile.h"
 
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"

@@ -1,7 +1,7 @@
 // orva-cli restore, upgrade and logs as a script runs them: printed lines, counts, exit codes.
 #include "CliRunner.h"
 
-#include "records/RecordStore.h"
+#include "core/records/RecordStore.h"
 
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"

@@ -1,8 +1,8 @@
 // The end of a diagnosis in orva-cli with a real reporting service (the simulator's, on 127.0.0.1): what
 // the technician reads on the screen and in orva.log for each way the report ends, and Ctrl-C while the
 // report is out.
-#include "records/RecordStore.h"
-#include "web/LoginFile.h"
+#include "core/records/RecordStore.h"
+#include "core/web/LoginFile.h"
 
 #include "CliRunner.h"
 #include "SimulatorPeers.h"

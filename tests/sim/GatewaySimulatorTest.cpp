@@ -1,6 +1,6 @@
 // The simulator run in-process, talked to over real loopback UDP sockets. Every test that binds owns
 // its own subnet 127.0.N.0/24 (TestSubnets.h), so the suites can run side by side on the fixed ports.
-#include "GatewaySimulator.h"
+#include "sim/GatewaySimulator.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpTestClient.h"

@@ -1,5 +1,5 @@
 // Command-line syntax of the simulator: commands with blanks and '=' must survive as prefixes.
-#include "Options.h"
+#include "sim/Options.h"
 
 #include <gtest/gtest.h>
 

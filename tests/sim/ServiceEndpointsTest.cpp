@@ -1,6 +1,6 @@
 // The login and reporting services of the simulator, talked to with an HTTP(S) client on 127.0.0.1.
-#include "ServiceEndpoints.h"
-#include "GatewaySimulator.h"
+#include "sim/ServiceEndpoints.h"
+#include "sim/GatewaySimulator.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

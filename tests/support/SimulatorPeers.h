@@ -1,9 +1,9 @@
 #pragma once
 // The in-process gateway simulator as the suites start it: its gateways on a suite's own subnet, or
 // its web endpoints alone on 127.0.0.1. A start that fails says why, for the caller's ASSERT_TRUE.
-#include "GatewaySimulator.h"
-#include "Options.h"
-#include "ServiceEndpoints.h"
+#include "sim/GatewaySimulator.h"
+#include "sim/Options.h"
+#include "sim/ServiceEndpoints.h"
 
 #include <gtest/gtest.h>
 

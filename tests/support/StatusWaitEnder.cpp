@@ -1,7 +1,7 @@
 #include "StatusWaitEnder.h"
 
 #include "UdpTestClient.h"
-#include "protocol/Base64.h"
+#include "core/protocol/Base64.h"
 
 #include <chrono>
 #include <cstdint>

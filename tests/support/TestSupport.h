@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers shared by the test suites: a throw-away program directory with a loopback-only
 // setting.ini, a notifier that records instead of showing, file helpers.
-#include "app/Notifier.h"
+#include "core/app/Notifier.h"
 
 #include <map>
 #include <mutex>

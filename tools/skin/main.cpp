@@ -1,7 +1,7 @@
 // Renders the tool's skin pictures into a folder, and the application icon at every size into its
 // icons/ subfolder: orva-skin OUTDIR
-#include "controls/AppIcon.h"
-#include "controls/SkinRenderer.h"
+#include "gui/controls/AppIcon.h"
+#include "gui/controls/SkinRenderer.h"
 
 #include <QDir>
 #include <QGuiApplication>

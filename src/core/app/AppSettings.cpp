@@ -1,6 +1,6 @@
-#include "app/AppSettings.h"
+#include "core/app/AppSettings.h"
 
-#include "app/IniFile.h"
+#include "core/app/IniFile.h"
 
 #include <cmath>
 

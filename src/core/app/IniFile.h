@@ -7,7 +7,7 @@
 // Writing changes the file in place: an existing key's line is replaced, a new key goes to the end of its
 // section, a new section to the end of the file; every other line, comment and blank line stays as it was.
 // Where a section appears twice, the first one counts, for reading and writing alike.
-#include "app/LeadingNumber.h"
+#include "core/app/LeadingNumber.h"
 
 #include <cstddef>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "app/InstanceGuard.h"
+#include "core/app/InstanceGuard.h"
 
-#include "app/ProgramDirectory.h"
+#include "core/app/ProgramDirectory.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "app/LeadingNumber.h"
+#include "core/app/LeadingNumber.h"
 
 #include <climits>
 #include <cstdlib>

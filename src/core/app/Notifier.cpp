@@ -1,4 +1,4 @@
-#include "app/Notifier.h"
+#include "core/app/Notifier.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/TextTable.h"
+#include "core/app/TextTable.h"
 
 #include <array>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "crash/CoreFileWriter.h"
+#include "core/crash/CoreFileWriter.h"
 
 #include <cerrno>
 #include <cstring>

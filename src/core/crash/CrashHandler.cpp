@@ -1,11 +1,11 @@
-#include "crash/CrashHandler.h"
+#include "core/crash/CrashHandler.h"
 
-#include "app/Notifier.h"
-#include "app/ProgramDirectory.h"
-#include "crash/CoreFileWriter.h"
-#include "crash/CrashPrompt.h"
-#include "crash/CrashText.h"
-#include "crash/ThreadFreeze.h"
+#include "core/app/Notifier.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/crash/CoreFileWriter.h"
+#include "core/crash/CrashPrompt.h"
+#include "core/crash/CrashText.h"
+#include "core/crash/ThreadFreeze.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "crash/CrashPrompt.h"
+#include "core/crash/CrashPrompt.h"
 
 #include <cerrno>
 #include <csignal>

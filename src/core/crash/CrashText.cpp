@@ -1,4 +1,4 @@
-#include "crash/CrashText.h"
+#include "core/crash/CrashText.h"
 
 namespace orva::crash {
 

@@ -1,4 +1,4 @@
-#include "crash/ThreadFreeze.h"
+#include "core/crash/ThreadFreeze.h"
 
 #include <atomic>
 #include <cerrno>

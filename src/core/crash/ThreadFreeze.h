@@ -2,7 +2,7 @@
 // Holds the other threads of the process still for a moment after a crash, each parked in a signal
 // handler that has recorded its registers, so that the dump shows every thread as it was. They run
 // on once released.
-#include "crash/CoreFileWriter.h"
+#include "core/crash/CoreFileWriter.h"
 
 #include <cstddef>
 

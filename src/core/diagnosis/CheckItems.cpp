@@ -1,8 +1,8 @@
-#include "diagnosis/CheckItems.h"
+#include "core/diagnosis/CheckItems.h"
 
-#include "app/LeadingNumber.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "protocol/DeviceReply.h"
+#include "core/app/LeadingNumber.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/protocol/DeviceReply.h"
 
 #include <cstdio>
 

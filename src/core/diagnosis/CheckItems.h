@@ -5,8 +5,8 @@
 // A check is one row: its name, the question before its command, the DeviceCommands operation, how the
 // reply (or the technician's answer) is judged and which record field receives it. Only the telephone
 // test's start and stop around items 5-11 are not rows: the run brackets those items with them.
-#include "app/TextTable.h"
-#include "records/DiagRecord.h"
+#include "core/app/TextTable.h"
+#include "core/records/DiagRecord.h"
 
 #include <array>
 #include <string>

@@ -1,8 +1,8 @@
-#include "diagnosis/CheckRules.h"
+#include "core/diagnosis/CheckRules.h"
 
-#include "app/TextTable.h"
-#include "diagnosis/RegionTable.h"
-#include "protocol/DeviceReply.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/RegionTable.h"
+#include "core/protocol/DeviceReply.h"
 
 namespace orva {
 namespace {

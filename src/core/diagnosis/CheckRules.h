@@ -1,6 +1,6 @@
 #pragma once
 // How a check's reply or the technician's answer becomes what the page shows and collects.
-#include "diagnosis/CheckItems.h"
+#include "core/diagnosis/CheckItems.h"
 
 #include <string>
 

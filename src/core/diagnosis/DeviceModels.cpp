@@ -1,8 +1,8 @@
-#include "diagnosis/DeviceModels.h"
+#include "core/diagnosis/DeviceModels.h"
 
-#include "app/IniFile.h"
-#include "app/Notifier.h"
-#include "app/ProgramDirectory.h"
+#include "core/app/IniFile.h"
+#include "core/app/Notifier.h"
+#include "core/app/ProgramDirectory.h"
 
 #include <filesystem>
 #include <mutex>

@@ -4,7 +4,7 @@
 //   [DeviceCount] Count=5                    how many of them are offered
 //   [DeviceInfo] KT540G=1,1,...,1            22 flags per model, in item order
 // The file is read anew at every use. When it is missing the front end is asked to end the process.
-#include "diagnosis/CheckItems.h"
+#include "core/diagnosis/CheckItems.h"
 
 #include <array>
 #include <string>

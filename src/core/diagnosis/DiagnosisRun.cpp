@@ -1,15 +1,15 @@
 // The diagnosis worker: connect, identify, then every item the template selects, in item order.
-#include "app/HostMacAddress.h"
-#include "app/IniFile.h"
-#include "app/TextTable.h"
-#include "diagnosis/CheckRules.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "diagnosis/Prompts.h"
-#include "diagnosis/SessionRun.h"
-#include "protocol/CommandChannel.h"
-#include "protocol/DeviceCommands.h"
-#include "records/RecordStore.h"
+#include "core/app/HostMacAddress.h"
+#include "core/app/IniFile.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/CheckRules.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/diagnosis/Prompts.h"
+#include "core/diagnosis/SessionRun.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/DeviceCommands.h"
+#include "core/records/RecordStore.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,9 +1,9 @@
-#include "diagnosis/DiagnosisSession.h"
+#include "core/diagnosis/DiagnosisSession.h"
 
-#include "app/TextTable.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "diagnosis/SessionRun.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/diagnosis/SessionRun.h"
+#include "core/protocol/CommandChannel.h"
 
 namespace orva {
 namespace {

@@ -7,13 +7,13 @@
 // mismatch, telephone start refused), cancel the worker cooperatively: its exchange or wait is
 // abandoned, nothing of it is stored or reported, and nothing it does later reaches the view, even when
 // it ends after a later run has begun.
-#include "app/ThreadSafety.h"
-#include "diagnosis/CheckRules.h"
-#include "diagnosis/DeviceModels.h"
-#include "diagnosis/DiagnosisView.h"
-#include "diagnosis/LogTabRows.h"
-#include "diagnosis/RecordSink.h"
-#include "records/DiagRecord.h"
+#include "core/app/ThreadSafety.h"
+#include "core/diagnosis/CheckRules.h"
+#include "core/diagnosis/DeviceModels.h"
+#include "core/diagnosis/DiagnosisView.h"
+#include "core/diagnosis/LogTabRows.h"
+#include "core/diagnosis/RecordSink.h"
+#include "core/records/DiagRecord.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "diagnosis/LogTabRows.h"
+#include "core/diagnosis/LogTabRows.h"
 
 namespace orva {
 

@@ -1,8 +1,8 @@
-#include "diagnosis/Prompts.h"
+#include "core/diagnosis/Prompts.h"
 
-#include "app/TextTable.h"
-#include "diagnosis/DeviceModels.h"
-#include "diagnosis/DiagnosisMessages.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/DeviceModels.h"
+#include "core/diagnosis/DiagnosisMessages.h"
 
 namespace orva {
 

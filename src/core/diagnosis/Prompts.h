@@ -1,6 +1,6 @@
 #pragma once
 // What the prompt window shows for each question of a run.
-#include "diagnosis/DiagnosisView.h"
+#include "core/diagnosis/DiagnosisView.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "diagnosis/RecordSink.h"
+#include "core/diagnosis/RecordSink.h"
 
-#include "app/Notifier.h"
-#include "records/RecordStore.h"
-#include "records/Upload.h"
+#include "core/app/Notifier.h"
+#include "core/records/RecordStore.h"
+#include "core/records/Upload.h"
 
 namespace orva {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Where a finished diagnosis goes: stored in the tables logs and uploads, then reported to the reporting
 // service.
-#include "records/DiagRecord.h"
+#include "core/records/DiagRecord.h"
 
 #include <stop_token>
 #include <string>

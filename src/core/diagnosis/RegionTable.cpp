@@ -1,4 +1,4 @@
-#include "diagnosis/RegionTable.h"
+#include "core/diagnosis/RegionTable.h"
 
 #include <map>
 

@@ -1,9 +1,9 @@
 // The page side of a run: how each result and answer is shown, logged and collected as a fault.
-#include "app/LogFile.h"
-#include "app/TextTable.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "diagnosis/SessionRun.h"
+#include "core/app/LogFile.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/diagnosis/SessionRun.h"
 
 namespace orva {
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 // The state of one diagnosis run, shared by the session's worker, its handlers and the watchdog.
 // Only the session's own files include this.
-#include "app/ThreadSafety.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "protocol/DeviceReply.h"
+#include "core/app/ThreadSafety.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/protocol/DeviceReply.h"
 
 #include <array>
 #include <map>

@@ -1,6 +1,6 @@
-#include "maintenance/GatewayReplies.h"
+#include "core/maintenance/GatewayReplies.h"
 
-#include "maintenance/ResultLines.h"
+#include "core/maintenance/ResultLines.h"
 
 #include <string_view>
 

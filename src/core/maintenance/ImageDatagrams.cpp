@@ -1,4 +1,4 @@
-#include "maintenance/ImageDatagrams.h"
+#include "core/maintenance/ImageDatagrams.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "maintenance/ImageSocket.h"
+#include "core/maintenance/ImageSocket.h"
 
-#include "app/LoopbackGuard.h"
+#include "core/app/LoopbackGuard.h"
 
 #include <arpa/inet.h>
 #include <sys/socket.h>

@@ -1,11 +1,11 @@
-#include "maintenance/ImageTransfer.h"
+#include "core/maintenance/ImageTransfer.h"
 
-#include "app/AppSettings.h"
-#include "app/LoopbackGuard.h"
-#include "maintenance/ImageDatagrams.h"
-#include "maintenance/ImageSocket.h"
-#include "maintenance/Pacer.h"
-#include "protocol/SocketWait.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LoopbackGuard.h"
+#include "core/maintenance/ImageDatagrams.h"
+#include "core/maintenance/ImageSocket.h"
+#include "core/maintenance/Pacer.h"
+#include "core/protocol/SocketWait.h"
 
 #include <algorithm>
 #include <cerrno>

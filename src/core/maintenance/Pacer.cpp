@@ -1,4 +1,4 @@
-#include "maintenance/Pacer.h"
+#include "core/maintenance/Pacer.h"
 
 #include <cerrno>
 #include <ctime>

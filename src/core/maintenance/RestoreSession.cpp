@@ -1,11 +1,11 @@
-#include "maintenance/RestoreSession.h"
+#include "core/maintenance/RestoreSession.h"
 
-#include "app/AppSettings.h"
-#include "maintenance/MaintenanceTexts.h"
-#include "maintenance/ResultLines.h"
-#include "protocol/CommandChannel.h"
-#include "protocol/DeviceCommands.h"
-#include "protocol/ReplyFields.h"
+#include "core/app/AppSettings.h"
+#include "core/maintenance/MaintenanceTexts.h"
+#include "core/maintenance/ResultLines.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/DeviceCommands.h"
+#include "core/protocol/ReplyFields.h"
 
 #include <ctime>
 

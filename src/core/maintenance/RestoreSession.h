@@ -2,7 +2,7 @@
 // Restores every gateway on a LAN segment to its factory configuration at once: "HG_REVOCERY_PRECONFIG"
 // goes to the segment's broadcast address, and each gateway that answers within `resetlistentime`
 // seconds gets one result line. One restore runs at a time.
-#include "maintenance/GatewayReplies.h"
+#include "core/maintenance/GatewayReplies.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,6 +1,6 @@
-#include "maintenance/ResultLines.h"
+#include "core/maintenance/ResultLines.h"
 
-#include "maintenance/MaintenanceTexts.h"
+#include "core/maintenance/MaintenanceTexts.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "maintenance/SavedChannelSettings.h"
+#include "core/maintenance/SavedChannelSettings.h"
 
-#include "protocol/CommandChannel.h"
+#include "core/protocol/CommandChannel.h"
 
 namespace orva {
 

@@ -1,14 +1,14 @@
-#include "maintenance/UpgradeSession.h"
+#include "core/maintenance/UpgradeSession.h"
 
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/Notifier.h"
-#include "maintenance/MaintenanceTexts.h"
-#include "maintenance/ResultLines.h"
-#include "maintenance/SavedChannelSettings.h"
-#include "protocol/CommandChannel.h"
-#include "protocol/DeviceCommands.h"
-#include "protocol/ReplyFields.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/Notifier.h"
+#include "core/maintenance/MaintenanceTexts.h"
+#include "core/maintenance/ResultLines.h"
+#include "core/maintenance/SavedChannelSettings.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/DeviceCommands.h"
+#include "core/protocol/ReplyFields.h"
 
 #include <chrono>
 #include <cstdio>

@@ -8,8 +8,8 @@
 // Phases: idle -> transferring -> checking -> idle. A cancel while transferring returns to idle at
 // once. A transfer that fails (missing or unreadable file, socket error) is reported and returns to
 // idle; it never ends the program.
-#include "maintenance/GatewayReplies.h"
-#include "maintenance/ImageTransfer.h"
+#include "core/maintenance/GatewayReplies.h"
+#include "core/maintenance/ImageTransfer.h"
 
 #include <atomic>
 #include <condition_variable>

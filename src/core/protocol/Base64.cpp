@@ -1,4 +1,4 @@
-#include "protocol/Base64.h"
+#include "core/protocol/Base64.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "protocol/BroadcastDestination.h"
+#include "core/protocol/BroadcastDestination.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

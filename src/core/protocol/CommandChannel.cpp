@@ -1,11 +1,11 @@
-#include "protocol/CommandChannel.h"
+#include "core/protocol/CommandChannel.h"
 
-#include "app/LoopbackGuard.h"
-#include "app/Notifier.h"
-#include "protocol/Base64.h"
-#include "protocol/BroadcastDestination.h"
-#include "protocol/ListenReply.h"
-#include "protocol/SocketWait.h"
+#include "core/app/LoopbackGuard.h"
+#include "core/app/Notifier.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/BroadcastDestination.h"
+#include "core/protocol/ListenReply.h"
+#include "core/protocol/SocketWait.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,4 +1,4 @@
-#include "protocol/CommandTexts.h"
+#include "core/protocol/CommandTexts.h"
 
 namespace orva {
 

@@ -1,9 +1,9 @@
-#include "protocol/DeviceCommands.h"
+#include "core/protocol/DeviceCommands.h"
 
-#include "protocol/CommandTexts.h"
-#include "protocol/ReplyFields.h"
-#include "protocol/ReplyText.h"
-#include "protocol/RunStandardCommand.h"
+#include "core/protocol/CommandTexts.h"
+#include "core/protocol/ReplyFields.h"
+#include "core/protocol/ReplyText.h"
+#include "core/protocol/RunStandardCommand.h"
 
 namespace orva {
 namespace {

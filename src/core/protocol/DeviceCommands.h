@@ -3,8 +3,8 @@
 // (address, port, time-outs) and writes what it reads into the caller's DeviceReply, which the caller
 // clears first. A stop request abandons the exchange under way; the operation then reports a failed
 // exchange ("RET"="ERROR", "ERROR"="stopped\n").
-#include "protocol/CommandChannel.h"
-#include "protocol/DeviceReply.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/DeviceReply.h"
 
 #include <stop_token>
 #include <string>

@@ -1,4 +1,4 @@
-#include "protocol/DeviceReply.h"
+#include "core/protocol/DeviceReply.h"
 
 namespace orva {
 

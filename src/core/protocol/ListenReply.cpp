@@ -1,4 +1,4 @@
-#include "protocol/ListenReply.h"
+#include "core/protocol/ListenReply.h"
 
 #include <mutex>
 

@@ -1,6 +1,6 @@
-#include "protocol/ReplyFields.h"
+#include "core/protocol/ReplyFields.h"
 
-#include "protocol/ReplyText.h"
+#include "core/protocol/ReplyText.h"
 
 #include <string_view>
 

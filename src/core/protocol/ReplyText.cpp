@@ -1,4 +1,4 @@
-#include "protocol/ReplyText.h"
+#include "core/protocol/ReplyText.h"
 
 namespace orva {
 

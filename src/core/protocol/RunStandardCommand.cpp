@@ -1,8 +1,8 @@
-#include "protocol/RunStandardCommand.h"
+#include "core/protocol/RunStandardCommand.h"
 
-#include "protocol/CommandChannel.h"
-#include "protocol/ReplyFields.h"
-#include "protocol/ReplyText.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/protocol/ReplyFields.h"
+#include "core/protocol/ReplyText.h"
 
 namespace orva {
 

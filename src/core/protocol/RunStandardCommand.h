@@ -1,5 +1,5 @@
 #pragma once
-#include "protocol/DeviceReply.h"
+#include "core/protocol/DeviceReply.h"
 
 #include <stop_token>
 #include <string>

@@ -1,4 +1,4 @@
-#include "protocol/SocketWait.h"
+#include "core/protocol/SocketWait.h"
 
 #include <algorithm>
 #include <cerrno>

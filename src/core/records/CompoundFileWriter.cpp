@@ -1,7 +1,7 @@
-#include "records/CompoundFileWriter.h"
+#include "core/records/CompoundFileWriter.h"
 
-#include "records/XlsBytes.h"
-#include "records/XlsText.h"
+#include "core/records/XlsBytes.h"
+#include "core/records/XlsText.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "records/DiagRecord.h"
+#include "core/records/DiagRecord.h"
 
-#include "records/RecordFields.h"
+#include "core/records/RecordFields.h"
 
 #include <charconv>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 // One finished diagnosis, and its form as a row of the tables logs and uploads.
-#include "app/LeadingNumber.h"
+#include "core/app/LeadingNumber.h"
 #include <optional>
 #include <span>
 #include <string>

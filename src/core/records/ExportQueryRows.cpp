@@ -1,10 +1,10 @@
-#include "records/ExportQueryRows.h"
+#include "core/records/ExportQueryRows.h"
 
-#include "records/ExportSheets.h"
-#include "records/LogQuery.h"
-#include "records/RecordFields.h"
-#include "records/XlsSheetName.h"
-#include "records/XlsWorkbook.h"
+#include "core/records/ExportSheets.h"
+#include "core/records/LogQuery.h"
+#include "core/records/RecordFields.h"
+#include "core/records/XlsSheetName.h"
+#include "core/records/XlsWorkbook.h"
 
 namespace orva {
 

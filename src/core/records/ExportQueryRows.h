@@ -1,7 +1,7 @@
 #pragma once
 // The export of the log query's result rows: the column titles and cell texts as the log query page
 // shows them, in the same spreadsheet form as the record export.
-#include "records/RecordStore.h"
+#include "core/records/RecordStore.h"
 
 #include <string>
 #include <vector>

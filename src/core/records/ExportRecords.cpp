@@ -1,10 +1,10 @@
-#include "records/ExportRecords.h"
+#include "core/records/ExportRecords.h"
 
-#include "records/ExportSheets.h"
-#include "records/RecordFields.h"
-#include "records/RecordStore.h"
-#include "records/XlsSheetName.h"
-#include "records/XlsWorkbook.h"
+#include "core/records/ExportSheets.h"
+#include "core/records/RecordFields.h"
+#include "core/records/RecordStore.h"
+#include "core/records/XlsSheetName.h"
+#include "core/records/XlsWorkbook.h"
 
 #include <algorithm>
 

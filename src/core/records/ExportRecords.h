@@ -1,8 +1,8 @@
 #pragma once
 // The export of diagnosis records to an Excel 97-2003 workbook: one sheet named after the operator,
 // a header row and one row per record, every cell a text.
-#include "records/DiagRecord.h"
-#include "records/LogQuery.h"
+#include "core/records/DiagRecord.h"
+#include "core/records/LogQuery.h"
 
 #include <ctime>
 #include <string>

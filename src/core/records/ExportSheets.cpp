@@ -1,6 +1,6 @@
-#include "records/ExportSheets.h"
+#include "core/records/ExportSheets.h"
 
-#include "records/XlsSheetName.h"
+#include "core/records/XlsSheetName.h"
 
 namespace orva {
 

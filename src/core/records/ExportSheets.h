@@ -2,7 +2,7 @@
 // Lays a header row and data rows out over as many sheets as they need: a sheet holds the header and
 // up to 65,535 data rows, and each further sheet repeats the header under the first sheet's name with
 // " (2)", " (3)", ... behind it.
-#include "records/XlsWorkbook.h"
+#include "core/records/XlsWorkbook.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "records/LogQuery.h"
+#include "core/records/LogQuery.h"
 
-#include "records/RecordFields.h"
-#include "records/RecordSchema.h"
+#include "core/records/RecordFields.h"
+#include "core/records/RecordSchema.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,7 +1,7 @@
 #pragma once
 // The search of past records: which filter applies, the statement it becomes, and how the found
 // texts are shown.
-#include "records/SqliteDb.h"
+#include "core/records/SqliteDb.h"
 
 #include <string>
 

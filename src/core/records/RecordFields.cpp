@@ -1,7 +1,7 @@
-#include "records/RecordFields.h"
+#include "core/records/RecordFields.h"
 
-#include "app/LeadingNumber.h"
-#include "records/LogQuery.h"
+#include "core/app/LeadingNumber.h"
+#include "core/records/LogQuery.h"
 
 #include <array>
 

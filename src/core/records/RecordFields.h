@@ -3,7 +3,7 @@
 // export and in the report, and which part of a stored record it holds. Everything that writes,
 // reads, shows or sends a record walks this table; a new field is one row here and its member in
 // DiagRecord.
-#include "records/DiagRecord.h"
+#include "core/records/DiagRecord.h"
 
 #include <optional>
 #include <span>

@@ -1,7 +1,7 @@
-#include "records/RecordSchema.h"
+#include "core/records/RecordSchema.h"
 
-#include "records/RecordFields.h"
-#include "records/SqliteError.h"
+#include "core/records/RecordFields.h"
+#include "core/records/SqliteError.h"
 
 #include <algorithm>
 #include <cctype>

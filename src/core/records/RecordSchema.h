@@ -1,8 +1,8 @@
 #pragma once
 // The tables logs and uploads in the file, made from RecordFields(): the statements that create, fill
 // and read them, and the upgrade of a file an older version of the tool left behind.
-#include "records/DiagRecord.h"
-#include "records/SqliteDb.h"
+#include "core/records/DiagRecord.h"
+#include "core/records/SqliteDb.h"
 
 #include <string>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "records/RecordStore.h"
+#include "core/records/RecordStore.h"
 
-#include "app/Notifier.h"
-#include "app/ProgramDirectory.h"
-#include "records/RecordSchema.h"
-#include "records/SqliteError.h"
+#include "core/app/Notifier.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/records/RecordSchema.h"
+#include "core/records/SqliteError.h"
 
 #include <sys/statvfs.h>
 

@@ -2,9 +2,9 @@
 // The local record store: orvalog.db with the tables logs (every stored diagnosis, never deleted
 // from) and uploads (diagnoses the reporting service has not taken yet). One RecordStore per client,
 // each with its own connection; a store is used by one thread at a time.
-#include "records/DiagRecord.h"
-#include "records/LogQuery.h"
-#include "records/SqliteDb.h"
+#include "core/records/DiagRecord.h"
+#include "core/records/LogQuery.h"
+#include "core/records/SqliteDb.h"
 
 #include <functional>
 #include <string>

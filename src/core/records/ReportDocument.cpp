@@ -1,8 +1,8 @@
-#include "records/ReportDocument.h"
+#include "core/records/ReportDocument.h"
 
-#include "records/RecordFields.h"
-#include "records/RecordStore.h"
-#include "web/Utf8.h"
+#include "core/records/RecordFields.h"
+#include "core/records/RecordStore.h"
+#include "core/web/Utf8.h"
 
 #include <algorithm>
 #include <cmath>

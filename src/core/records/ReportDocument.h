@@ -1,8 +1,8 @@
 #pragma once
 // The report document: one finished diagnosis in the form the reporting service takes it, and the
 // reading of the service's reply.
-#include "records/DiagRecord.h"
-#include "web/XmlDocument.h"
+#include "core/records/DiagRecord.h"
+#include "core/web/XmlDocument.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "records/SqliteDb.h"
+#include "core/records/SqliteDb.h"
 
-#include "records/SqliteError.h"
+#include "core/records/SqliteError.h"
 
 #include <climits>
 #include <sqlite3.h>

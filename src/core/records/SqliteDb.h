@@ -1,8 +1,8 @@
 #pragma once
 // One connection to an SQLite file. Values always travel as bound parameters ("?" in the text), never
 // inside the statement text. Every failure is thrown as a SqliteError.
-#include "app/LeadingNumber.h"
-#include "records/SqliteQuery.h"
+#include "core/app/LeadingNumber.h"
+#include "core/records/SqliteQuery.h"
 
 #include <cstddef>
 #include <cstdint>

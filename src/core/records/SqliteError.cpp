@@ -1,4 +1,4 @@
-#include "records/SqliteError.h"
+#include "core/records/SqliteError.h"
 
 #include <array>
 

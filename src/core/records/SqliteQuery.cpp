@@ -1,6 +1,6 @@
-#include "records/SqliteQuery.h"
+#include "core/records/SqliteQuery.h"
 
-#include "records/SqliteError.h"
+#include "core/records/SqliteError.h"
 
 #include <sqlite3.h>
 #include <utility>

@@ -1,11 +1,11 @@
-#include "records/Upload.h"
+#include "core/records/Upload.h"
 
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/Notifier.h"
-#include "app/TextTable.h"
-#include "records/ReportDocument.h"
-#include "web/HttpClient.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/Notifier.h"
+#include "core/app/TextTable.h"
+#include "core/records/ReportDocument.h"
+#include "core/web/HttpClient.h"
 
 namespace orva {
 

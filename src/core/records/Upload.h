@@ -2,9 +2,9 @@
 // Reporting finished diagnoses to the reporting service: the report made right after a diagnosis, and
 // the pass that sends the records kept in uploads again. Only a reply with Response/Code "0" counts as
 // accepted; whatever else comes back, the record stays (or goes) into uploads for the next start.
-#include "records/DiagRecord.h"
-#include "records/RecordStore.h"
-#include "web/HttpOptions.h"
+#include "core/records/DiagRecord.h"
+#include "core/records/RecordStore.h"
+#include "core/web/HttpOptions.h"
 
 #include <stop_token>
 #include <string>

@@ -1,4 +1,4 @@
-#include "records/UploadPass.h"
+#include "core/records/UploadPass.h"
 
 #include <utility>
 

@@ -2,7 +2,7 @@
 // The upload thread: one pass of uploadStoredRecords on a thread of its own. The main window and the
 // CLI start it after a successful login; stopping it ends the pass cooperatively (a request already
 // out is given up and its row stays in uploads, unless the service's acceptance had come back).
-#include "records/Upload.h"
+#include "core/records/Upload.h"
 
 #include <atomic>
 #include <functional>

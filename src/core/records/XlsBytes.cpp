@@ -1,4 +1,4 @@
-#include "records/XlsBytes.h"
+#include "core/records/XlsBytes.h"
 
 namespace orva {
 

@@ -1,6 +1,6 @@
-#include "records/XlsSheetName.h"
+#include "core/records/XlsSheetName.h"
 
-#include "records/XlsText.h"
+#include "core/records/XlsText.h"
 
 #include <cstdint>
 

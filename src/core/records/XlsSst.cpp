@@ -1,6 +1,6 @@
-#include "records/XlsSst.h"
+#include "core/records/XlsSst.h"
 
-#include "records/XlsText.h"
+#include "core/records/XlsText.h"
 
 #include <algorithm>
 

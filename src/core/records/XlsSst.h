@@ -1,6 +1,6 @@
 #pragma once
 // The workbook's shared string table: every distinct cell text once, in the order of first use.
-#include "records/XlsBytes.h"
+#include "core/records/XlsBytes.h"
 
 #include <cstdint>
 #include <string>

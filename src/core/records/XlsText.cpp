@@ -1,4 +1,4 @@
-#include "records/XlsText.h"
+#include "core/records/XlsText.h"
 
 namespace orva {
 

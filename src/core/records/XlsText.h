@@ -2,7 +2,7 @@
 // Text in the forms a BIFF8 workbook stores it: UTF-16 code units from the core's UTF-8 texts.
 // Utf8ToUtf16 (web/Utf8.h) turns a malformed sequence into U+FFFD, so a stray byte never makes the
 // file unreadable.
-#include "web/Utf8.h"
+#include "core/web/Utf8.h"
 
 #include <cstddef>
 #include <string>

@@ -1,8 +1,8 @@
-#include "records/XlsWorkbook.h"
+#include "core/records/XlsWorkbook.h"
 
-#include "records/CompoundFileWriter.h"
-#include "records/XlsSheetName.h"
-#include "records/XlsWorkbookStream.h"
+#include "core/records/CompoundFileWriter.h"
+#include "core/records/XlsSheetName.h"
+#include "core/records/XlsWorkbookStream.h"
 
 namespace orva {
 

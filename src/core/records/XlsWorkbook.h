@@ -1,7 +1,7 @@
 #pragma once
 // A workbook of text sheets, saved as an Excel 97-2003 file: a BIFF8 workbook stream inside a
 // compound file.
-#include "records/XlsWorksheet.h"
+#include "core/records/XlsWorksheet.h"
 
 #include <memory>
 #include <string>

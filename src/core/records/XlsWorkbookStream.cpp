@@ -1,8 +1,8 @@
-#include "records/XlsWorkbookStream.h"
+#include "core/records/XlsWorkbookStream.h"
 
-#include "records/XlsBytes.h"
-#include "records/XlsSst.h"
-#include "records/XlsText.h"
+#include "core/records/XlsBytes.h"
+#include "core/records/XlsSst.h"
+#include "core/records/XlsText.h"
 
 namespace orva {
 

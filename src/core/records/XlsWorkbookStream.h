@@ -1,6 +1,6 @@
 #pragma once
 // The BIFF8 workbook stream: the workbook globals, then one worksheet substream per sheet.
-#include "records/XlsWorksheet.h"
+#include "core/records/XlsWorksheet.h"
 
 #include <string>
 #include <vector>

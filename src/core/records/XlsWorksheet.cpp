@@ -1,4 +1,4 @@
-#include "records/XlsWorksheet.h"
+#include "core/records/XlsWorksheet.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The cells of one worksheet, addressed by 0-based row and column.
-#include "records/XlsCell.h"
+#include "core/records/XlsCell.h"
 
 #include <cstdint>
 #include <functional>

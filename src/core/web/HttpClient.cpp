@@ -1,7 +1,7 @@
-#include "web/HttpClient.h"
+#include "core/web/HttpClient.h"
 
-#include "web/HttpCurl.h"
-#include "web/Utf8.h"
+#include "core/web/HttpCurl.h"
+#include "core/web/Utf8.h"
 
 namespace orva {
 

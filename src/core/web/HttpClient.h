@@ -1,7 +1,7 @@
 #pragma once
 // The tool's one way of talking HTTP: post a text body and read the reply, or fetch a file.
 // Every caller makes its own client on its own thread, uses it for one request and drops it.
-#include "web/HttpOptions.h"
+#include "core/web/HttpOptions.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "web/HttpCurl.h"
+#include "core/web/HttpCurl.h"
 
-#include "app/LogFile.h"
+#include "core/app/LogFile.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

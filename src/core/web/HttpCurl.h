@@ -1,8 +1,8 @@
 #pragma once
 // libcurl plumbing shared by the request and the download: one easy handle per transfer, the URL
 // check, the loopback guard, the TLS set-up. Internal to the web layer.
-#include "app/LoopbackGuard.h"
-#include "web/HttpOptions.h"
+#include "core/app/LoopbackGuard.h"
+#include "core/web/HttpOptions.h"
 
 #include <curl/curl.h>
 

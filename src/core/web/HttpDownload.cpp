@@ -1,6 +1,6 @@
-#include "web/HttpClient.h"
+#include "core/web/HttpClient.h"
 
-#include "web/HttpCurl.h"
+#include "core/web/HttpCurl.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

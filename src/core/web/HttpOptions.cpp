@@ -1,7 +1,7 @@
-#include "web/HttpOptions.h"
+#include "core/web/HttpOptions.h"
 
-#include "app/AppSettings.h"
-#include "web/HttpClient.h"
+#include "core/app/AppSettings.h"
+#include "core/web/HttpClient.h"
 
 namespace orva {
 

@@ -1,8 +1,8 @@
-#include "web/LoginFile.h"
+#include "core/web/LoginFile.h"
 
-#include "web/Md5.h"
-#include "web/Utf8.h"
-#include "web/XmlDocument.h"
+#include "core/web/Md5.h"
+#include "core/web/Utf8.h"
+#include "core/web/XmlDocument.h"
 
 #include <cstdlib>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "web/LoginRequest.h"
+#include "core/web/LoginRequest.h"
 
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
 namespace orva {
 

@@ -1,13 +1,13 @@
-#include "web/LoginService.h"
+#include "core/web/LoginService.h"
 
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "web/HttpClient.h"
-#include "web/LoginFile.h"
-#include "web/LoginRequest.h"
-#include "web/Utf8.h"
-#include "web/XmlDocument.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "core/web/HttpClient.h"
+#include "core/web/LoginFile.h"
+#include "core/web/LoginRequest.h"
+#include "core/web/Utf8.h"
+#include "core/web/XmlDocument.h"
 
 namespace orva {
 

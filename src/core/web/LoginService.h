@@ -3,7 +3,7 @@
 // answer), keeps res/login.xml, falls back to the offline check when no answer comes, and reads the
 // update offer. It runs synchronously on the caller's thread and shows nothing: the outcome says what
 // the front end should show and do.
-#include "web/HttpOptions.h"
+#include "core/web/HttpOptions.h"
 
 #include <optional>
 #include <string>

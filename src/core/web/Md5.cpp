@@ -1,4 +1,4 @@
-#include "web/Md5.h"
+#include "core/web/Md5.h"
 
 #include <openssl/evp.h>
 

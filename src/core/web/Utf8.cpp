@@ -1,4 +1,4 @@
-#include "web/Utf8.h"
+#include "core/web/Utf8.h"
 
 namespace orva {
 

@@ -1,7 +1,7 @@
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
-#include "web/XmlEntities.h"
-#include "web/XmlTokenizer.h"
+#include "core/web/XmlEntities.h"
+#include "core/web/XmlTokenizer.h"
 
 #include <limits>
 

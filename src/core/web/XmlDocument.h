@@ -17,8 +17,8 @@
 // the end of a text (their "unended_start_tag" records give that "<" as offset2, their children move
 // out behind them). Nothing from that tag on is indexed; Parse returns false. The index keeps what
 // was read before, so callers navigate it as any other malformed document.
-#include "web/XmlElementIndex.h"
-#include "web/XmlOpenNames.h"
+#include "core/web/XmlElementIndex.h"
+#include "core/web/XmlOpenNames.h"
 
 #include <cstdint>
 #include <string>

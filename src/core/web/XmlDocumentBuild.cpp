@@ -1,9 +1,9 @@
 // Building: new elements and attributes are spliced into the text, then the index is corrected for
 // the elements behind and above the splice.
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
-#include "web/XmlEntities.h"
-#include "web/XmlTokenizer.h"
+#include "core/web/XmlEntities.h"
+#include "core/web/XmlTokenizer.h"
 
 #include <limits>
 

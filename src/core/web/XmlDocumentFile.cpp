@@ -1,7 +1,7 @@
 // Files: decoding on load (byte-order mark, declared encoding, UTF-8 detection) and encoding on save.
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
-#include "web/XmlEncoding.h"
+#include "core/web/XmlEncoding.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "web/XmlElementIndex.h"
+#include "core/web/XmlElementIndex.h"
 
 #include <algorithm>
 #include <cstring>

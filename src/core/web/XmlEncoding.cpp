@@ -1,7 +1,7 @@
-#include "web/XmlEncoding.h"
+#include "core/web/XmlEncoding.h"
 
-#include "web/Utf8.h"
-#include "web/XmlEntities.h"
+#include "core/web/Utf8.h"
+#include "core/web/XmlEntities.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "web/XmlEntities.h"
+#include "core/web/XmlEntities.h"
 
-#include "web/Utf8.h"
+#include "core/web/Utf8.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 // Character references and escaping for XmlDocument texts.
-#include "web/Utf8.h"
+#include "core/web/Utf8.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "web/XmlOpenNames.h"
+#include "core/web/XmlOpenNames.h"
 
 #include <algorithm>
 #include <iterator>

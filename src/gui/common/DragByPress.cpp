@@ -1,4 +1,4 @@
-#include "common/DragByPress.h"
+#include "gui/common/DragByPress.h"
 
 #include <QMouseEvent>
 #include <QWidget>

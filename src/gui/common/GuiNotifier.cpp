@@ -1,7 +1,7 @@
-#include "common/GuiNotifier.h"
+#include "gui/common/GuiNotifier.h"
 
-#include "app/LogFile.h"
-#include "common/UiPrompts.h"
+#include "core/app/LogFile.h"
+#include "gui/common/UiPrompts.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -7,7 +7,7 @@
 // return. From then on every box goes to orva.log instead and is answered with its safe default (OK for
 // a message, No / Cancel for a question), and a worker already waiting for a box not yet shown is
 // released the same way.
-#include "app/Notifier.h"
+#include "core/app/Notifier.h"
 
 #include <functional>
 #include <memory>

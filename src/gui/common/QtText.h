@@ -1,6 +1,6 @@
 #pragma once
 // The core speaks UTF-8 std::string; widgets speak QString.
-#include "app/TextTable.h"
+#include "core/app/TextTable.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "common/UiPrompts.h"
+#include "gui/common/UiPrompts.h"
 
-#include "common/UiDispatcher.h"
+#include "gui/common/UiDispatcher.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
-#include "controls/AppIcon.h"
+#include "gui/controls/AppIcon.h"
 
-#include "app/ProgramDirectory.h"
+#include "core/app/ProgramDirectory.h"
 
 #include <QDir>
 #include <QFileInfo>

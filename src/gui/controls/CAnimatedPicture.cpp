@@ -1,7 +1,7 @@
-#include "controls/CAnimatedPicture.h"
+#include "gui/controls/CAnimatedPicture.h"
 
-#include "controls/GifInfo.h"
-#include "controls/SkinFiles.h"
+#include "gui/controls/GifInfo.h"
+#include "gui/controls/SkinFiles.h"
 
 #include <QBuffer>
 #include <QFile>

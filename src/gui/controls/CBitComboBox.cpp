@@ -1,8 +1,8 @@
-#include "controls/CBitComboBox.h"
+#include "gui/controls/CBitComboBox.h"
 
-#include "controls/CBitListBox.h"
-#include "controls/ColorRef.h"
-#include "controls/SkinFiles.h"
+#include "gui/controls/CBitListBox.h"
+#include "gui/controls/ColorRef.h"
+#include "gui/controls/SkinFiles.h"
 
 #include <QLineEdit>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "controls/CBitListBox.h"
+#include "gui/controls/CBitListBox.h"
 
-#include "controls/CBitComboBox.h"
+#include "gui/controls/CBitComboBox.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "controls/CPngButton.h"
+#include "gui/controls/CPngButton.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "controls/CSkinEdit.h"
+#include "gui/controls/CSkinEdit.h"
 
-#include "controls/ColorRef.h"
+#include "gui/controls/ColorRef.h"
 
 #include <QPainter>
 

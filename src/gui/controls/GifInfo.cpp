@@ -1,4 +1,4 @@
-#include "controls/GifInfo.h"
+#include "gui/controls/GifInfo.h"
 
 namespace orva {
 

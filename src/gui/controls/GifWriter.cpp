@@ -1,4 +1,4 @@
-#include "controls/GifWriter.h"
+#include "gui/controls/GifWriter.h"
 
 #include <unordered_map>
 

@@ -1,6 +1,6 @@
-#include "controls/SkinFiles.h"
+#include "gui/controls/SkinFiles.h"
 
-#include "app/ProgramDirectory.h"
+#include "core/app/ProgramDirectory.h"
 
 namespace orva::skin {
 

@@ -1,7 +1,7 @@
-#include "controls/SkinRenderer.h"
+#include "gui/controls/SkinRenderer.h"
 
-#include "controls/GifWriter.h"
-#include "controls/SkinFiles.h"
+#include "gui/controls/GifWriter.h"
+#include "gui/controls/SkinFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "diagnosis/CDlgJudge.h"
+#include "gui/diagnosis/CDlgJudge.h"
 
-#include "common/DragByPress.h"
+#include "gui/common/DragByPress.h"
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "diagnosis/CDlgTemplate.h"
+#include "gui/diagnosis/CDlgTemplate.h"
 
-#include "app/LeadingNumber.h"
-#include "common/UiPrompts.h"
-#include "controls/CBitComboBox.h"
-#include "controls/CPngButton.h"
-#include "controls/SkinFiles.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/LeadingNumber.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/controls/CBitComboBox.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/SkinFiles.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #pragma once
 // The configuration page: which check items each gateway model runs (its template in res/device.ini)
 // and the reply time-out of the command channel for the exchanges that follow.
-#include "diagnosis/CheckItems.h"
-#include "diagnosis/DeviceModels.h"
-#include "shell/Page.h"
+#include "core/diagnosis/CheckItems.h"
+#include "core/diagnosis/DeviceModels.h"
+#include "gui/shell/Page.h"
 
 #include <QString>
 #include <QStringList>

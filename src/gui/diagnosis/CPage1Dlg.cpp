@@ -1,4 +1,4 @@
-#include "diagnosis/CPage1Dlg.h"
+#include "gui/diagnosis/CPage1Dlg.h"
 
 #include <QVBoxLayout>
 

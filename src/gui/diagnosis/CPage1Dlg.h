@@ -1,7 +1,7 @@
 #pragma once
 // The current-log tab of the diagnosis page: one row per finished check of the diagnosis under way (or
 // the last one), numbered from 1; emptied when the next diagnosis starts.
-#include "diagnosis/DiagLogList.h"
+#include "gui/diagnosis/DiagLogList.h"
 
 #include <QWidget>
 

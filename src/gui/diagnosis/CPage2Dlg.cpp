@@ -1,11 +1,11 @@
-#include "diagnosis/CPage2Dlg.h"
+#include "gui/diagnosis/CPage2Dlg.h"
 
-#include "app/LogFile.h"
-#include "common/QtText.h"
-#include "common/UiPrompts.h"
-#include "diagnosis/CorvaDlg.h"
-#include "records/ExportRecords.h"
-#include "records/RecordStore.h"
+#include "core/app/LogFile.h"
+#include "gui/common/QtText.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "core/records/ExportRecords.h"
+#include "core/records/RecordStore.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>

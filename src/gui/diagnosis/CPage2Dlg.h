@@ -2,7 +2,7 @@
 // The all-logs tab of the diagnosis page: every check of every diagnosis since the tool started, each
 // diagnosis framed by a separator, a heading and a closing row. Its "保存" button writes the records of
 // those diagnoses to an Excel 97-2003 workbook.
-#include "diagnosis/DiagLogList.h"
+#include "gui/diagnosis/DiagLogList.h"
 
 #include <QWidget>
 

@@ -7,9 +7,9 @@
 // the view from its own threads; each such event is carried out on the UI thread and the worker goes
 // on only once the widgets have changed. Calls the session makes from the UI thread (Start, Stop, Confirm)
 // are carried out directly.
-#include "diagnosis/DiagnosisSession.h"
-#include "maintenance/AddressEdit.h"
-#include "shell/Page.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "gui/maintenance/AddressEdit.h"
+#include "gui/shell/Page.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "diagnosis/DiagLogList.h"
+#include "gui/diagnosis/DiagLogList.h"
 
-#include "common/QtText.h"
+#include "gui/common/QtText.h"
 
 #include <QHeaderView>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 // The list of a diagnosis log tab: three left-aligned columns (running number, check item, result)
 // with grid lines and whole-row selection, and the tab's own row counter.
-#include "app/TextTable.h"
+#include "core/app/TextTable.h"
 
 #include <QTableWidget>
 

@@ -1,4 +1,4 @@
-#include "maintenance/AddressEdit.h"
+#include "gui/maintenance/AddressEdit.h"
 
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>

@@ -1,12 +1,12 @@
-#include "maintenance/CDlgImgUpdate.h"
-#include "common/QtText.h"
+#include "gui/maintenance/CDlgImgUpdate.h"
+#include "gui/common/QtText.h"
 
-#include "app/TextTable.h"
-#include "common/UiDispatcher.h"
-#include "common/UiPrompts.h"
-#include "controls/AppIcon.h"
-#include "controls/CPngButton.h"
-#include "maintenance/PageStyle.h"
+#include "core/app/TextTable.h"
+#include "gui/common/UiDispatcher.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/controls/AppIcon.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/maintenance/PageStyle.h"
 
 #include <QKeyEvent>
 #include <QLabel>

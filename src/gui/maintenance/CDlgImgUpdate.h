@@ -2,8 +2,8 @@
 // The image upgrade page: the technician chooses a firmware image and presses Transfer; the image is
 // broadcast to every gateway of the segment, and once the gateways have had time to reboot, each one
 // that answers the status query gets a line in the result list. Cancel stops a running transfer.
-#include "maintenance/UpgradeSession.h"
-#include "shell/Page.h"
+#include "core/maintenance/UpgradeSession.h"
+#include "gui/shell/Page.h"
 
 #include <string>
 

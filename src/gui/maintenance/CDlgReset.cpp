@@ -1,14 +1,14 @@
-#include "maintenance/CDlgReset.h"
+#include "gui/maintenance/CDlgReset.h"
 
-#include "app/AppSettings.h"
-#include "app/TextTable.h"
-#include "common/UiDispatcher.h"
-#include "common/UiPrompts.h"
-#include "controls/CPngButton.h"
-#include "controls/SkinFiles.h"
-#include "maintenance/AddressEdit.h"
-#include "maintenance/PageStyle.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/AppSettings.h"
+#include "core/app/TextTable.h"
+#include "gui/common/UiDispatcher.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/SkinFiles.h"
+#include "gui/maintenance/AddressEdit.h"
+#include "gui/maintenance/PageStyle.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -3,8 +3,8 @@
 // that segment is told "HG_REVOCERY_PRECONFIG" by broadcast, and each one that answers within
 // `resetlistentime` seconds gets a line in the result list, in arrival order. The list keeps its lines
 // for the life of the page.
-#include "maintenance/RestoreSession.h"
-#include "shell/Page.h"
+#include "core/maintenance/RestoreSession.h"
+#include "gui/shell/Page.h"
 
 #include <string>
 

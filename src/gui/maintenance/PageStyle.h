@@ -1,7 +1,7 @@
 #pragma once
 // What the two maintenance pages share in their look: the background, their design sizes (the dialog
 // templates' 575 x 353 and 499 x 366 dialog units at 1.5 x 1.625 pixels per unit) and the skin paths.
-#include "controls/SkinFiles.h"
+#include "gui/controls/SkinFiles.h"
 
 #include <QColor>
 #include <QSize>

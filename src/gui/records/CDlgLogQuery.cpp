@@ -1,13 +1,13 @@
-#include "records/CDlgLogQuery.h"
+#include "gui/records/CDlgLogQuery.h"
 
-#include "app/TextTable.h"
-#include "common/QtText.h"
-#include "common/UiPrompts.h"
-#include "controls/CLabelEx.h"
-#include "controls/CPngButton.h"
-#include "controls/SkinFiles.h"
-#include "records/ExportQueryRows.h"
-#include "records/LogRowsModel.h"
+#include "core/app/TextTable.h"
+#include "gui/common/QtText.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/controls/CLabelEx.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/SkinFiles.h"
+#include "core/records/ExportQueryRows.h"
+#include "gui/records/LogRowsModel.h"
 
 #include <QDateEdit>
 #include <QDateTime>

@@ -3,8 +3,8 @@
 // range and lists the matching rows newest first, one column per table column; the shown rows can be
 // saved as an .xls workbook. The search and the export run on the page's worker thread so that a
 // large result never freezes the window; both buttons are disabled meanwhile.
-#include "records/RecordStore.h"
-#include "shell/Page.h"
+#include "core/records/RecordStore.h"
+#include "gui/shell/Page.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "records/LogRowsModel.h"
+#include "gui/records/LogRowsModel.h"
 
-#include "records/LogQuery.h"
+#include "core/records/LogQuery.h"
 
 namespace orva {
 

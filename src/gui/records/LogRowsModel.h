@@ -2,7 +2,7 @@
 // The rows of a log search as the result list shows them. The stored texts are kept as they came from
 // the database and mapped only when a cell is drawn, so a search with a hundred thousand rows costs one
 // hand-over, not a hundred thousand widget items.
-#include "records/DiagRecord.h"
+#include "core/records/DiagRecord.h"
 
 #include <QAbstractTableModel>
 

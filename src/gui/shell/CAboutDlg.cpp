@@ -1,8 +1,8 @@
-#include "shell/CAboutDlg.h"
+#include "gui/shell/CAboutDlg.h"
 
-#include "app/TextTable.h"
-#include "controls/CLabelEx.h"
-#include "controls/SkinFiles.h"
+#include "core/app/TextTable.h"
+#include "gui/controls/CLabelEx.h"
+#include "gui/controls/SkinFiles.h"
 
 #include <QPainter>
 #include <QPushButton>

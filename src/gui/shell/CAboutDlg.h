@@ -1,7 +1,7 @@
 #pragma once
 // The about page: its background picture, sized to the picture, and an OK button that ends the page as
 // a dialog's OK would: the page goes away, and its navigation button brings it back.
-#include "shell/Page.h"
+#include "gui/shell/Page.h"
 
 #include <QPixmap>
 

@@ -3,8 +3,8 @@
 // minimise button and one page at a time below the header. It runs the login while it starts, hands
 // the operator to the diagnosis page, starts the upload of stored records, refuses to leave a page
 // whose operation runs, and asks before closing.
-#include "shell/Page.h"
-#include "shell/PageId.h"
+#include "gui/shell/Page.h"
+#include "gui/shell/PageId.h"
 
 #include <QDialog>
 #include <QPixmap>

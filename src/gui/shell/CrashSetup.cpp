@@ -1,7 +1,7 @@
-#include "shell/CrashSetup.h"
+#include "gui/shell/CrashSetup.h"
 
 #if __has_include("crash/CrashHandler.h")
-#include "crash/CrashHandler.h"
+#include "core/crash/CrashHandler.h"
 #define ORVA_HAVE_CRASH_HANDLER 1
 #endif
 

@@ -1,4 +1,4 @@
-#include "shell/MainLayout.h"
+#include "gui/shell/MainLayout.h"
 
 #include <algorithm>
 

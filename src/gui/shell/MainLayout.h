@@ -1,7 +1,7 @@
 #pragma once
 // The main window's geometry: its size from the header image and the screen, and where each page sits
 // in the area below the header. Coordinates are client coordinates with exclusive right and bottom.
-#include "shell/PageId.h"
+#include "gui/shell/PageId.h"
 
 #include <QRect>
 #include <QSize>

@@ -1,12 +1,12 @@
-#include "shell/MidRunScreenshot.h"
+#include "gui/shell/MidRunScreenshot.h"
 
-#include "app/AppSettings.h"
-#include "app/LoopbackGuard.h"
-#include "common/QtText.h"
-#include "common/UiPrompts.h"
-#include "diagnosis/CDlgJudge.h"
-#include "diagnosis/CorvaDlg.h"
-#include "shell/CDlgMain.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LoopbackGuard.h"
+#include "gui/common/QtText.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/diagnosis/CDlgJudge.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "gui/shell/CDlgMain.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
-#include "shell/Pages.h"
+#include "gui/shell/Pages.h"
 
-#include "diagnosis/CDlgTemplate.h"
-#include "diagnosis/CorvaDlg.h"
-#include "maintenance/CDlgImgUpdate.h"
-#include "maintenance/CDlgReset.h"
-#include "records/CDlgLogQuery.h"
-#include "shell/CAboutDlg.h"
+#include "gui/diagnosis/CDlgTemplate.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "gui/maintenance/CDlgImgUpdate.h"
+#include "gui/maintenance/CDlgReset.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/shell/CAboutDlg.h"
 
 namespace orva {
 

@@ -1,8 +1,8 @@
 #pragma once
 // How the main window makes each of its pages. Pages still to be written are placeholders; each real
 // page takes its place here.
-#include "shell/Page.h"
-#include "shell/PageId.h"
+#include "gui/shell/Page.h"
+#include "gui/shell/PageId.h"
 
 namespace orva {
 

@@ -1,4 +1,4 @@
-#include "shell/ProcessExit.h"
+#include "gui/shell/ProcessExit.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "shell/QtTranslations.h"
+#include "gui/shell/QtTranslations.h"
 
-#include "app/TextTable.h"
+#include "core/app/TextTable.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

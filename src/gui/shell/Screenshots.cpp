@@ -1,10 +1,10 @@
-#include "shell/Screenshots.h"
+#include "gui/shell/Screenshots.h"
 
-#include "app/AppSettings.h"
-#include "app/TextTable.h"
-#include "shell/CDlgMain.h"
-#include "shell/MidRunScreenshot.h"
-#include "web/CDlgLogin.h"
+#include "core/app/AppSettings.h"
+#include "core/app/TextTable.h"
+#include "gui/shell/CDlgMain.h"
+#include "gui/shell/MidRunScreenshot.h"
+#include "gui/web/CDlgLogin.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // The login dialog: user name and password, the login on a thread of its own (online first, offline
 // when no answer comes), the update offer with its download. Ends with OK once logged in; Cancel and
 // the close button end the whole process.
-#include "web/LoginService.h"
+#include "core/web/LoginService.h"
 
 #include <QDialog>
 #include <QPixmap>

@@ -1,6 +1,6 @@
 // Prints the program directory it chose and its skin folder, one per line, as an installed program
 // would choose them: orva_dir_probe [--dir DIR]
-#include "app/ProgramDirectory.h"
+#include "core/app/ProgramDirectory.h"
 
 #include <cstdio>
 

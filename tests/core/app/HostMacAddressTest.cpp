@@ -1,4 +1,4 @@
-#include "app/HostMacAddress.h"
+#include "core/app/HostMacAddress.h"
 
 #include "TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "app/InstanceGuard.h"
+#include "core/app/InstanceGuard.h"
 
 #include "TestSupport.h"
 

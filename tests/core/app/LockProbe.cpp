@@ -1,5 +1,5 @@
 // Exit code 0 when the lock of the program directory in argv[1] could be taken, 1 when it is held elsewhere.
-#include "app/InstanceGuard.h"
+#include "core/app/InstanceGuard.h"
 
 int main(int argc, char** argv) {
     if (argc != 2)

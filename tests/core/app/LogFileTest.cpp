@@ -1,4 +1,4 @@
-#include "app/LogFile.h"
+#include "core/app/LogFile.h"
 
 #include "TestSupport.h"
 

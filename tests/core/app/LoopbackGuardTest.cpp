@@ -1,4 +1,4 @@
-#include "app/LoopbackGuard.h"
+#include "core/app/LoopbackGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/ProgramDirectory.h"
+#include "core/app/ProgramDirectory.h"
 
 #include "TestSupport.h"
 

@@ -1,7 +1,7 @@
 // The texts of the crash path: dump file names, the message formatting, the local time formed
 // without the C library and the answer words.
-#include "crash/CrashText.h"
-#include "crash/CrashPrompt.h"
+#include "core/crash/CrashText.h"
+#include "core/crash/CrashPrompt.h"
 
 #include <gtest/gtest.h>
 

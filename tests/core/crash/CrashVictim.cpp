@@ -1,8 +1,8 @@
 // A program that installs the crash handler and then crashes the way its first argument says, for the
 // crash tests: crash_victim MODE [APP_NAME]. Each way of crashing lives in its own function that is
 // never inlined, so a backtrace of the dump names it.
-#include "app/ProgramDirectory.h"
-#include "crash/CrashHandler.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/crash/CrashHandler.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // The check table the run walks: each row consistent with what the technician does for it, the reply
 // rules, and the questions it asks.
-#include "app/TextTable.h"
-#include "diagnosis/CheckItems.h"
-#include "diagnosis/CheckRules.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "protocol/DeviceReply.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/CheckItems.h"
+#include "core/diagnosis/CheckRules.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/protocol/DeviceReply.h"
 
 #include <gtest/gtest.h>
 

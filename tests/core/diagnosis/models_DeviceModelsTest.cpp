@@ -1,7 +1,7 @@
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "diagnosis/CheckItems.h"
-#include "diagnosis/DeviceModels.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/CheckItems.h"
+#include "core/diagnosis/DeviceModels.h"
 
 #include "TestSupport.h"
 

@@ -1,14 +1,14 @@
 #pragma once
 // A diagnosis session against the in-process gateway simulator, with a view that records every call
 // and answers the prompts from a script.
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "diagnosis/DiagnosisMessages.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "protocol/CommandChannel.h"
-#include "records/RecordStore.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/DiagnosisMessages.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/protocol/CommandChannel.h"
+#include "core/records/RecordStore.h"
 
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"

@@ -1,5 +1,5 @@
 // How each result and answer is judged, shown, collected as a fault and written into the record.
-#include "diagnosis/Prompts.h"
+#include "core/diagnosis/Prompts.h"
 #include "session_Fixture.h"
 
 namespace orva::test {

@@ -1,5 +1,5 @@
 // Gateways of one listen: a repeat counts nothing, new gateways past the lines shown are still counted.
-#include "maintenance/GatewayReplies.h"
+#include "core/maintenance/GatewayReplies.h"
 
 #include <gtest/gtest.h>
 

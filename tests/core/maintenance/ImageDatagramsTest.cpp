@@ -1,8 +1,8 @@
 // The bytes of the image broadcast, built without sending anything.
-#include "maintenance/ImageDatagrams.h"
+#include "core/maintenance/ImageDatagrams.h"
 #include "TestSupport.h"
-#include "app/AppSettings.h"
-#include "maintenance/ImageTransfer.h"
+#include "core/app/AppSettings.h"
+#include "core/maintenance/ImageTransfer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpPeer.h"
-#include "maintenance/ImageTransfer.h"
-#include "maintenance/UpgradeSession.h"
+#include "core/maintenance/ImageTransfer.h"
+#include "core/maintenance/UpgradeSession.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "MaintenanceFixture.h"
 
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>

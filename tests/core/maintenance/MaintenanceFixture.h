@@ -2,8 +2,8 @@
 // What the session tests share: a program directory with loopback settings on the test's own subnet,
 // the settings loaded, a log file to read back, and views that record what the sessions tell them.
 #include "TestSupport.h"
-#include "maintenance/RestoreSession.h"
-#include "maintenance/UpgradeSession.h"
+#include "core/maintenance/RestoreSession.h"
+#include "core/maintenance/UpgradeSession.h"
 
 #include <map>
 #include <mutex>

@@ -1,9 +1,9 @@
 // Restores over loopback against fake gateways bound to the segment's broadcast address.
-#include "maintenance/RestoreSession.h"
+#include "core/maintenance/RestoreSession.h"
 #include "MaintenanceFixture.h"
 #include "TestSubnets.h"
 #include "UdpPeer.h"
-#include "protocol/CommandChannel.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <gtest/gtest.h>
 

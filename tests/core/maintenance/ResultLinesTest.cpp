@@ -1,5 +1,5 @@
 // What the restore and upgrade pages show for one reply.
-#include "maintenance/ResultLines.h"
+#include "core/maintenance/ResultLines.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include "StatusWaitEnder.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
-#include "maintenance/RestoreSession.h"
-#include "maintenance/UpgradeSession.h"
-#include "protocol/CommandChannel.h"
+#include "core/maintenance/RestoreSession.h"
+#include "core/maintenance/UpgradeSession.h"
+#include "core/protocol/CommandChannel.h"
 #include "sim/GatewaySimulator.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "UdpPeer.h"
 
-#include "protocol/Base64.h"
+#include "core/protocol/Base64.h"
 
 #include <arpa/inet.h>
 #include <cstring>

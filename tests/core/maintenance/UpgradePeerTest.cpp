@@ -1,8 +1,8 @@
 // The simulated gateway's judgement of an image transfer, fed with datagrams built by the sender's code.
 #include "sim/UpgradePeer.h"
 #include "TestSupport.h"
-#include "maintenance/ImageDatagrams.h"
-#include "protocol/Base64.h"
+#include "core/maintenance/ImageDatagrams.h"
+#include "core/protocol/Base64.h"
 
 #include <gtest/gtest.h>
 

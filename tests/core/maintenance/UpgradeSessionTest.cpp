@@ -1,11 +1,11 @@
 // Image upgrades over loopback: the broadcast datagrams as a receiver on the segment sees them, the
 // cancel, the status check with several gateways, and transfers that cannot start.
-#include "maintenance/UpgradeSession.h"
+#include "core/maintenance/UpgradeSession.h"
 #include "MaintenanceFixture.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpPeer.h"
-#include "protocol/CommandChannel.h"
+#include "core/protocol/CommandChannel.h"
 #include "sim/UpgradePeer.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // channel pointed at a fake gateway on the fixture's own loopback subnet.
 #include "FakeGateway.h"
 #include "TestSupport.h"
-#include "protocol/CommandChannel.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <gtest/gtest.h>
 

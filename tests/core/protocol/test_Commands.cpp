@@ -1,8 +1,8 @@
 // What the command operations read from a reply and leave in the DeviceReply.
 #include "ChannelFixture.h"
 #include "TestSubnets.h"
-#include "protocol/DeviceCommands.h"
-#include "protocol/RunStandardCommand.h"
+#include "core/protocol/DeviceCommands.h"
+#include "core/protocol/RunStandardCommand.h"
 
 #include <functional>
 #include <map>

@@ -1,6 +1,6 @@
-#include "protocol/DeviceReply.h"
-#include "protocol/ReplyFields.h"
-#include "protocol/ReplyText.h"
+#include "core/protocol/DeviceReply.h"
+#include "core/protocol/ReplyFields.h"
+#include "core/protocol/ReplyText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Broadcast exchanges: every reply within the listen time reaches the callback, in arrival order.
 #include "ChannelFixture.h"
 #include "TestSubnets.h"
-#include "protocol/Base64.h"
-#include "protocol/DeviceCommands.h"
-#include "protocol/ListenReply.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/DeviceCommands.h"
+#include "core/protocol/ListenReply.h"
 
 #include <thread>
 

@@ -1,8 +1,8 @@
 // One command, at most one reply: success, every failure path with its error text, and stopping.
 #include "ChannelFixture.h"
 #include "TestSubnets.h"
-#include "protocol/Base64.h"
-#include "protocol/BroadcastDestination.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/BroadcastDestination.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

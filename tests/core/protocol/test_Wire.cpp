@@ -1,9 +1,9 @@
 // What goes on the wire for each command operation: exactly the Base64 text of the command, nothing else.
 #include "ChannelFixture.h"
 #include "TestSubnets.h"
-#include "protocol/Base64.h"
-#include "protocol/CommandTexts.h"
-#include "protocol/DeviceCommands.h"
+#include "core/protocol/Base64.h"
+#include "core/protocol/CommandTexts.h"
+#include "core/protocol/DeviceCommands.h"
 
 #include <functional>
 

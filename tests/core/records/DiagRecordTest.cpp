@@ -1,4 +1,4 @@
-#include "records/DiagRecord.h"
+#include "core/records/DiagRecord.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "records/LogQuery.h"
-#include "records/RecordStore.h"
+#include "core/records/LogQuery.h"
+#include "core/records/RecordStore.h"
 
 #include "TestSupport.h"
 

@@ -1,9 +1,9 @@
 // The tables made from the field table: the texts that create, fill and read them, and what opening
 // does to a file of an older or a newer version.
-#include "records/RecordSchema.h"
-#include "records/RecordFields.h"
-#include "records/RecordStore.h"
-#include "records/SqliteDb.h"
+#include "core/records/RecordSchema.h"
+#include "core/records/RecordFields.h"
+#include "core/records/RecordStore.h"
+#include "core/records/SqliteDb.h"
 
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
-#include "records/RecordStore.h"
-#include "app/ProgramDirectory.h"
-#include "records/SqliteDb.h"
+#include "core/records/RecordStore.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/records/SqliteDb.h"
 
 #include "TestSupport.h"
 

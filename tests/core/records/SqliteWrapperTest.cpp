@@ -1,5 +1,5 @@
-#include "records/SqliteDb.h"
-#include "records/SqliteError.h"
+#include "core/records/SqliteDb.h"
+#include "core/records/SqliteError.h"
 
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
 // The report document's exact text, and what counts as the service's acceptance.
-#include "records/RecordStore.h"
-#include "records/ReportDocument.h"
+#include "core/records/RecordStore.h"
+#include "core/records/ReportDocument.h"
 
 #include <gtest/gtest.h>
 

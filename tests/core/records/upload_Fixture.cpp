@@ -1,7 +1,7 @@
 #include "upload_Fixture.h"
 
-#include "app/LogFile.h"
-#include "app/TextTable.h"
+#include "core/app/LogFile.h"
+#include "core/app/TextTable.h"
 
 #include <httplib.h>
 #include <iconv.h>

@@ -2,8 +2,8 @@
 // Shared pieces of the upload suites: a program directory with its own log, reporting services on
 // 127.0.0.1 (the simulator's, and a scripted one that answers each request from a list), and readers
 // for orva.log and the uploads table.
-#include "records/RecordStore.h"
-#include "records/Upload.h"
+#include "core/records/RecordStore.h"
+#include "core/records/Upload.h"
 
 #include "TestSubnets.h"
 #include "TestSupport.h"

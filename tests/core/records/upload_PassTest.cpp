@@ -2,10 +2,10 @@
 // a request is out, and stopping the pass thread.
 #include "upload_Fixture.h"
 
-#include "records/ReportDocument.h"
-#include "records/SqliteDb.h"
-#include "records/SqliteError.h"
-#include "records/UploadPass.h"
+#include "core/records/ReportDocument.h"
+#include "core/records/SqliteDb.h"
+#include "core/records/SqliteError.h"
+#include "core/records/UploadPass.h"
 
 #include <chrono>
 #include <filesystem>

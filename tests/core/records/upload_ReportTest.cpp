@@ -1,10 +1,10 @@
 // The report of a finished diagnosis against the simulator's reporting service on 127.0.0.1.
 #include "upload_Fixture.h"
 
-#include "ServiceEndpoints.h"
-#include "app/AppSettings.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
+#include "sim/ServiceEndpoints.h"
+#include "core/app/AppSettings.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
 
 #include <httplib.h>
 

@@ -1,4 +1,4 @@
-#include "records/CompoundFileWriter.h"
+#include "core/records/CompoundFileWriter.h"
 
 #include "TestSupport.h"
 #include "xls_Support.h"

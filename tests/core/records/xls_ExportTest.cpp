@@ -1,8 +1,8 @@
-#include "records/ExportQueryRows.h"
-#include "records/ExportRecords.h"
-#include "records/RecordStore.h"
-#include "records/XlsWorkbook.h"
-#include "records/XlsWorkbookStream.h"
+#include "core/records/ExportQueryRows.h"
+#include "core/records/ExportRecords.h"
+#include "core/records/RecordStore.h"
+#include "core/records/XlsWorkbook.h"
+#include "core/records/XlsWorkbookStream.h"
 
 #include "TestSupport.h"
 #include "xls_Support.h"

@@ -2,9 +2,9 @@
 // run converts them all to CSV (every sheet, UTF-8, text cells quoted), and each case compares every
 // cell and the sheet names with what it wrote. Readers differ in what they forgive (LibreOffice, for one,
 // gives up on a 4096-byte stream left in the mini stream), so the files must satisfy more than one.
-#include "records/ExportQueryRows.h"
-#include "records/ExportRecords.h"
-#include "records/XlsWorkbook.h"
+#include "core/records/ExportQueryRows.h"
+#include "core/records/ExportRecords.h"
+#include "core/records/XlsWorkbook.h"
 
 #include "TestSupport.h"
 #include "xls_LibreOffice.h"

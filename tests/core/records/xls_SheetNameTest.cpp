@@ -1,5 +1,5 @@
-#include "records/XlsSheetName.h"
-#include "records/XlsWorkbook.h"
+#include "core/records/XlsSheetName.h"
+#include "core/records/XlsWorkbook.h"
 
 #include "xls_Support.h"
 

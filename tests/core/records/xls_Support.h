@@ -1,8 +1,8 @@
 #pragma once
 // Readers for what the spreadsheet writer produces: a compound file parsed back by hand, the BIFF
 // records of a workbook stream, and the workbook as python3-xlrd reads it.
-#include "records/DiagRecord.h"
-#include "records/LogQuery.h"
+#include "core/records/DiagRecord.h"
+#include "core/records/LogQuery.h"
 
 #include <cstdint>
 #include <string>

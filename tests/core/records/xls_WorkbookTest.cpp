@@ -1,5 +1,5 @@
-#include "records/XlsWorkbook.h"
-#include "records/XlsWorkbookStream.h"
+#include "core/records/XlsWorkbook.h"
+#include "core/records/XlsWorkbookStream.h"
 
 #include "TestSupport.h"
 #include "xls_Support.h"

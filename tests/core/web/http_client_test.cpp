@@ -1,8 +1,8 @@
 #include "http_test_server.h"
 
 #include "TestSupport.h"
-#include "app/LogFile.h"
-#include "web/HttpClient.h"
+#include "core/app/LogFile.h"
+#include "core/web/HttpClient.h"
 
 #include <gtest/gtest.h>
 

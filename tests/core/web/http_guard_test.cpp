@@ -7,9 +7,9 @@
 #include "http_test_server.h"
 
 #include "TestSupport.h"
-#include "app/LogFile.h"
-#include "app/LoopbackGuard.h"
-#include "web/HttpClient.h"
+#include "core/app/LogFile.h"
+#include "core/app/LoopbackGuard.h"
+#include "core/web/HttpClient.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "web/LoginFile.h"
-#include "web/Md5.h"
-#include "web/Utf8.h"
+#include "core/web/LoginFile.h"
+#include "core/web/Md5.h"
+#include "core/web/Utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "http_test_server.h"
 
 #include "TestSupport.h"
-#include "app/LogFile.h"
-#include "app/TextTable.h"
-#include "web/LoginFile.h"
-#include "web/LoginRequest.h"
-#include "web/LoginService.h"
+#include "core/app/LogFile.h"
+#include "core/app/TextTable.h"
+#include "core/web/LoginFile.h"
+#include "core/web/LoginRequest.h"
+#include "core/web/LoginService.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Building documents: the exact text of insertions, the two documents the services receive, and an
 // index that always matches a fresh parse of the text.
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 #include "xml_test_util.h"
 
 #include <gtest/gtest.h>

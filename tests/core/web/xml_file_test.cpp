@@ -1,6 +1,6 @@
 // Files: decoding on load, encoding on save, and the file errors.
 #include "TestSupport.h"
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Texts built to make a parser slow or deep: what the parse makes of them (the index and the first
 // result record). How long they take is the benchmark's business, never a test's.
-#include "web/XmlDocument.h"
-#include "web/XmlOpenNames.h"
-#include "web/XmlTokenizer.h"
+#include "core/web/XmlDocument.h"
+#include "core/web/XmlOpenNames.h"
+#include "core/web/XmlTokenizer.h"
 #include "xml_test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Navigation: the cursor rules, element name matching and element texts.
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
 #include <gtest/gtest.h>
 

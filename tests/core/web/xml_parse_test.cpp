@@ -1,5 +1,5 @@
 // Parsing: well-formedness, the result records of broken texts, and the index the parser leaves.
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 #include "xml_test_util.h"
 
 #include <gtest/gtest.h>

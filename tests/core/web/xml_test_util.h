@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the XmlDocument suites.
-#include "web/XmlDocument.h"
+#include "core/web/XmlDocument.h"
 
 #include <gtest/gtest.h>
 

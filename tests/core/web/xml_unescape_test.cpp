@@ -1,5 +1,5 @@
 // References in element texts and the escaping of values.
-#include "web/XmlEntities.h"
+#include "core/web/XmlEntities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // What a script sees from orva-cli when the gateway misbehaves: the run finishes, the exit code says
 // whether checks failed, the JSON document is valid (also when the gateway sent bytes above 127) and
 // the stored row matches it.
-#include "records/RecordStore.h"
-#include "web/LoginFile.h"
+#include "core/records/RecordStore.h"
+#include "core/web/LoginFile.h"
 
 #include "BadHttpServer.h"
 

@@ -2,13 +2,13 @@
 // A diagnosis of a KT540G with every check selected, run by a DiagnosisSession against the
 // in-process gateway simulator on the suite's own subnet; every question is answered yes. What a run
 // should give when the gateway behaves is known, so a case states only what its fault changes.
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "diagnosis/DeviceModels.h"
-#include "diagnosis/DiagnosisSession.h"
-#include "records/RecordStore.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "core/diagnosis/DeviceModels.h"
+#include "core/diagnosis/DiagnosisSession.h"
+#include "core/records/RecordStore.h"
 
 #include "SimulatorPeers.h"
 #include "TestSupport.h"

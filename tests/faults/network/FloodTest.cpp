@@ -4,9 +4,9 @@
 // one. The record comes out as from a quiet network.
 #include "DiagnosisRig.h"
 
-#include "GatewayModel.h"
+#include "sim/GatewayModel.h"
 #include "TestSubnets.h"
-#include "protocol/Base64.h"
+#include "core/protocol/Base64.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -5,7 +5,7 @@
 #include "DiagnosisRig.h"
 
 #include "TestSubnets.h"
-#include "protocol/Base64.h"
+#include "core/protocol/Base64.h"
 
 #include <functional>
 #include <random>

@@ -4,14 +4,14 @@
 // for the next pass, and a huge body costs no more memory than the client's reply limit.
 #include "BadHttpServer.h"
 
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "records/RecordStore.h"
-#include "records/Upload.h"
-#include "web/HttpClient.h"
-#include "web/LoginFile.h"
-#include "web/LoginService.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/records/RecordStore.h"
+#include "core/records/Upload.h"
+#include "core/web/HttpClient.h"
+#include "core/web/LoginFile.h"
+#include "core/web/LoginService.h"
 
 #include "TestSubnets.h"
 #include "TestSupport.h"

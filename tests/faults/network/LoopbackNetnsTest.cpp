@@ -3,9 +3,9 @@
 // interface, so even a guard that let the datagram through would reach no network. The assertions
 // are on the guard's refusal text; the kernel's "network unreachable" would come out as the
 // channel's send error instead, and fail them.
-#include "app/LoopbackGuard.h"
-#include "maintenance/ImageTransfer.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/LoopbackGuard.h"
+#include "core/maintenance/ImageTransfer.h"
+#include "core/protocol/CommandChannel.h"
 
 #include "CliRunner.h"
 #include "TestSubnets.h"

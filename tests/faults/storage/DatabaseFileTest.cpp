@@ -8,10 +8,10 @@
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
-#include "app/InstanceGuard.h"
-#include "records/RecordStore.h"
-#include "records/SqliteDb.h"
-#include "web/LoginFile.h"
+#include "core/app/InstanceGuard.h"
+#include "core/records/RecordStore.h"
+#include "core/records/SqliteDb.h"
+#include "core/web/LoginFile.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,7 +1,7 @@
 #pragma once
 // What the storage fault suites share: immutable files (read-only even for root), a look into
 // orvalog.db that changes nothing, a recognisable record.
-#include "records/DiagRecord.h"
+#include "core/records/DiagRecord.h"
 
 #include <string>
 #include <vector>

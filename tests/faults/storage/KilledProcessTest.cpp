@@ -6,8 +6,8 @@
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
-#include "records/RecordStore.h"
-#include "web/LoginFile.h"
+#include "core/records/RecordStore.h"
+#include "core/web/LoginFile.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

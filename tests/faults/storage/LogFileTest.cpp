@@ -7,7 +7,7 @@
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
-#include "records/RecordStore.h"
+#include "core/records/RecordStore.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

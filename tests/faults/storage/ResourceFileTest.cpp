@@ -7,7 +7,7 @@
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
-#include "web/LoginFile.h"
+#include "core/web/LoginFile.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

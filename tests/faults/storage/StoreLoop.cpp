@@ -4,11 +4,11 @@
 //   faults-store-loop --dir DIR FIRST COUNT
 // Prints "stored N accepted|kept" once record LOOP-N is in logs (and, unless accepted, in uploads);
 // "failed N" when it could not be stored.
-#include "app/AppSettings.h"
-#include "app/LogFile.h"
-#include "app/ProgramDirectory.h"
-#include "diagnosis/RecordSink.h"
-#include "records/RecordStore.h"
+#include "core/app/AppSettings.h"
+#include "core/app/LogFile.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/diagnosis/RecordSink.h"
+#include "core/records/RecordStore.h"
 
 #include "FaultSupport.h"
 

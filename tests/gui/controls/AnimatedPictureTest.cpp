@@ -1,6 +1,6 @@
-#include "controls/CAnimatedPicture.h"
-#include "controls/GifInfo.h"
-#include "controls/GifWriter.h"
+#include "gui/controls/CAnimatedPicture.h"
+#include "gui/controls/GifInfo.h"
+#include "gui/controls/GifWriter.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,8 +1,8 @@
 // The application icon: drawn at every size, found in the program directory's skin, and carried by
 // the upgrade page.
-#include "app/ProgramDirectory.h"
-#include "controls/AppIcon.h"
-#include "maintenance/CDlgImgUpdate.h"
+#include "core/app/ProgramDirectory.h"
+#include "gui/controls/AppIcon.h"
+#include "gui/maintenance/CDlgImgUpdate.h"
 
 #include <QDir>
 #include <QImageReader>

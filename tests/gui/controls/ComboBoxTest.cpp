@@ -1,5 +1,5 @@
-#include "controls/CBitComboBox.h"
-#include "controls/CBitListBox.h"
+#include "gui/controls/CBitComboBox.h"
+#include "gui/controls/CBitListBox.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>

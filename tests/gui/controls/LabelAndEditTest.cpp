@@ -1,6 +1,6 @@
-#include "controls/CLabelEx.h"
-#include "controls/CSkinEdit.h"
-#include "controls/ColorRef.h"
+#include "gui/controls/CLabelEx.h"
+#include "gui/controls/CSkinEdit.h"
+#include "gui/controls/ColorRef.h"
 
 #include <QApplication>
 #include <QFocusEvent>

@@ -1,4 +1,4 @@
-#include "controls/CProgressDlg.h"
+#include "gui/controls/CProgressDlg.h"
 
 #include <QCoreApplication>
 

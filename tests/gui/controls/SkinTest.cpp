@@ -1,9 +1,9 @@
-#include "app/ProgramDirectory.h"
-#include "controls/CAnimatedPicture.h"
-#include "controls/CBitComboBox.h"
-#include "controls/CPngButton.h"
-#include "controls/SkinFiles.h"
-#include "controls/SkinRenderer.h"
+#include "core/app/ProgramDirectory.h"
+#include "gui/controls/CAnimatedPicture.h"
+#include "gui/controls/CBitComboBox.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/SkinFiles.h"
+#include "gui/controls/SkinRenderer.h"
 
 #include <QDir>
 #include <QImageReader>

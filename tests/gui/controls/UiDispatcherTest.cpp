@@ -1,4 +1,4 @@
-#include "common/UiDispatcher.h"
+#include "gui/common/UiDispatcher.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "common/UiPrompts.h"
-#include "common/GuiNotifier.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/common/GuiNotifier.h"
 
 #include "TestSupport.h"
-#include "app/LogFile.h"
+#include "core/app/LogFile.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 #include "DiagnosisPageFixture.h"
 #include "TestSubnets.h"
 
-#include "maintenance/AddressEdit.h"
-#include "protocol/CommandChannel.h"
+#include "gui/maintenance/AddressEdit.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <chrono>
 

@@ -2,9 +2,9 @@
 #include "DiagnosisPageFixture.h"
 
 #include "TestSubnets.h"
-#include "controls/CBitComboBox.h"
-#include "controls/CLabelEx.h"
-#include "controls/CPngButton.h"
+#include "gui/controls/CBitComboBox.h"
+#include "gui/controls/CLabelEx.h"
+#include "gui/controls/CPngButton.h"
 
 #include <QGroupBox>
 #include <QHeaderView>

@@ -3,7 +3,7 @@
 #include "DiagnosisPageFixture.h"
 #include "TestSubnets.h"
 
-#include "diagnosis/DeviceModels.h"
+#include "core/diagnosis/DeviceModels.h"
 
 namespace orva::test {
 namespace {

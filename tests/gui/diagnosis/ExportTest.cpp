@@ -2,7 +2,7 @@
 #include "DiagnosisPageFixture.h"
 
 #include "TestSubnets.h"
-#include "records/ExportRecords.h"
+#include "core/records/ExportRecords.h"
 
 #include <QRegularExpression>
 

@@ -3,7 +3,7 @@
 #include "DiagnosisPageFixture.h"
 
 #include "TestSubnets.h"
-#include "controls/CLabelEx.h"
+#include "gui/controls/CLabelEx.h"
 
 #include <QFontMetrics>
 #include <QFrame>

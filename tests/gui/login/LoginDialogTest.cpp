@@ -3,13 +3,13 @@
 #include "../shell/GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "controls/CAnimatedPicture.h"
-#include "controls/CLabelEx.h"
-#include "controls/CPngButton.h"
-#include "controls/CProgressDlg.h"
-#include "controls/CSkinEdit.h"
-#include "web/CDlgLogin.h"
-#include "web/LoginFile.h"
+#include "gui/controls/CAnimatedPicture.h"
+#include "gui/controls/CLabelEx.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/CProgressDlg.h"
+#include "gui/controls/CSkinEdit.h"
+#include "gui/web/CDlgLogin.h"
+#include "core/web/LoginFile.h"
 
 #include <QSignalSpy>
 

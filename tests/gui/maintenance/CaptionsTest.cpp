@@ -1,10 +1,10 @@
 // What the two maintenance pages show when they open, in Chinese and in English.
 #include "MaintenancePageFixture.h"
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "maintenance/AddressEdit.h"
-#include "maintenance/CDlgImgUpdate.h"
-#include "maintenance/CDlgReset.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/maintenance/AddressEdit.h"
+#include "gui/maintenance/CDlgImgUpdate.h"
+#include "gui/maintenance/CDlgReset.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -3,8 +3,8 @@
 // no image, the presses that only answer with a message.
 #include "MaintenancePageFixture.h"
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "maintenance/CDlgImgUpdate.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/maintenance/CDlgImgUpdate.h"
 
 #include <QLabel>
 #include <QLineEdit>

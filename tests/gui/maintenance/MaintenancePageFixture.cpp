@@ -1,10 +1,10 @@
 #include "MaintenancePageFixture.h"
 
-#include "app/AppSettings.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "controls/SkinFiles.h"
-#include "protocol/CommandChannel.h"
+#include "core/app/AppSettings.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "gui/controls/SkinFiles.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <QImage>
 

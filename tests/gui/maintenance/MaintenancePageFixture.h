@@ -2,11 +2,11 @@
 // What the maintenance page tests share: a program directory with loopback settings on the test's own
 // subnet and button pictures in its skin folder, the language of its settings selected, the GUI notifier
 // with prompts answered in advance, and the in-process gateway simulator.
-#include "GatewaySimulator.h"
+#include "sim/GatewaySimulator.h"
 #include "StatusWaitEnder.h"
 #include "TestSupport.h"
-#include "common/GuiNotifier.h"
-#include "common/UiPrompts.h"
+#include "gui/common/GuiNotifier.h"
+#include "gui/common/UiPrompts.h"
 
 #include <QString>
 #include <QTest>

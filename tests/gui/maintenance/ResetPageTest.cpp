@@ -2,10 +2,10 @@
 // segment of three gateways, the address field, the reply time-out a restore needs.
 #include "MaintenancePageFixture.h"
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "maintenance/AddressEdit.h"
-#include "maintenance/CDlgReset.h"
-#include "protocol/CommandChannel.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/maintenance/AddressEdit.h"
+#include "gui/maintenance/CDlgReset.h"
+#include "core/protocol/CommandChannel.h"
 
 #include <QListWidget>
 #include <QTest>

@@ -4,11 +4,11 @@
 #include "../shell/GuiTestSupport.h"
 #include "TestSubnets.h"
 
-#include "controls/CPngButton.h"
-#include "diagnosis/CPage2Dlg.h"
-#include "records/CDlgLogQuery.h"
-#include "records/LogRowsModel.h"
-#include "records/RecordStore.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/diagnosis/CPage2Dlg.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/records/LogRowsModel.h"
+#include "core/records/RecordStore.h"
 
 #include <QDateEdit>
 #include <QPushButton>

@@ -5,11 +5,11 @@
 #include "../shell/GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "records/CDlgLogQuery.h"
-#include "records/LogRowsModel.h"
-#include "records/RecordStore.h"
-#include "records/SqliteDb.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/records/LogRowsModel.h"
+#include "core/records/RecordStore.h"
+#include "core/records/SqliteDb.h"
 
 #include <QDateEdit>
 #include <QLineEdit>

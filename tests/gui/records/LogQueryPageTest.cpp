@@ -4,10 +4,10 @@
 #include "XlrdReader.h"
 
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "records/CDlgLogQuery.h"
-#include "records/LogRowsModel.h"
-#include "records/RecordStore.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/records/LogRowsModel.h"
+#include "core/records/RecordStore.h"
 
 #include <QDateEdit>
 #include <QHeaderView>

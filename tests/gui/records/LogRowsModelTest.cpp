@@ -1,5 +1,5 @@
 // The result list's model on its own: columns made once, cells mapped when they are read.
-#include "records/LogRowsModel.h"
+#include "gui/records/LogRowsModel.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "GuiTestSupport.h"
 #include "TestSubnets.h"
 
-#include "controls/CPngButton.h"
-#include "controls/SkinFiles.h"
-#include "shell/CAboutDlg.h"
-#include "shell/CDlgMain.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/SkinFiles.h"
+#include "gui/shell/CAboutDlg.h"
+#include "gui/shell/CDlgMain.h"
 
 #include <QPushButton>
 #include <QSignalSpy>

@@ -4,12 +4,12 @@
 #include "GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "app/LogFile.h"
-#include "common/GuiNotifier.h"
-#include "controls/CPngButton.h"
-#include "records/UploadPass.h"
-#include "shell/CDlgMain.h"
-#include "web/CDlgLogin.h"
+#include "core/app/LogFile.h"
+#include "gui/common/GuiNotifier.h"
+#include "gui/controls/CPngButton.h"
+#include "core/records/UploadPass.h"
+#include "gui/shell/CDlgMain.h"
+#include "gui/web/CDlgLogin.h"
 
 #include <atomic>
 #include <chrono>

@@ -3,12 +3,12 @@
 // a skin, the exit hook, waiting for windows, and the gateway simulator's web services as a process.
 #include "ChildProcess.h"
 #include "TestSupport.h"
-#include "app/AppSettings.h"
-#include "app/ProgramDirectory.h"
-#include "app/TextTable.h"
-#include "common/UiPrompts.h"
-#include "shell/Page.h"
-#include "shell/ProcessExit.h"
+#include "core/app/AppSettings.h"
+#include "core/app/ProgramDirectory.h"
+#include "core/app/TextTable.h"
+#include "gui/common/UiPrompts.h"
+#include "gui/shell/Page.h"
+#include "gui/shell/ProcessExit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

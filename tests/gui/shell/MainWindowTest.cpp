@@ -3,11 +3,11 @@
 #include "GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "records/UploadPass.h"
-#include "shell/CDlgMain.h"
-#include "shell/MainLayout.h"
-#include "web/CDlgLogin.h"
+#include "gui/controls/CPngButton.h"
+#include "core/records/UploadPass.h"
+#include "gui/shell/CDlgMain.h"
+#include "gui/shell/MainLayout.h"
+#include "gui/web/CDlgLogin.h"
 
 #include <QScreen>
 #include <QSignalSpy>

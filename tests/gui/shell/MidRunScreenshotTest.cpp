@@ -5,10 +5,10 @@
 
 #include "SimulatorPeers.h"
 #include "TestSubnets.h"
-#include "diagnosis/CDlgJudge.h"
-#include "diagnosis/CorvaDlg.h"
-#include "shell/CDlgMain.h"
-#include "shell/MidRunScreenshot.h"
+#include "gui/diagnosis/CDlgJudge.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "gui/shell/CDlgMain.h"
+#include "gui/shell/MidRunScreenshot.h"
 
 #include <QImage>
 

@@ -3,12 +3,12 @@
 #include "GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "app/InstanceGuard.h"
-#include "controls/CPngButton.h"
-#include "shell/CDlgMain.h"
-#include "shell/QtTranslations.h"
-#include "shell/Startup.h"
-#include "web/CDlgLogin.h"
+#include "core/app/InstanceGuard.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/shell/CDlgMain.h"
+#include "gui/shell/QtTranslations.h"
+#include "gui/shell/Startup.h"
+#include "gui/web/CDlgLogin.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

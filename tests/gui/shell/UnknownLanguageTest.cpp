@@ -4,15 +4,15 @@
 #include "GuiTestSupport.h"
 
 #include "TestSubnets.h"
-#include "controls/CPngButton.h"
-#include "diagnosis/CPage1Dlg.h"
-#include "diagnosis/CPage2Dlg.h"
-#include "diagnosis/CorvaDlg.h"
-#include "records/CDlgLogQuery.h"
-#include "records/LogRowsModel.h"
-#include "records/RecordStore.h"
-#include "shell/CDlgMain.h"
-#include "web/CDlgLogin.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/diagnosis/CPage1Dlg.h"
+#include "gui/diagnosis/CPage2Dlg.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "gui/records/CDlgLogQuery.h"
+#include "gui/records/LogRowsModel.h"
+#include "core/records/RecordStore.h"
+#include "gui/shell/CDlgMain.h"
+#include "gui/web/CDlgLogin.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

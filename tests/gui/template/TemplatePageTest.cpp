@@ -2,16 +2,16 @@
 // two lists by button and by double-click, saving into res/device.ini, setting the reply time-out.
 #include "../shell/GuiTestSupport.h"
 
-#include "controls/CBitComboBox.h"
-#include "controls/CPngButton.h"
-#include "controls/SkinFiles.h"
-#include "diagnosis/CDlgJudge.h"
-#include "diagnosis/CDlgTemplate.h"
-#include "diagnosis/CPage1Dlg.h"
-#include "diagnosis/CorvaDlg.h"
-#include "protocol/CommandChannel.h"
+#include "gui/controls/CBitComboBox.h"
+#include "gui/controls/CPngButton.h"
+#include "gui/controls/SkinFiles.h"
+#include "gui/diagnosis/CDlgJudge.h"
+#include "gui/diagnosis/CDlgTemplate.h"
+#include "gui/diagnosis/CPage1Dlg.h"
+#include "gui/diagnosis/CorvaDlg.h"
+#include "core/protocol/CommandChannel.h"
 
-#include "GatewaySimulator.h"
+#include "sim/GatewaySimulator.h"
 #include "TestSubnets.h"
 
 #include <QAbstractItemView>
