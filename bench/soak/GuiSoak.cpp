@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
         orva::UiPrompts::clearShown(); // the test-mode record of prompts is not the tool's memory
         const int allRows = page->allLogsTab()->list()->rowCount();
         if (clearAllLogs)
-            page->clearLogTab(orva::LogTab::All);
+            page->allLogsTab()->list()->clearResultRows();
         const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         samples.push_back({run, OpenDescriptors(), ResidentKb(), HeapKb()});
         std::printf("%5d %6ld %9ld %8ld %9d %6.1f\n", run, samples.back().fds, samples.back().rssKb,

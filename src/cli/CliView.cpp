@@ -29,22 +29,19 @@ void CliView::reportStarting() {
         note("sending the report to " + s.ReportURL + " …");
 }
 
-void CliView::insertTopRow(const std::string& column0, const std::string& column1) {
-    line(column0 + ": " + column1);
+void CliView::stepFailed(const std::string& step, const std::string& result) {
+    line(step + ": " + result);
 }
 
-void CliView::addResult(const std::string& text) {
-    {
-        std::lock_guard lock(mutex_);
-        if (!faultHeading_) {
-            std::fprintf(out_, "faults:\n");
-            faultHeading_ = true;
-        }
-    }
-    line("  " + text);
+void CliView::faultsShown(const std::vector<std::string>& faults) {
+    if (faults.empty())
+        return;
+    line("faults:");
+    for (const std::string& fault : faults)
+        line("  " + fault);
 }
 
-void CliView::appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) {
+void CliView::logRowAdded(LogTab tab, int number, const std::string& item, const std::string& result) {
     // The current-log tab has exactly the finished checks of this run.
     if (tab != LogTab::Current)
         return;
@@ -53,11 +50,11 @@ void CliView::appendLogRow(LogTab tab, int number, const std::string& item, cons
     line(prefix + item + ": " + result);
 }
 
-void CliView::showIdentity(const std::string& productClass, const std::string& serial) {
+void CliView::identityRead(const std::string& productClass, const std::string& serial) {
     line("产品形态: " + productClass + "  整机条码: " + serial);
 }
 
-void CliView::showPrompt(const Prompt& prompt) {
+void CliView::questionOpened(const Prompt& prompt, int /*item*/) {
     if (script_) {
         if (session_)
             session_->answer(script_->decide(prompt));

@@ -23,22 +23,13 @@ public:
 
     std::optional<RunOutcome> outcome() const;
 
-    void clearItemList() override {}
-    void setItemRows(const std::vector<ItemRow>&) override {}
-    void setItemTicks(const std::vector<bool>&) override {}
-    void setItemStatus(int, const std::string&) override {}
-    void scrollToItem(int) override {}
-    void insertTopRow(const std::string& column0, const std::string& column1) override;
-    void clearResults() override {}
-    void addResult(const std::string& text) override;
-    void clearLogTab(LogTab) override {}
-    void appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) override;
-    void showIdentity(const std::string& productClass, const std::string& serial) override;
-    void showPrompt(const Prompt& prompt) override;
-    void hidePrompt() override {}
-    void setRunning(bool) override {}
     void runStarting(const std::string& address) override;
+    void stepFailed(const std::string& step, const std::string& result) override;
+    void identityRead(const std::string& productClass, const std::string& serial) override;
+    void logRowAdded(LogTab tab, int number, const std::string& item, const std::string& result) override;
+    void faultsShown(const std::vector<std::string>& faults) override;
     void reportStarting() override;
+    void questionOpened(const Prompt& prompt, int item) override;
     void message(const std::string& text) override;
     void runEnded(RunOutcome outcome) override;
 
@@ -52,7 +43,6 @@ private:
     std::optional<AnswerScript> script_;
     mutable std::mutex mutex_;
     std::optional<RunOutcome> outcome_;
-    bool faultHeading_ = false;
 };
 
 } // namespace orva::cli

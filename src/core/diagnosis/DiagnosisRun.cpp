@@ -179,9 +179,7 @@ bool DiagnosisSession::ask(Run& run, std::stop_token stop, int questionId, int p
             return false;
         open_ = prompt;
     }
-    show(run, [&](DiagnosisView& v) { v.showPrompt(prompt); });
-    if (scrollTo != 0)
-        show(run, [&](DiagnosisView& v) { v.scrollToItem(scrollTo); });
+    show(run, [&](DiagnosisView& v) { v.questionOpened(prompt, scrollTo); });
     std::pair<AnswerKind, int> given{AnswerKind::Ack, 0};
     {
         MutexLock lock(mutex_);
@@ -334,8 +332,7 @@ void DiagnosisSession::finishRun(Run& run) {
         run.held(mutex_);
         faults = run.faults;
     }
-    for (const auto& fault : faults)
-        show(run, [&](DiagnosisView& v) { v.addResult(fault); });
+    show(run, [&](DiagnosisView& v) { v.faultsShown(faults); });
     appendRow(run, LogTab::All, " ", " ");
     onFinished(run);
 

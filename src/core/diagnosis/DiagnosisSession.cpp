@@ -74,7 +74,7 @@ DiagnosisSession::ConfirmResult DiagnosisSession::confirmModel(const std::string
         MutexLock lock(mutex_);
         template_ = std::move(t);
     }
-    view_.setItemTicks(ticks);
+    view_.itemsTicked(ticks);
     view_.message(kModelConfirmed);
     return result;
 }
@@ -88,7 +88,7 @@ bool DiagnosisSession::deviceTypeChanged() {
         MutexLock lock(mutex_);
         template_ = std::move(t);
     }
-    view_.setItemTicks(ticks);
+    view_.itemsTicked(ticks);
     return true;
 }
 
@@ -161,15 +161,12 @@ bool DiagnosisSession::start(const std::string& address) {
 
     CommandChannel::Instance().SetAddress(address);
     run->gateway = CommandChannel::Instance().Target();
-    view_.clearItemList();
     {
         MutexLock lock(mutex_);
         currentTab_.clear();
     }
-    view_.clearLogTab(LogTab::Current);
-    view_.clearResults();
     view_.runStarting(address);
-    view_.setRunning(true);
+    view_.runningChanged(true);
 
     MutexLock lock(mutex_);
     current_ = run;
@@ -205,8 +202,8 @@ void DiagnosisSession::stop() {
             retired_.push_back(std::move(worker_));
         worker_ = {};
     }
-    view_.setRunning(false);
-    view_.hidePrompt();
+    view_.runningChanged(false);
+    view_.questionClosed();
     view_.message(Text(TextId::CheckStopped));
     markEnded(*run, true);
 }
@@ -402,11 +399,11 @@ void DiagnosisSession::returnToIdle(Run& run) {
         worker_ = {};
     }
     if (latest(run))
-        view_.setRunning(false);
+        view_.runningChanged(false);
 }
 
 void DiagnosisSession::itemRunning(const Run& run, int item) {
-    show(run, [item](DiagnosisView& v) { v.itemRunning(item); });
+    show(run, [item](DiagnosisView& v) { v.itemStarted(item); });
 }
 
 void DiagnosisSession::armWatchdog(const std::shared_ptr<Run>& run) {

@@ -20,7 +20,7 @@ void DiagnosisSession::appendRow(Run& run, LogTab tab, const std::string& item, 
         MutexLock lock(mutex_);
         number = (tab == LogTab::Current ? currentTab_ : allTab_).append(item, result);
     }
-    show(run, [&](DiagnosisView& v) { v.appendLogRow(tab, number, item, result); });
+    show(run, [&](DiagnosisView& v) { v.logRowAdded(tab, number, item, result); });
 }
 
 void DiagnosisSession::reportResult(Run& run, int item, const std::string& mark, const std::string& result) {
@@ -50,7 +50,7 @@ void DiagnosisSession::onConnected(Run& run) {
     std::vector<ItemRow> rows;
     for (int n = 1; n <= kCheckItemCount; ++n)
         rows.push_back({CheckItemName(n), run.tmpl.ticks(n)});
-    show(run, [&](DiagnosisView& v) { v.setItemRows(rows); });
+    show(run, [&](DiagnosisView& v) { v.itemsShown(rows); });
 }
 
 void DiagnosisSession::onConnectError(Run& run) {
@@ -64,8 +64,8 @@ void DiagnosisSession::onConnectError(Run& run) {
     }
     returnToIdle(run);
     if (latest(run)) {
-        view_.hidePrompt();
-        view_.insertTopRow(Text(TextId::ConnectStatus), Text(TextId::ConnectError));
+        view_.questionClosed();
+        view_.stepFailed(Text(TextId::ConnectStatus), Text(TextId::ConnectError));
     }
     markEnded(run, true);
 }
@@ -76,7 +76,7 @@ void DiagnosisSession::onConnectTimeout(const std::shared_ptr<Run>& run) {
     if (!claimEnd(*run, RunOutcome::ConnectTimeout, true))
         return;
     if (latest(*run))
-        view_.insertTopRow(Text(TextId::ConnectStatus), Text(TextId::ConnectTimeout));
+        view_.stepFailed(Text(TextId::ConnectStatus), Text(TextId::ConnectTimeout));
     returnToIdle(*run);
     markEnded(*run, true);
 }
@@ -91,7 +91,7 @@ bool DiagnosisSession::onIdentity(Run& run) {
         productClass = run.productClass;
         serial = run.serial;
     }
-    show(run, [&](DiagnosisView& v) { v.showIdentity(productClass, serial); });
+    show(run, [&](DiagnosisView& v) { v.identityRead(productClass, serial); });
     if (run.tmpl.model == productClass)
         return true;
     show(run, [&](DiagnosisView& v) { v.message(kModelMismatch); });
@@ -109,7 +109,7 @@ bool DiagnosisSession::onIdentity(Run& run) {
     } else {
         returnToIdle(run);
         if (latest(run))
-            view_.hidePrompt();
+            view_.questionClosed();
     }
     markEnded(run, true);
     return false;
@@ -120,8 +120,8 @@ void DiagnosisSession::onPotsStartFailed(Run& run) {
         return;
     returnToIdle(run);
     if (latest(run)) {
-        view_.hidePrompt();
-        view_.insertTopRow(Text(TextId::ItemPotsStart), Text(TextId::ResultFailure));
+        view_.questionClosed();
+        view_.stepFailed(Text(TextId::ItemPotsStart), Text(TextId::ResultFailure));
     }
     markEnded(run, true);
 }
@@ -134,11 +134,7 @@ void DiagnosisSession::onFinished(Run& run) {
 // --- Results ---
 
 void DiagnosisSession::onItemResult(Run& run, int item, TextId fault, const ItemResult& result, bool scroll) {
-    show(run, [&](DiagnosisView& v) {
-        v.setItemStatus(item, result.mark);
-        if (scroll)
-            v.scrollToItem(item);
-    });
+    show(run, [&](DiagnosisView& v) { v.itemFinished(item, result.mark, scroll); });
     reportResult(run, item, result.mark, result.result);
     if (result.fault)
         addFault(run, Text(fault));

@@ -3,6 +3,7 @@
 
 #include "core/app/AppSettings.h"
 #include "core/app/TextTable.h"
+#include "gui/common/UiDispatcher.h"
 #include "gui/common/UiPrompts.h"
 #include "gui/controls/CBitComboBox.h"
 #include "gui/controls/CLabelEx.h"
@@ -14,6 +15,7 @@
 #include "gui/diagnosis/DialogUnits.h"
 #include "core/records/RecordStore.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -21,13 +23,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMetaObject>
 #include <QPainter>
-#include <QThread>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 namespace orva {
 
@@ -95,12 +97,21 @@ CorvaDlg::CorvaDlg(QWidget* parent, RecordSink* sink, SessionOptions options) : 
 }
 
 CorvaDlg::~CorvaDlg() {
-    {
-        std::lock_guard lock(uiMutex_);
-        closing_ = true;
+    // Nothing more is shown from here on. The session joins its workers as it goes, and one of them may
+    // be waiting for this thread to show an event, which nothing releases before the page is gone: the
+    // session goes on a thread of its own while this one lets such events through (they do nothing
+    // now), so no worker waits on a page that no longer draws.
+    closing_ = true;
+    std::atomic<bool> gone{false};
+    std::thread ender([this, &gone] {
+        session_.reset();
+        gone = true;
+    });
+    while (!gone) {
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    uiCv_.notify_all();
-    session_.reset();
+    ender.join();
 }
 
 void CorvaDlg::buildControls() {
@@ -347,40 +358,46 @@ std::string CorvaDlg::operatorName() const {
 
 // --- DiagnosisView ---
 
-void CorvaDlg::onUi(std::function<void()> fn) {
-    if (QThread::currentThread() == thread()) {
-        fn();
-        return;
-    }
+void CorvaDlg::showOnUi(std::function<void()> fn) {
     if (closing_)
         return;
-    auto done = std::make_shared<bool>(false);
-    // Queued to the page itself: should the page go before the call is carried out, Qt drops it.
-    QMetaObject::invokeMethod(
-        this,
-        [this, done, fn = std::move(fn)] {
-            if (!closing_)
-                fn();
-            {
-                std::lock_guard lock(uiMutex_);
-                *done = true;
-            }
-            uiCv_.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(uiMutex_);
-    uiCv_.wait(lock, [&] { return *done || closing_; });
-}
-
-void CorvaDlg::clearItemList() {
-    onUi([this] {
-        runningItem_ = nullptr;
-        items_->clear();
+    CallOnUi(this, [this, fn = std::move(fn)] {
+        if (!closing_)
+            fn();
     });
 }
 
-void CorvaDlg::setItemRows(const std::vector<ItemRow>& rows) {
-    onUi([this, rows] {
+void CorvaDlg::runStarting(const std::string& address) {
+    showOnUi([this, address] {
+        // What the last run showed goes: its items, this run's log tab, its faults, its gateway.
+        runningItem_ = nullptr;
+        items_->clear();
+        page1_->clearResultRows();
+        connecting_ = nullptr;
+        results_->clear();
+        productForm_->clear();
+        barcode_->clear();
+        QString text = Caption(TextId::DiagConnecting);
+        text.replace(QStringLiteral("%s"), Q(address));
+        connecting_ = new QListWidgetItem(text);
+        results_->insertItem(0, connecting_);
+    });
+}
+
+void CorvaDlg::runningChanged(bool running) {
+    showOnUi([this, running] {
+        address_->setEnabled(!running);
+        start_->SetInactive(running);
+        if (!running) {
+            // The run ended before the item's result or the connection came.
+            clearConnecting();
+            clearRunningMark();
+        }
+    });
+}
+
+void CorvaDlg::itemsShown(const std::vector<ItemRow>& rows) {
+    showOnUi([this, rows] {
         // Connected: the rows replace the connecting line.
         clearConnecting();
         runningItem_ = nullptr;
@@ -393,8 +410,8 @@ void CorvaDlg::setItemRows(const std::vector<ItemRow>& rows) {
     });
 }
 
-void CorvaDlg::setItemTicks(const std::vector<bool>& ticked) {
-    onUi([this, ticked] {
+void CorvaDlg::itemsTicked(const std::vector<bool>& ticked) {
+    showOnUi([this, ticked] {
         const int rows = std::min(items_->topLevelItemCount(), static_cast<int>(ticked.size()));
         for (int r = 0; r < rows; ++r) {
             QTreeWidgetItem* item = items_->topLevelItem(r);
@@ -404,50 +421,46 @@ void CorvaDlg::setItemTicks(const std::vector<bool>& ticked) {
     });
 }
 
-void CorvaDlg::setItemStatus(int itemNumber, const std::string& text) {
-    onUi([this, itemNumber, text] {
+void CorvaDlg::itemStarted(int itemNumber) {
+    showOnUi([this, itemNumber] {
+        // An event that reaches the page after Stop must not leave a mark no result will replace.
+        if (!session_ || !session_->running())
+            return;
+        clearRunningMark();
         if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
-            if (item == runningItem_)
-                runningItem_ = nullptr;
-            item->setText(1, Q(text));
+            item->setText(1, Caption(TextId::ItemRunning));
+            runningItem_ = item;
         }
     });
 }
 
-void CorvaDlg::scrollToItem(int itemNumber) {
-    onUi([this, itemNumber] {
-        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1))
+void CorvaDlg::itemFinished(int itemNumber, const std::string& mark, bool scroll) {
+    showOnUi([this, itemNumber, mark, scroll] {
+        QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1);
+        if (!item)
+            return;
+        if (item == runningItem_)
+            runningItem_ = nullptr;
+        item->setText(1, Q(mark));
+        if (scroll)
             items_->scrollToItem(item, QAbstractItemView::EnsureVisible);
     });
 }
 
-void CorvaDlg::insertTopRow(const std::string& column0, const std::string& column1) {
-    onUi([this, column0, column1] { items_->insertTopLevelItem(0, new QTreeWidgetItem({Q(column0), Q(column1)})); });
+void CorvaDlg::stepFailed(const std::string& step, const std::string& result) {
+    showOnUi([this, step, result] { items_->insertTopLevelItem(0, new QTreeWidgetItem({Q(step), Q(result)})); });
 }
 
-void CorvaDlg::clearResults() {
-    onUi([this] {
-        connecting_ = nullptr;
-        results_->clear();
+void CorvaDlg::identityRead(const std::string& productClass, const std::string& serial) {
+    showOnUi([this, productClass, serial] {
+        productForm_->setText(Q(productClass));
+        barcode_->setText(Q(serial));
     });
 }
 
-void CorvaDlg::addResult(const std::string& text) {
-    onUi([this, text] { results_->addItem(Q(text)); });
-}
-
-void CorvaDlg::clearLogTab(LogTab tab) {
-    onUi([this, tab] {
-        if (tab == LogTab::Current)
-            page1_->clearResultRows();
-        else
-            page2_->list()->clearResultRows();
-    });
-}
-
-void CorvaDlg::appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) {
+void CorvaDlg::logRowAdded(LogTab tab, int number, const std::string& item, const std::string& result) {
     (void)number; // each tab counts its own rows, as the session does
-    onUi([this, tab, item, result] {
+    showOnUi([this, tab, item, result] {
         if (tab == LogTab::Current)
             page1_->appendResultRow(item, result);
         else
@@ -455,15 +468,15 @@ void CorvaDlg::appendLogRow(LogTab tab, int number, const std::string& item, con
     });
 }
 
-void CorvaDlg::showIdentity(const std::string& productClass, const std::string& serial) {
-    onUi([this, productClass, serial] {
-        productForm_->setText(Q(productClass));
-        barcode_->setText(Q(serial));
+void CorvaDlg::faultsShown(const std::vector<std::string>& faults) {
+    showOnUi([this, faults] {
+        for (const std::string& text : faults)
+            results_->addItem(Q(text));
     });
 }
 
-void CorvaDlg::showPrompt(const Prompt& prompt) {
-    onUi([this, prompt] {
+void CorvaDlg::questionOpened(const Prompt& prompt, int itemNumber) {
+    showOnUi([this, prompt, itemNumber] {
         judge_->SetMode(prompt.mode);
         judge_->SetQuestion(Q(prompt.title), Q(prompt.text), prompt.questionId, prompt.value);
         if (!judge_->isVisible()) {
@@ -473,36 +486,13 @@ void CorvaDlg::showPrompt(const Prompt& prompt) {
         judge_->show();
         judge_->raise();
         judge_->activateWindow();
+        if (QTreeWidgetItem* item = itemNumber != 0 ? items_->topLevelItem(itemNumber - 1) : nullptr)
+            items_->scrollToItem(item, QAbstractItemView::EnsureVisible);
     });
 }
 
-void CorvaDlg::hidePrompt() {
-    onUi([this] { judge_->hide(); });
-}
-
-void CorvaDlg::runStarting(const std::string& address) {
-    onUi([this, address] {
-        productForm_->clear();
-        barcode_->clear();
-        clearConnecting();
-        QString text = Caption(TextId::DiagConnecting);
-        text.replace(QStringLiteral("%s"), Q(address));
-        connecting_ = new QListWidgetItem(text);
-        results_->insertItem(0, connecting_);
-    });
-}
-
-void CorvaDlg::itemRunning(int itemNumber) {
-    onUi([this, itemNumber] {
-        // A call that reaches the page after Stop must not leave a mark no result will replace.
-        if (!session_ || !session_->running())
-            return;
-        clearRunningMark();
-        if (QTreeWidgetItem* item = items_->topLevelItem(itemNumber - 1)) {
-            item->setText(1, Caption(TextId::ItemRunning));
-            runningItem_ = item;
-        }
-    });
+void CorvaDlg::questionClosed() {
+    showOnUi([this] { judge_->hide(); });
 }
 
 void CorvaDlg::clearConnecting() {
@@ -518,24 +508,12 @@ void CorvaDlg::clearRunningMark() {
     runningItem_ = nullptr;
 }
 
-void CorvaDlg::setRunning(bool running) {
-    onUi([this, running] {
-        address_->setEnabled(!running);
-        start_->SetInactive(running);
-        if (!running) {
-            // The run ended before the item's result or the connection came.
-            clearConnecting();
-            clearRunningMark();
-        }
-    });
-}
-
 void CorvaDlg::message(const std::string& text) {
-    onUi([this, text] { UiPrompts::information(this, Q(text)); });
+    showOnUi([this, text] { UiPrompts::information(this, Q(text)); });
 }
 
 void CorvaDlg::runEnded(RunOutcome outcome) {
-    onUi([this, outcome] { emit diagnosisEnded(static_cast<int>(outcome)); });
+    showOnUi([this, outcome] { emit diagnosisEnded(static_cast<int>(outcome)); });
 }
 
 } // namespace orva

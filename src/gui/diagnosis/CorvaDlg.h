@@ -4,8 +4,8 @@
 // through the log of this diagnosis and of every diagnosis since the tool started.
 //
 // The page owns a DiagnosisSession and shows it: it is the session's view. The session's worker calls
-// the view from its own threads; each such call is carried out on the UI thread and the worker goes on
-// only once the widgets have changed. Calls the session makes from the UI thread (Start, Stop, Confirm)
+// the view from its own threads; each such event is carried out on the UI thread and the worker goes
+// on only once the widgets have changed. Calls the session makes from the UI thread (Start, Stop, Confirm)
 // are carried out directly.
 #include "core/diagnosis/DiagnosisSession.h"
 #include "gui/maintenance/AddressEdit.h"
@@ -14,10 +14,8 @@
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -89,22 +87,18 @@ public:
     void askExit();
 
     // --- DiagnosisView ---
-    void clearItemList() override;
-    void setItemRows(const std::vector<ItemRow>& rows) override;
-    void setItemTicks(const std::vector<bool>& ticked) override;
-    void setItemStatus(int item, const std::string& text) override;
-    void scrollToItem(int item) override;
-    void insertTopRow(const std::string& column0, const std::string& column1) override;
-    void clearResults() override;
-    void addResult(const std::string& text) override;
-    void clearLogTab(LogTab tab) override;
-    void appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) override;
-    void showIdentity(const std::string& productClass, const std::string& serial) override;
-    void showPrompt(const Prompt& prompt) override;
-    void hidePrompt() override;
     void runStarting(const std::string& address) override;
-    void itemRunning(int item) override;
-    void setRunning(bool running) override;
+    void runningChanged(bool running) override;
+    void itemsShown(const std::vector<ItemRow>& rows) override;
+    void itemsTicked(const std::vector<bool>& ticked) override;
+    void itemStarted(int item) override;
+    void itemFinished(int item, const std::string& mark, bool scroll) override;
+    void stepFailed(const std::string& step, const std::string& result) override;
+    void identityRead(const std::string& productClass, const std::string& serial) override;
+    void logRowAdded(LogTab tab, int number, const std::string& item, const std::string& result) override;
+    void faultsShown(const std::vector<std::string>& faults) override;
+    void questionOpened(const Prompt& prompt, int item) override;
+    void questionClosed() override;
     void message(const std::string& text) override;
     void runEnded(RunOutcome outcome) override;
 
@@ -125,10 +119,10 @@ private:
     // The progress the page shows on its own: the connecting line and the running item's mark.
     void clearConnecting();
     void clearRunningMark();
-    // Runs `fn` on the UI thread and returns once it ran: directly when called there, otherwise queued
-    // to the page while the caller waits. A page being destroyed runs nothing more and lets every
-    // waiting caller go, so the session's workers can end while the page joins them.
-    void onUi(std::function<void()> fn);
+    // Carries out an event on the UI thread and returns once the widgets show it (directly when
+    // called there). A page being destroyed, or a window closing, shows nothing more and lets the
+    // waiting worker go.
+    void showOnUi(std::function<void()> fn);
     // Learns logIdAtStart once the store opens. Quiet: whoever needs the store next shows why it
     // cannot be opened (before login that is the login's own store), so no second box appears.
     void learnLogIdAtStart() const;
@@ -161,8 +155,6 @@ private:
     QListWidgetItem* connecting_ = nullptr;
     QTreeWidgetItem* runningItem_ = nullptr;
 
-    std::mutex uiMutex_;
-    std::condition_variable uiCv_;
     std::atomic<bool> closing_{false};
 };
 

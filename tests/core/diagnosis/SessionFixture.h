@@ -79,39 +79,52 @@ public:
         outcomes_.clear();
     }
 
-    void clearItemList() override { record({"clearItems"}); }
-    void setItemRows(const std::vector<ItemRow>& rows) override {
+    // The events are recorded as the rows and columns the page changes for them.
+    void runStarting(const std::string&) override {
+        record({"clearItems"});
+        record({"clearLog", static_cast<int>(LogTab::Current)});
+        record({"clearResults"});
+    }
+    void itemsShown(const std::vector<ItemRow>& rows) override {
         record({"rows", static_cast<int>(rows.size()), rows.empty() ? 0 : rows[0].ticked ? 1 : 0});
     }
-    void setItemTicks(const std::vector<bool>& t) override { record({"ticks", static_cast<int>(t.size())}); }
-    void setItemStatus(int item, const std::string& text) override { record({"status", item, 0, text}); }
-    void scrollToItem(int item) override { record({"scroll", item}); }
-    void insertTopRow(const std::string& c0, const std::string& c1) override { record({"top", 0, 0, c0, c1}); }
-    void clearResults() override { record({"clearResults"}); }
-    void addResult(const std::string& text) override { record({"result", 0, 0, text}); }
-    void clearLogTab(LogTab tab) override { record({"clearLog", static_cast<int>(tab)}); }
-    void appendLogRow(LogTab tab, int number, const std::string& item, const std::string& result) override {
+    void itemsTicked(const std::vector<bool>& t) override { record({"ticks", static_cast<int>(t.size())}); }
+    void itemFinished(int item, const std::string& mark, bool scroll) override {
+        record({"status", item, 0, mark});
+        if (scroll)
+            record({"scroll", item});
+    }
+    void stepFailed(const std::string& c0, const std::string& c1) override { record({"top", 0, 0, c0, c1}); }
+    void faultsShown(const std::vector<std::string>& faults) override {
+        for (const std::string& text : faults)
+            record({"result", 0, 0, text});
+    }
+    void logRowAdded(LogTab tab, int number, const std::string& item, const std::string& result) override {
         record({"log", static_cast<int>(tab), number, item, result});
     }
-    void showIdentity(const std::string& productClass, const std::string& serial) override {
+    void identityRead(const std::string& productClass, const std::string& serial) override {
         record({"identity", 0, 0, productClass, serial});
     }
-    void showPrompt(const Prompt& p) override {
+    void questionOpened(const Prompt& p, int item) override {
         {
             std::lock_guard lock(mutex_);
             prompts_.push_back(p);
         }
         record({"prompt", p.questionId, p.value, p.title, p.text});
-        for (int held : holdPrompts)
-            if (held == p.questionId)
-                return;
-        auto it = answers.find(p.questionId);
-        const bool yes = p.mode == 0 || (it == answers.end() ? defaultAnswer : it->second);
-        if (session)
-            session->answer(yes);
+        bool held = false;
+        for (int id : holdPrompts)
+            held = held || id == p.questionId;
+        if (!held) {
+            auto it = answers.find(p.questionId);
+            const bool yes = p.mode == 0 || (it == answers.end() ? defaultAnswer : it->second);
+            if (session)
+                session->answer(yes);
+        }
+        if (item != 0)
+            record({"scroll", item});
     }
-    void hidePrompt() override { record({"hidePrompt"}); }
-    void setRunning(bool running) override { record({"running", running ? 1 : 0}); }
+    void questionClosed() override { record({"hidePrompt"}); }
+    void runningChanged(bool running) override { record({"running", running ? 1 : 0}); }
     void message(const std::string& text) override { record({"message", 0, 0, text}); }
     void runEnded(RunOutcome outcome) override {
         {

@@ -33,23 +33,10 @@ public:
     explicit AnsweringView(std::set<int> held) : held_(std::move(held)) {}
     DiagnosisSession* session = nullptr;
 
-    void clearItemList() override {}
-    void setItemRows(const std::vector<ItemRow>&) override {}
-    void setItemTicks(const std::vector<bool>&) override {}
-    void setItemStatus(int, const std::string&) override {}
-    void scrollToItem(int) override {}
-    void insertTopRow(const std::string&, const std::string&) override {}
-    void clearResults() override {}
-    void addResult(const std::string&) override {}
-    void clearLogTab(LogTab) override {}
-    void appendLogRow(LogTab, int, const std::string&, const std::string&) override {}
-    void showIdentity(const std::string&, const std::string&) override {}
-    void showPrompt(const Prompt& prompt) override {
+    void questionOpened(const Prompt& prompt, int) override {
         if (!held_.contains(prompt.questionId) && session)
             session->answer(true);
     }
-    void hidePrompt() override {}
-    void setRunning(bool) override {}
     void message(const std::string&) override {}
 
 private:

@@ -29,23 +29,10 @@ class YesView final : public DiagnosisView {
 public:
     DiagnosisSession* session = nullptr;
 
-    void clearItemList() override {}
-    void setItemRows(const std::vector<ItemRow>&) override {}
-    void setItemTicks(const std::vector<bool>&) override {}
-    void setItemStatus(int, const std::string&) override {}
-    void scrollToItem(int) override {}
-    void insertTopRow(const std::string&, const std::string&) override {}
-    void clearResults() override {}
-    void addResult(const std::string&) override {}
-    void clearLogTab(LogTab) override {}
-    void appendLogRow(LogTab, int, const std::string&, const std::string&) override {}
-    void showIdentity(const std::string&, const std::string&) override {}
-    void showPrompt(const Prompt&) override {
+    void questionOpened(const Prompt&, int) override {
         if (session)
             session->answer(true);
     }
-    void hidePrompt() override {}
-    void setRunning(bool) override {}
     void message(const std::string& text) override {
         std::lock_guard lock(mutex_);
         messages_.push_back(text);
