@@ -45,8 +45,8 @@ bool LoadSettingsOrExplain();
 void SetCredentials(std::optional<std::string> user, std::optional<std::string> password);
 
 // What every command but identify does first, as the GUI does before its main window: the instance
-// guard, the log file, the login (online, then offline). Returns -1 to go on, with the user name as
-// the operator, or the exit code to end with.
-int EnterTool(std::string& operatorName);
+// guard, the log file, the login (online, then offline). Nothing when the command may go on, with the
+// user name as the operator; otherwise the exit code to end with.
+std::optional<int> EnterTool(std::string& operatorName);
 
 } // namespace orva::cli

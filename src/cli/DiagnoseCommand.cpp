@@ -216,8 +216,8 @@ int RunDiagnose(const DiagnoseOptions& o) {
         return code;
 
     std::string operatorName;
-    if (int entered = EnterTool(operatorName); entered >= 0)
-        return entered;
+    if (const std::optional<int> entered = EnterTool(operatorName))
+        return *entered;
     if (!model && !(model = GatewayModel(target, o.replyTimeout, code)))
         return code;
 

@@ -33,7 +33,7 @@ void SetCredentials(std::optional<std::string> user, std::optional<std::string> 
     g_password = std::move(password);
 }
 
-int EnterTool(std::string& operatorName) {
+std::optional<int> EnterTool(std::string& operatorName) {
     g_guard = std::make_unique<InstanceGuard>();
     if (g_guard->heldElsewhere()) {
         std::fprintf(stderr, "orva-cli: another copy of the tool is using %s (lock %s)\n", ProgramDirectory().c_str(),
@@ -82,7 +82,7 @@ int EnterTool(std::string& operatorName) {
         std::fprintf(stderr, "a newer version %s is offered%s%s (not downloaded)\n", result.offeredVersion.c_str(),
                      result.downloadUrlFound ? " at " : "", result.downloadUrl.c_str());
     operatorName = input.userName;
-    return -1;
+    return std::nullopt;
 }
 
 } // namespace orva::cli

@@ -85,8 +85,8 @@ int RunLogs(const LogsOptions& o) {
         filter.to = ParseLogDate(o.to);
 
     std::string operatorName;
-    if (int code = EnterTool(operatorName); code >= 0)
-        return code;
+    if (const std::optional<int> code = EnterTool(operatorName))
+        return *code;
 
     RecordStore store;
     if (!store.open("logs")) {

@@ -65,8 +65,8 @@ int RunRestore(const RestoreOptions& o) {
         }
     }
     std::string operatorName;
-    if (int code = EnterTool(operatorName); code >= 0)
-        return code;
+    if (const std::optional<int> code = EnterTool(operatorName))
+        return *code;
 
     CommandChannel::Instance().SetReplyTimeout(o.replyTimeout);
     RestorePrinter printer;

@@ -128,8 +128,8 @@ struct UpgradeOptions {
 
 int RunUpgrade(const UpgradeOptions& o) {
     std::string operatorName;
-    if (int code = EnterTool(operatorName); code >= 0)
-        return code;
+    if (const std::optional<int> code = EnterTool(operatorName))
+        return *code;
 
     int wake[2];
     if (::pipe(wake) != 0) {

@@ -10,8 +10,8 @@ namespace {
 
 int RunUpload() {
     std::string operatorName;
-    if (int code = EnterTool(operatorName); code >= 0)
-        return code;
+    if (const std::optional<int> code = EnterTool(operatorName))
+        return *code;
     const UploadPassResult result = uploadStoredRecords();
     if (!result.opened) {
         std::printf("uploads could not be opened\n");
