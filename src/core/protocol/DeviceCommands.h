@@ -7,6 +7,7 @@
 // stop request abandons the exchange under way; the operation then reports a failed exchange
 // ("RET"="ERROR", "ERROR"="stopped\n").
 #include "core/protocol/CommandChannel.h"
+#include "core/protocol/CommandTexts.h"
 #include "core/protocol/DeviceReply.h"
 #include "core/protocol/ExchangeTarget.h"
 

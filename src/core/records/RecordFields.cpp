@@ -147,6 +147,8 @@ constexpr std::array kRecordFields = std::to_array<RecordField>({
 });
 
 template <class... F> struct FieldVisitor : F... { using F::operator()...; };
+// Spelled out: not every compiler we build with deduces an aggregate's template arguments by itself.
+template <class... F> FieldVisitor(F...) -> FieldVisitor<F...>;
 
 } // namespace
 
