@@ -3,7 +3,6 @@
 #include "core/app/LogFile.h"
 #include "core/app/TextTable.h"
 
-#include <httplib.h>
 #include <iconv.h>
 
 #include <atomic>
@@ -76,60 +75,6 @@ std::vector<LogEntry> ReadLog(const std::string& path) {
             throw std::runtime_error("log does not start with an entry");
     }
     return entries;
-}
-
-ScriptedService::ScriptedService(std::vector<Reply> script, Reply fallback)
-    : server_(std::make_unique<httplib::Server>()), script_(std::move(script)), fallback_(std::move(fallback)) {
-    server_->Post("/report", [this](const httplib::Request& req, httplib::Response& res) {
-        std::size_t index;
-        Reply reply;
-        std::function<void(std::size_t, const std::string&)> hook;
-        {
-            std::lock_guard lock(mutex_);
-            index = bodies_.size();
-            bodies_.push_back(req.body);
-            reply = index < script_.size() ? script_[index] : fallback_;
-            hook = hook_;
-        }
-        if (hook)
-            hook(index, req.body);
-        res.status = reply.status;
-        res.set_content(reply.body, reply.type);
-    });
-    port_ = server_->bind_to_any_port("127.0.0.1");
-    if (port_ <= 0)
-        throw std::runtime_error("cannot bind 127.0.0.1");
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    thread_ = std::thread([this, ended] {
-        server_->listen_after_bind();
-        ended->store(true);
-    });
-    // A stop before the accept loop has begun would be lost, and the destructor would wait for ever.
-    while (!server_->is_running() && !ended->load())
-        std::this_thread::yield();
-    if (ended->load()) {
-        thread_.join();
-        throw std::runtime_error("cannot serve on 127.0.0.1");
-    }
-}
-
-ScriptedService::~ScriptedService() {
-    server_->stop();
-    thread_.join();
-}
-
-std::string ScriptedService::url() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/report";
-}
-
-std::vector<std::string> ScriptedService::bodies() const {
-    std::lock_guard lock(mutex_);
-    return bodies_;
-}
-
-void ScriptedService::setOnRequest(std::function<void(std::size_t, const std::string&)> hook) {
-    std::lock_guard lock(mutex_);
-    hook_ = std::move(hook);
 }
 
 DiagRecord SampleRecord(const std::string& sn, const std::string& op) {

@@ -1,4 +1,4 @@
-#include "HttpTestServer.h"
+#include "HttpPeers.h"
 
 #include "TestSupport.h"
 #include "core/app/LogFile.h"
@@ -318,7 +318,7 @@ protected:
         certDir_ = std::make_unique<test::TempProgramDir>("orva-tls");
         ASSERT_TRUE(test::makeSelfSignedCertificate(certDir_->path(), cert_, key_));
         server_ =
-            std::make_unique<test::TestHttpServer>(std::vector<std::string>{"--cert", cert_, "--key", key_}, "https");
+            std::make_unique<test::TestHttpServer>(test::TestHttpServer::Options{.cert = cert_, .key = key_});
     }
     static void TearDownTestSuite() {
         server_.reset();

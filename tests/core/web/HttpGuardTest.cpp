@@ -4,7 +4,7 @@
 // guard sends nothing out; the child reports what the client answered. The refusal must be the
 // guard's own text: an unreachable network ("Network is unreachable") would mean the guard let the
 // connection through.
-#include "HttpTestServer.h"
+#include "HttpPeers.h"
 
 #include "TestSupport.h"
 #include "core/app/LogFile.h"

@@ -1,4 +1,4 @@
-#include "HttpTestServer.h"
+#include "HttpPeers.h"
 
 #include "TestSupport.h"
 #include "core/app/LogFile.h"
@@ -308,7 +308,7 @@ TEST_F(LoginFlowTest, OnlineLoginAgainstTheService) {
     const std::string replyFile = dir_.file("reply.xml");
     const std::string requests = dir_.file("requests.log");
     test::writeFile(replyFile, successReply());
-    test::TestHttpServer server({"--login-reply", replyFile, "--request-log", requests});
+    test::TestHttpServer server({.loginReply = replyFile, .requestLog = requests});
 
     LoginInput in = input("张<三", "pw&1");
     in.loginUrl = server.url("/login");

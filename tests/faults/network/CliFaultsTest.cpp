@@ -4,7 +4,7 @@
 #include "core/records/RecordStore.h"
 #include "core/web/LoginFile.h"
 
-#include "BadHttpServer.h"
+#include "HttpPeers.h"
 
 #include "CliRunner.h"
 #include "SimulatorPeers.h"

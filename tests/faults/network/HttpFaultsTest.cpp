@@ -2,7 +2,7 @@
 // or answer very slowly. Every request still returns within the HTTP time-out (plus generous slack
 // for a loaded machine), the login falls back to the offline list, reports and stored rows are kept
 // for the next pass, and a huge body costs no more memory than the client's reply limit.
-#include "BadHttpServer.h"
+#include "HttpPeers.h"
 
 #include "core/app/AppSettings.h"
 #include "core/app/LogFile.h"

@@ -1,6 +1,6 @@
 // The reporting service misbehaves while a diagnosis finishes: the run still ends, the record is in
 // logs, and since the service did not take it, it waits in uploads for the next pass.
-#include "BadHttpServer.h"
+#include "HttpPeers.h"
 #include "DiagnosisRig.h"
 #include "TestSubnets.h"
 
