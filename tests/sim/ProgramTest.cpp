@@ -1,4 +1,5 @@
 // orva-gateway-sim as a process: the ready line, answers, overrides from the command line, SIGTERM.
+#include "ChildProcess.h"
 #include "TestSubnets.h"
 #include "TestSupport.h"
 #include "UdpTestClient.h"
@@ -7,11 +8,8 @@
 #include <httplib.h>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace orva::sim {
@@ -22,70 +20,18 @@ std::string programPath() {
     return std::string(dir ? dir : "bin") + "/orva-gateway-sim";
 }
 
-// The program with its standard output on a pipe; killed at the end if still running.
-class Program {
-public:
-    explicit Program(const std::vector<std::string>& args) {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(fds[1], 1);
-            ::close(fds[0]);
-            ::close(fds[1]);
-            std::vector<std::string> all{programPath()};
-            all.insert(all.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (auto& a : all)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        out_ = ::fdopen(fds[0], "r");
-    }
-    ~Program() {
-        if (pid_ > 0 && !waited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_)
-            std::fclose(out_);
-    }
-    std::string readLine() {
-        char buf[4096];
-        if (!out_ || !std::fgets(buf, sizeof buf, out_))
-            return {};
-        return buf;
-    }
-    std::string readAll() {
-        std::string all, line;
-        while (!(line = readLine()).empty())
-            all += line;
-        return all;
-    }
-    // The exit code, or -1 when it did not exit normally.
-    int wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        waited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    void signal(int sig) { ::kill(pid_, sig); }
-
-private:
-    pid_t pid_ = -1;
-    FILE* out_ = nullptr;
-    bool waited_ = false;
-};
+// The first line the program writes (its ready line), waiting for it as long as the program is busy.
+std::string firstLine(test::ChildProcess& p) {
+    p.waitForLines(1, 10000);
+    const std::string& out = p.readFor(0);
+    return out.substr(0, out.find('\n') + 1);
+}
 
 TEST(GatewaySimProgram, AnswersUntilSigterm) {
     const std::string address = orva::test::gatewayAddress(orva::test::subnets::sim::kProgram);
-    Program p({"--address", address, "--model", "KT593G", "--override", "HG_HARDWARE_DIAG STEP=1 FENUM=2",
-               "FESTATUS=DOWN", "--status", "HG_SOFTWARE_DIAG STEP=7=UNRECOGNIZE_REQUEST"});
-    std::string ready = p.readLine();
+    test::ChildProcess p(programPath(), {"--address", address, "--model", "KT593G", "--override", "HG_HARDWARE_DIAG STEP=1 FENUM=2",
+                                         "FESTATUS=DOWN", "--status", "HG_SOFTWARE_DIAG STEP=7=UNRECOGNIZE_REQUEST"});
+    std::string ready = firstLine(p);
     ASSERT_TRUE(ready.starts_with("orva-gateway-sim listening on " + address + " (")) << ready;
 
     test::UdpTestClient client;
@@ -95,13 +41,14 @@ TEST(GatewaySimProgram, AnswersUntilSigterm) {
               "HG_HARDWARE_DIAG_SUCC STEP=1 FESTATUS=DOWN");
     EXPECT_TRUE(client.exchange(address, 7998, "HG_SOFTWARE_DIAG STEP=7").starts_with("UNRECOGNIZE_REQUEST"));
 
-    p.signal(SIGTERM);
-    EXPECT_EQ(p.wait(), 0);
+    p.kill(SIGTERM);
+    EXPECT_EQ(p.finish().code, 0);
 }
 
 TEST(GatewaySimProgram, ServesTheWebEndpointsOnAPortItPicks) {
-    Program p({"--no-udp", "--http", "127.0.0.1:0", "--user", "tech:pw", "--update-version", "99"});
-    std::string ready = p.readLine();
+    test::ChildProcess p(programPath(),
+                         {"--no-udp", "--http", "127.0.0.1:0", "--user", "tech:pw", "--update-version", "99"});
+    std::string ready = firstLine(p);
     const std::string prefix = "orva-gateway-sim listening on 127.0.0.1:";
     ASSERT_TRUE(ready.starts_with(prefix)) << ready;
     int port = std::atoi(ready.c_str() + prefix.size());
@@ -117,8 +64,8 @@ TEST(GatewaySimProgram, ServesTheWebEndpointsOnAPortItPicks) {
               std::string::npos)
         << res->body;
 
-    p.signal(SIGTERM);
-    EXPECT_EQ(p.wait(), 0);
+    p.kill(SIGTERM);
+    EXPECT_EQ(p.finish().code, 0);
 }
 
 TEST(GatewaySimProgram, HelpAndRefusals) {
@@ -137,9 +84,10 @@ TEST(GatewaySimProgram, HelpAndRefusals) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
-        Program p(c.args);
-        std::string out = p.readAll();
-        EXPECT_EQ(p.wait(), c.exitCode);
+        test::ChildProcess p(programPath(), c.args);
+        const test::ChildOutcome outcome = p.finish();
+        const std::string& out = outcome.out;
+        EXPECT_EQ(outcome.code, c.exitCode);
         if (c.output.empty())
             EXPECT_EQ(out, "");
         else
