@@ -3,36 +3,16 @@
 #include "core/app/LogFile.h"
 #include "gui/common/UiPrompts.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
-
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 namespace orva {
-
-struct GuiNotifier::Shared {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool closing = false;
-};
 
 namespace {
 
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
-
-// One prompt asked from a worker. Queued: not begun on the UI thread, so it can still be given up;
-// Running: the box is up, and the worker waits for its answer whatever happens meanwhile.
-struct PendingCall {
-    enum class State { Queued, Running, Done, Abandoned };
-    State state = State::Queued;
-    std::function<void()> fn;
-};
 
 // The log tag of a box that was not shown.
 constexpr const char* kUnshownTag = "MessageBox";
@@ -45,7 +25,7 @@ GuiNotifier::GuiNotifier(std::function<void(int)> exitFn)
                          std::fflush(nullptr);
                          std::exit(code);
                      }),
-      shared_(std::make_shared<Shared>()) {}
+      gate_(std::make_shared<UiGate>()) {}
 
 GuiNotifier::~GuiNotifier() {
     if (installed_ && &notifier() == this)
@@ -60,16 +40,11 @@ void GuiNotifier::install() {
 }
 
 void GuiNotifier::beginShutdown() {
-    {
-        std::lock_guard lock(shared_->mutex);
-        shared_->closing = true;
-    }
-    shared_->changed.notify_all();
+    gate_->close();
 }
 
 bool GuiNotifier::shuttingDown() const {
-    std::lock_guard lock(shared_->mutex);
-    return shared_->closing;
+    return gate_->isClosed();
 }
 
 void GuiNotifier::BeginShutdownOfInstalled() {
@@ -78,51 +53,10 @@ void GuiNotifier::BeginShutdownOfInstalled() {
 }
 
 // Each prompt is carried out on the UI thread as a whole, so the record of a test and the real box
-// both happen there while a calling worker waits. The call is queued rather than sent blocking: a
-// blocking call cannot be taken back, and the UI thread may never take it (it is closing and joining
-// this very worker).
+// both happen there while a calling worker waits; one not yet begun is given up once shutting down (the
+// UI thread may be joining this very worker).
 bool GuiNotifier::runUnlessClosing(std::function<void()> fn) {
-    const std::shared_ptr<Shared> shared = shared_;
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() == app->thread()) {
-        if (shuttingDown())
-            return false;
-        fn();
-        return true;
-    }
-    auto call = std::make_shared<PendingCall>();
-    call->fn = std::move(fn);
-    {
-        std::lock_guard lock(shared->mutex);
-        if (shared->closing)
-            return false;
-    }
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [shared, call] {
-            {
-                std::lock_guard lock(shared->mutex);
-                if (call->state != PendingCall::State::Queued)
-                    return; // given up by its worker; what it refers to may be gone
-                call->state = PendingCall::State::Running;
-            }
-            call->fn();
-            {
-                std::lock_guard lock(shared->mutex);
-                call->state = PendingCall::State::Done;
-            }
-            shared->changed.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(shared->mutex);
-    shared->changed.wait(lock, [&] {
-        return call->state == PendingCall::State::Done ||
-               (call->state == PendingCall::State::Queued && shared->closing);
-    });
-    if (call->state == PendingCall::State::Done)
-        return true;
-    call->state = PendingCall::State::Abandoned;
-    return false;
+    return CallOnUiUnless(gate_, std::move(fn));
 }
 
 void GuiNotifier::logUnshown(const std::string& text, const std::string& caption) const {

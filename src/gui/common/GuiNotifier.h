@@ -8,6 +8,7 @@
 // a message, No / Cancel for a question), and a worker already waiting for a box not yet shown is
 // released the same way.
 #include "core/app/Notifier.h"
+#include "gui/common/UiDispatcher.h"
 
 #include <functional>
 #include <memory>
@@ -35,15 +36,13 @@ public:
     bool askOkCancel(const std::string& text, const std::string& caption = {}) override;
     void fatalExit(const std::string& text, int exitCode) override;
 
-    struct Shared; // the state queued calls share with the notifier; they may outlive it
-
 private:
     // Runs fn on the UI thread and waits for it; false, without running it, once shutting down.
     bool runUnlessClosing(std::function<void()> fn);
     void logUnshown(const std::string& text, const std::string& caption) const;
 
     std::function<void(int)> exit_;
-    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<UiGate> gate_; // shared with the calls under way; they may outlive the notifier
     bool installed_ = false;
 };
 

@@ -22,12 +22,14 @@ struct Gate {
 };
 
 // One call waiting for the UI thread. Queued: not begun, so it can still be given up; Abandoned: given
-// up by its worker and never to be run.
+// up by its worker and never to be run. givenUp is asked under the registry's lock; awaitRunning keeps
+// the worker waiting for a call that has begun even when it is given up meanwhile.
 struct Call {
     enum class State { Queued, Running, Done, Abandoned };
     State state = State::Queued;
     std::function<void()> fn;
-    std::shared_ptr<Gate> gate;
+    std::function<bool()> givenUp;
+    bool awaitRunning = false;
 };
 
 struct Registry {
@@ -130,26 +132,15 @@ std::shared_ptr<Gate> gateFor(QObject* context) {
     return gate;
 }
 
-} // namespace
-
-bool CallOnUi(QObject* context, std::function<void()> fn) {
-    if (!context)
-        return false;
-    if (QThread::currentThread() == context->thread()) {
-        if (fn)
-            fn();
-        return true;
-    }
+// Queues the call on context's thread and waits for it to be done or given up.
+bool Dispatch(QObject* context, const std::shared_ptr<Call>& call) {
     Registry& r = registry();
-    auto call = std::make_shared<Call>();
-    call->fn = std::move(fn);
-    call->gate = gateFor(context);
     {
         std::lock_guard lock(r.mutex);
-        if (call->gate->closed || call->gate->gone)
+        if (call->givenUp())
             return false;
     }
-    // Queued, not blocking: a blocking call cannot be taken back once the context closes.
+    // Queued, not blocking: a blocking call cannot be taken back once it is given up.
     QMetaObject::invokeMethod(
         context,
         [call] {
@@ -158,8 +149,8 @@ bool CallOnUi(QObject* context, std::function<void()> fn) {
                 std::lock_guard lock(reg.mutex);
                 if (call->state != Call::State::Queued)
                     return;
-                // Closed before it came up: its worker is let go, or about to be.
-                if (call->gate->closed || call->gate->gone) {
+                // Given up before it came up: its worker is let go, or about to be.
+                if (call->givenUp()) {
                     call->state = Call::State::Abandoned;
                     return;
                 }
@@ -175,12 +166,61 @@ bool CallOnUi(QObject* context, std::function<void()> fn) {
         },
         Qt::QueuedConnection);
     std::unique_lock lock(r.mutex);
-    r.changed.wait(lock, [&] { return call->state == Call::State::Done || call->gate->closed || call->gate->gone; });
+    r.changed.wait(lock, [&] {
+        return call->state == Call::State::Done ||
+               (call->givenUp() && (call->state == Call::State::Queued || !call->awaitRunning));
+    });
     if (call->state == Call::State::Done)
         return true;
     if (call->state == Call::State::Queued)
         call->state = Call::State::Abandoned;
     return false;
+}
+
+} // namespace
+
+bool CallOnUi(QObject* context, std::function<void()> fn) {
+    if (!context)
+        return false;
+    if (QThread::currentThread() == context->thread()) {
+        if (fn)
+            fn();
+        return true;
+    }
+    auto call = std::make_shared<Call>();
+    call->fn = std::move(fn);
+    call->givenUp = [gate = gateFor(context)] { return gate->closed || gate->gone; };
+    return Dispatch(context, call);
+}
+
+void UiGate::close() {
+    Registry& r = registry();
+    {
+        std::lock_guard lock(r.mutex);
+        closed_ = true;
+    }
+    r.changed.notify_all();
+}
+
+bool UiGate::isClosed() const {
+    std::lock_guard lock(registry().mutex);
+    return closed_;
+}
+
+bool CallOnUiUnless(const std::shared_ptr<UiGate>& gate, std::function<void()> fn) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        if (gate->isClosed())
+            return false;
+        if (fn)
+            fn();
+        return true;
+    }
+    auto call = std::make_shared<Call>();
+    call->fn = std::move(fn);
+    call->givenUp = [gate] { return gate->closed_; };
+    call->awaitRunning = true;
+    return Dispatch(app, call);
 }
 
 } // namespace orva
