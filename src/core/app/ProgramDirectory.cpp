@@ -194,18 +194,16 @@ ProgramDirectoryChoice ChooseProgramDirectory(const ProgramDirectoryInputs& in) 
     return c;
 }
 
-bool PrepareProgramDirectory(const ProgramDirectoryChoice& choice, std::string& error) {
+Result<void> PrepareProgramDirectory(const ProgramDirectoryChoice& choice) {
     if (choice.kind != ProgramDirectoryKind::PerUser)
-        return true;
+        return {};
     // Parents the user lacks (a fresh account without ~/.local/share) are made private too, as the base
     // directory rules ask.
-    if (std::string why; !MakeDirectories(choice.dir + "res", 0700, why)) {
-        error = "cannot make the program directory " + choice.dir + " (" + why + ")";
-        return false;
-    }
+    if (std::string why; !MakeDirectories(choice.dir + "res", 0700, why))
+        return Failure{"cannot make the program directory " + choice.dir + " (" + why + ")"};
     DIR* shipped = opendir(choice.shippedResources.c_str());
     if (!shipped)
-        return true; // nothing shipped beside this executable: the program says setting.ini is missing
+        return {}; // nothing shipped beside this executable: the program says setting.ini is missing
     std::vector<std::string> names;
     while (const dirent* e = readdir(shipped)) {
         const std::string name = e->d_name;
@@ -216,15 +214,15 @@ bool PrepareProgramDirectory(const ProgramDirectoryChoice& choice, std::string& 
             names.push_back(name);
     }
     closedir(shipped);
-    bool ok = true;
+    std::string failed;
     for (const auto& name : names) {
         std::string why;
-        if (!CopyIfMissing(choice.shippedResources + name, choice.dir + "res/" + name, why)) {
-            error = why;
-            ok = false;
-        }
+        if (!CopyIfMissing(choice.shippedResources + name, choice.dir + "res/" + name, why))
+            failed = why;
     }
-    return ok;
+    if (!failed.empty())
+        return Failure{failed};
+    return {};
 }
 
 std::string ProgramDirectory() {
@@ -267,11 +265,10 @@ void InitProgramDirectory(int& argc, char** argv) {
     ProgramDirectoryInputs in = CurrentProgramDirectoryInputs();
     in.commandLine = fromArgs.value_or("");
     const ProgramDirectoryChoice choice = ChooseProgramDirectory(in);
-    std::string error;
-    if (!PrepareProgramDirectory(choice, error)) {
+    if (const Result<void> prepared = PrepareProgramDirectory(choice); !prepared) {
         const char* name = argc > 0 && argv[0] ? std::strrchr(argv[0], '/') : nullptr;
         std::fprintf(stderr, "%s: %s\n", name ? name + 1 : (argc > 0 && argv[0] ? argv[0] : "orva"),
-                     error.c_str());
+                     prepared.error().c_str());
     }
     std::lock_guard lock(g_mutex);
     g_choice = choice;

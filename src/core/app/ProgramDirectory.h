@@ -12,6 +12,8 @@
 //      survive every newer package; the shipped skin pictures (res/common/) are not copied but used in
 //      place (see SkinDirectory).
 // An installed program never writes beside itself: /usr/bin is not the user's.
+#include "core/app/Result.h"
+
 #include <string>
 
 namespace orva {
@@ -39,9 +41,9 @@ ProgramDirectoryChoice ChooseProgramDirectory(const ProgramDirectoryInputs& in);
 ProgramDirectoryInputs CurrentProgramDirectoryInputs();
 // For a PerUser choice: creates the folder and its res/ (mode 0700) when missing and copies every shipped
 // file of res/ (not res/common/) that the user's res/ lacks; an existing file is never replaced, not even
-// by two programs starting at once. Other choices are left alone. False with `error` when the folder
-// cannot be made; a file that cannot be copied is named in `error` too, the rest are still copied.
-bool PrepareProgramDirectory(const ProgramDirectoryChoice& choice, std::string& error);
+// by two programs starting at once. Other choices are left alone. Fails with why when the folder cannot
+// be made; a file that cannot be copied fails it too (named in the text), the rest are still copied.
+Result<void> PrepareProgramDirectory(const ProgramDirectoryChoice& choice);
 
 // The program directory with a trailing '/'. Until InitProgramDirectory or SetProgramDirectory ran it
 // is the rule's choice without `--dir` (nothing is created or seeded then).

@@ -62,43 +62,32 @@ std::string WithReason(const std::string& line, const std::string& reason) {
 
 } // namespace
 
-bool LoadImageFile(const std::string& path, std::string& bytes, std::string& failureLine) {
+Result<std::string> LoadImageFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, for ever and beyond any
     // stop request. The file is judged by what this descriptor refers to, and read from it, so it
     // cannot be swapped for something else between the look and the read.
     const detail::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
-        failureLine = errno == ENOENT || errno == ENOTDIR
-                          ? "Batch upgrade: No " + path + " file found!\n"
-                          : WithReason("Batch upgrade: open " + path + " file failed!", std::strerror(errno));
-        return false;
-    }
+    if (fd.get() < 0)
+        return Failure{errno == ENOENT || errno == ENOTDIR
+                           ? "Batch upgrade: No " + path + " file found!\n"
+                           : WithReason("Batch upgrade: open " + path + " file failed!", std::strerror(errno))};
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        failureLine = WithReason("Batch upgrade: open " + path + " file failed!", std::strerror(errno));
-        return false;
-    }
+    if (::fstat(fd.get(), &st) != 0)
+        return Failure{WithReason("Batch upgrade: open " + path + " file failed!", std::strerror(errno))};
     // A device, a FIFO or a directory has no image in it, and /dev/zero would never end.
-    if (!S_ISREG(st.st_mode)) {
-        failureLine = "Batch upgrade: " + path + " is " + KindOf(st.st_mode) + ", not an image file!\n";
-        return false;
-    }
+    if (!S_ISREG(st.st_mode))
+        return Failure{"Batch upgrade: " + path + " is " + KindOf(st.st_mode) + ", not an image file!\n"};
     // An empty image is nothing to install; files of /proc say 0 bytes whatever they would read.
-    if (st.st_size <= 0) {
-        failureLine = "Batch upgrade: " + path + " is empty (0 bytes), not an image file!\n";
-        return false;
-    }
+    if (st.st_size <= 0)
+        return Failure{"Batch upgrade: " + path + " is empty (0 bytes), not an image file!\n"};
     // The image-info datagram carries the length in 32 bits; a larger file cannot be described.
-    if (static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max()) {
-        failureLine = "Batch upgrade: " + path + " is larger than 4294967295 bytes, too large for one image!\n";
-        return false;
-    }
+    if (static_cast<uint64_t>(st.st_size) > std::numeric_limits<uint32_t>::max())
+        return Failure{"Batch upgrade: " + path + " is larger than 4294967295 bytes, too large for one image!\n"};
     std::string buffer;
     try {
         buffer.assign(static_cast<size_t>(st.st_size), '\0');
     } catch (const std::bad_alloc&) {
-        failureLine = "Batch upgrade: malloc buf failed!\n";
-        return false;
+        return Failure{"Batch upgrade: malloc buf failed!\n"};
     }
     // A file that shrank since fstat reads short; what grew after it is not read.
     int readError = 0;
@@ -107,11 +96,9 @@ bool LoadImageFile(const std::string& path, std::string& bytes, std::string& fai
         const std::string reason = readError != 0 ? std::string(std::strerror(readError))
                                                   : "it ended after " + std::to_string(got) + " of " +
                                                         std::to_string(buffer.size()) + " bytes";
-        failureLine = WithReason("Batch upgrade: read " + path + " file failed!", reason);
-        return false;
+        return Failure{WithReason("Batch upgrade: read " + path + " file failed!", reason)};
     }
-    bytes = std::move(buffer);
-    return true;
+    return buffer;
 }
 
 std::chrono::nanoseconds PacingInterval(double seconds) {

@@ -1,6 +1,8 @@
 #pragma once
 // Reading an image file and broadcasting it: the image-info datagram, then the data datagrams paced so
 // that each leaves at least one interval after the previous send has completed.
+#include "core/app/Result.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +14,12 @@
 
 namespace orva {
 
-// Reads the whole file into `bytes`. On failure `failureLine` holds the line to report (ending in
-// "\n" and naming the file): the file is missing, or cannot be opened (with the system's reason); it is
-// not a regular file (a FIFO, a device, a directory, a socket); it is empty; it is too large for the
-// 32-bit length of the image-info datagram; or it read shorter than it claimed (with the system's
-// reason, or how far it got). Never waits for a writer or a device.
-bool LoadImageFile(const std::string& path, std::string& bytes, std::string& failureLine);
+// Reads the whole file. A failure carries the line to report (ending in "\n" and naming the file): the
+// file is missing, or cannot be opened (with the system's reason); it is not a regular file (a FIFO, a
+// device, a directory, a socket); it is empty; it is too large for the 32-bit length of the image-info
+// datagram; or it read shorter than it claimed (with the system's reason, or how far it got). Never
+// waits for a writer or a device.
+Result<std::string> LoadImageFile(const std::string& path);
 
 // Lets a canceller be certain that no datagram leaves after it has closed the gate: the sender checks
 // the gate and sends under one lock, so close() also waits for a send that is under way.

@@ -159,10 +159,10 @@ bool UpgradeSession::cancel() {
 void UpgradeSession::transferThread(std::stop_token stop, std::shared_ptr<SendGate> gate, std::string path) {
     TransferResult result;
     {
-        std::string image;
-        std::string failure;
-        if (!LoadImageFile(path, image, failure))
-            return failTransfer(stop, failure);
+        const Result<std::string> loaded = LoadImageFile(path);
+        if (!loaded)
+            return failTransfer(stop, loaded.error());
+        const std::string& image = loaded.value();
         std::printf("file total length = %u\n", static_cast<unsigned>(image.size()));
         std::fflush(stdout);
 

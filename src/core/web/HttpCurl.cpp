@@ -202,52 +202,41 @@ void LogRefusal(const std::string& text) {
     LogFile::instance().write("HTTP", line);
 }
 
-bool ReadCaFile(const std::string& path, std::string& out, std::string& error) {
-    out.clear();
+Result<std::string> ReadCaFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; the type is then judged on this
     // descriptor, so what is read is what was checked.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        error = std::string("cannot be opened (") + std::strerror(errno) + ")";
-        return false;
-    }
-    struct stat st {};
-    bool ok = false;
-    if (::fstat(fd, &st) != 0) {
-        error = std::string("cannot be examined (") + std::strerror(errno) + ")";
-    } else if (!S_ISREG(st.st_mode)) {
-        error = "is not a regular file";
-    } else if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) >= kCaFileLimit) {
-        error = "is 1 MiB or larger";
-    } else {
+    if (fd < 0)
+        return Failure{std::string("cannot be opened (") + std::strerror(errno) + ")"};
+    const auto read = [fd]() -> Result<std::string> {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0)
+            return Failure{std::string("cannot be examined (") + std::strerror(errno) + ")"};
+        if (!S_ISREG(st.st_mode))
+            return Failure{"is not a regular file"};
+        if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) >= kCaFileLimit)
+            return Failure{"is 1 MiB or larger"};
         // Read to the end, but never past the limit: the file may grow after fstat.
         std::string data(kCaFileLimit, '\0');
         size_t got = 0;
-        ok = true;
         while (got < data.size()) {
             const ssize_t n = ::read(fd, data.data() + got, data.size() - got);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0) {
-                error = std::string("cannot be read (") + std::strerror(errno) + ")";
-                ok = false;
-                break;
-            }
+            if (n < 0)
+                return Failure{std::string("cannot be read (") + std::strerror(errno) + ")"};
             if (n == 0)
                 break;
             got += static_cast<size_t>(n);
         }
-        if (ok && got >= kCaFileLimit) {
-            error = "is 1 MiB or larger";
-            ok = false;
-        }
-        if (ok) {
-            data.resize(got);
-            out = std::move(data);
-        }
-    }
+        if (got >= kCaFileLimit)
+            return Failure{"is 1 MiB or larger"};
+        data.resize(got);
+        return data;
+    };
+    Result<std::string> result = read();
     ::close(fd);
-    return ok;
+    return result;
 }
 
 void BuildCaBundle(CURL* h, const std::string& caFile, CaBundle& bundle) {
@@ -260,15 +249,16 @@ void BuildCaBundle(CURL* h, const std::string& caFile, CaBundle& bundle) {
     // private CA after them. A CA file that cannot be taken adds nothing: its servers then fail
     // verification like any server nobody vouches for.
     readWhole(systemBundlePath(h), bundle.pem);
-    std::string extra;
-    std::string why;
-    if (!ReadCaFile(caFile, extra, why)) {
-        bundle.note = "CaFile " + caFile + " " + why + ": only the system's certificate authorities are trusted";
+    const Result<std::string> extra = ReadCaFile(caFile);
+    if (!extra) {
+        bundle.note =
+            "CaFile " + caFile + " " + extra.error() + ": only the system's certificate authorities are trusted";
         LogRefusal(bundle.note);
     }
     if (!bundle.pem.empty() && bundle.pem.back() != '\n')
         bundle.pem += '\n';
-    bundle.pem += extra;
+    if (extra)
+        bundle.pem += extra.value();
 }
 
 bool ApplyTls(CURL* h, const HttpOptions& options, const CaBundle& bundle) {

@@ -2,6 +2,7 @@
 // libcurl plumbing shared by the request and the download: one easy handle per transfer, the URL
 // check, the loopback guard, the TLS set-up. Internal to the web layer.
 #include "core/app/LoopbackGuard.h"
+#include "core/app/Result.h"
 #include "core/web/HttpOptions.h"
 
 #include <curl/curl.h>
@@ -50,9 +51,9 @@ struct CaBundle {
 void BuildCaBundle(CURL* h, const std::string& caFile, CaBundle& bundle);
 
 // Reads a CA file: only a regular file under kCaFileLimit, checked on the opened descriptor so that a
-// FIFO, a device or a file swapped in between cannot stall or flood the reader. "" and false with the
-// reason in `error` otherwise.
-bool ReadCaFile(const std::string& path, std::string& out, std::string& error);
+// FIFO, a device or a file swapped in between cannot stall or flood the reader. Fails with the reason
+// ("is not a regular file") otherwise.
+Result<std::string> ReadCaFile(const std::string& path);
 
 // Certificate checking as the options ask. `bundle` (from BuildCaBundle) must outlive the transfer.
 // False when the handle refused an option.

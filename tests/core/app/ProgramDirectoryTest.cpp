@@ -194,8 +194,8 @@ TEST_F(InstalledTree, RuleFirstMatchWins) {
 
 TEST_F(InstalledTree, FirstStartSeedsAPrivateFolderAndLaterStartsKeepTheUsersFiles) {
     const ProgramDirectoryChoice choice = ChooseProgramDirectory(inputs());
-    std::string error;
-    ASSERT_TRUE(PrepareProgramDirectory(choice, error)) << error;
+    const Result<void> prepared = PrepareProgramDirectory(choice);
+    ASSERT_TRUE(prepared) << prepared.error();
     for (const std::string& dir : {home() + ".local", home() + ".local/share", perUser(), perUser() + "res"})
         EXPECT_EQ(modeOf(dir), 0700u) << dir;
     EXPECT_EQ(test::readFile(perUser() + "res/setting.ini"), "[Setting]\nLanguage=English\n");
@@ -211,7 +211,8 @@ TEST_F(InstalledTree, FirstStartSeedsAPrivateFolderAndLaterStartsKeepTheUsersFil
     fs::remove(perUser() + "res/device.ini");
     test::writeFile(shipped() + "setting.ini", "[Setting]\nLanguage=English\nnewer=1\n");
     test::writeFile(shipped() + "login.xml", "<shipped/>");
-    ASSERT_TRUE(PrepareProgramDirectory(choice, error)) << error;
+    const Result<void> again = PrepareProgramDirectory(choice);
+    ASSERT_TRUE(again) << again.error();
     EXPECT_EQ(test::readFile(perUser() + "res/setting.ini"), "[Setting]\nLanguage=Chinese\n");
     EXPECT_EQ(test::readFile(perUser() + "res/login.xml"), "<login/>");
     EXPECT_EQ(test::readFile(perUser() + "res/device.ini"), "[Device]\n");
@@ -222,8 +223,8 @@ TEST_F(InstalledTree, AnExistingFolderKeepsItsModeAndASymlinkIsNeitherFollowedNo
     chmod(perUser().c_str(), 0750);
     const std::string elsewhere = root_.path() + "elsewhere.ini";
     fs::create_symlink(elsewhere, perUser() + "res/setting.ini");
-    std::string error;
-    ASSERT_TRUE(PrepareProgramDirectory(ChooseProgramDirectory(inputs()), error)) << error;
+    const Result<void> prepared = PrepareProgramDirectory(ChooseProgramDirectory(inputs()));
+    ASSERT_TRUE(prepared) << prepared.error();
     EXPECT_EQ(modeOf(perUser()), 0750u);
     EXPECT_TRUE(fs::is_symlink(perUser() + "res/setting.ini"));
     EXPECT_FALSE(fs::exists(elsewhere));
@@ -232,21 +233,22 @@ TEST_F(InstalledTree, AnExistingFolderKeepsItsModeAndASymlinkIsNeitherFollowedNo
 
 TEST_F(InstalledTree, WithoutShippedDefaultsTheFolderIsStillMadeAndAnImpossibleOneIsAnError) {
     fs::remove_all(root_.path() + "share");
-    std::string error;
-    ASSERT_TRUE(PrepareProgramDirectory(ChooseProgramDirectory(inputs()), error)) << error;
+    const Result<void> prepared = PrepareProgramDirectory(ChooseProgramDirectory(inputs()));
+    ASSERT_TRUE(prepared) << prepared.error();
     EXPECT_TRUE(fs::is_directory(perUser() + "res"));
     EXPECT_TRUE(fs::is_empty(perUser() + "res"));
 
     // XDG_DATA_HOME below a regular file cannot be made (refused even for root).
     test::writeFile(root_.path() + "plain", "");
     const ProgramDirectoryChoice blocked = ChooseProgramDirectory(inputs(root_.path() + "plain/data"));
-    EXPECT_FALSE(PrepareProgramDirectory(blocked, error));
-    EXPECT_NE(error.find(root_.path() + "plain/data"), std::string::npos) << error;
+    const Result<void> refused = PrepareProgramDirectory(blocked);
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.error().find(root_.path() + "plain/data"), std::string::npos) << refused.error();
 
     // Choices other than the per-user folder are never created.
     ProgramDirectoryInputs portable = inputs();
     portable.commandLine = root_.path() + "not-made";
-    EXPECT_TRUE(PrepareProgramDirectory(ChooseProgramDirectory(portable), error));
+    EXPECT_TRUE(PrepareProgramDirectory(ChooseProgramDirectory(portable)));
     EXPECT_FALSE(fs::exists(root_.path() + "not-made"));
 }
 

@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <future>
+#include <optional>
 
 namespace orva::test::image_file {
 namespace {
@@ -109,13 +110,11 @@ TEST(LoadImageFile, RefusesWhatIsNotARegularNonEmptyFileAndNamesIt) {
     for (const auto& c : Refusals()) {
         SCOPED_TRACE(c.name);
         const std::string path = c.path(dir);
-        std::string bytes = "untouched";
-        std::string line;
-        bool loaded = true;
-        EXPECT_TRUE(EndsWithoutAWriter([&] { loaded = LoadImageFile(path, bytes, line); }, path));
-        EXPECT_FALSE(loaded);
-        EXPECT_EQ(line, c.line(path) + "\n");
-        EXPECT_EQ(bytes, "untouched");
+        std::optional<Result<std::string>> loaded;
+        EXPECT_TRUE(EndsWithoutAWriter([&] { loaded = LoadImageFile(path); }, path));
+        ASSERT_TRUE(loaded);
+        EXPECT_FALSE(*loaded);
+        EXPECT_EQ(loaded->error(), c.line(path) + "\n");
     }
 }
 
@@ -126,18 +125,20 @@ TEST(LoadImageFile, ReadsRegularFilesWhole) {
         const std::string path = dir.file("image.bin");
         const std::string image = PatternImage(size);
         writeFile(path, image);
-        std::string bytes;
-        std::string line;
-        EXPECT_TRUE(LoadImageFile(path, bytes, line)) << line;
-        EXPECT_EQ(bytes, image);
-        EXPECT_EQ(line, "");
+        const Result<std::string> loaded = LoadImageFile(path);
+        ASSERT_TRUE(loaded) << loaded.error();
+        EXPECT_EQ(loaded.value(), image);
+        EXPECT_EQ(loaded.error(), "");
     }
     // Through a symbolic link the file it names is what counts.
     const std::string link = dir.file("link.fifo");
     ASSERT_EQ(::symlink(Fifo(dir).c_str(), link.c_str()), 0);
-    std::string bytes;
     std::string line;
-    EXPECT_TRUE(EndsWithoutAWriter([&] { EXPECT_FALSE(LoadImageFile(link, bytes, line)); }, link));
+    EXPECT_TRUE(EndsWithoutAWriter([&] {
+        const Result<std::string> loaded = LoadImageFile(link);
+        EXPECT_FALSE(loaded);
+        line = loaded.error();
+    }, link));
     EXPECT_EQ(line, "Batch upgrade: " + link + " is a FIFO (named pipe), not an image file!\n");
 }
 
@@ -150,12 +151,10 @@ TEST(LoadImageFile, AFileThatReadsShortSaysWhereItEnded) {
         GTEST_SKIP() << path << " is not a sysfs file here";
     const size_t held = readFile(path).size();
     ASSERT_LT(held, static_cast<size_t>(st.st_size));
-    std::string bytes = "untouched";
-    std::string line;
-    EXPECT_FALSE(LoadImageFile(path, bytes, line));
-    EXPECT_EQ(line, "Batch upgrade: read " + path + " file failed! (it ended after " + std::to_string(held) + " of " +
+    const Result<std::string> loaded = LoadImageFile(path);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(loaded.error(), "Batch upgrade: read " + path + " file failed! (it ended after " + std::to_string(held) + " of " +
                         std::to_string(st.st_size) + " bytes)\n");
-    EXPECT_EQ(bytes, "untouched");
 }
 
 // Sends a marker to the receiver and waits for it: everything sent before it has then been read.
