@@ -19,7 +19,7 @@
 #include <thread>
 
 namespace orva::test {
-namespace {
+namespace rollcall {
 
 using namespace std::chrono_literals;
 
@@ -256,5 +256,5 @@ TEST_F(RollCallSessions, RestoreNamesTheSilentAndWithoutARollCallShowsWhatItAlwa
     EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUERY_SYSTEM_INFO"), 1) << "asked once, with rollcalltime=1";
 }
 
-} // namespace
+} // namespace rollcall
 } // namespace orva::test
