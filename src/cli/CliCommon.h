@@ -33,6 +33,7 @@ Command AddDiagnose(CLI::App& program);
 Command AddUpload(CLI::App& program);
 Command AddRestore(CLI::App& program);
 Command AddUpgrade(CLI::App& program);
+Command AddUpgradeStatus(CLI::App& program);
 Command AddLogs(CLI::App& program);
 
 // Reads res/setting.ini into the process-wide settings and selects the language. False (after the

@@ -80,10 +80,16 @@ int RunRestore(const RestoreOptions& o) {
     }
     const GatewayCount count = printer.count();
     std::printf("%zu gateways answered: %zu restored, %zu failed\n", count.answered, count.succeeded, count.failed);
+    if (count.known > 0)
+        std::printf("roll-call: %zu gateways known, %zu restored, %zu never answered\n", count.known,
+                    count.knownSucceeded, count.neverAnswered);
     std::fflush(stdout);
     if (count.answered == 0)
         return kExitNotFinished;
-    return count.failed > 0 ? kExitFaults : kExitOk;
+    if (count.failed > 0)
+        return kExitFaults;
+    // With a roll-call, a known gateway that never answered is one that was not restored.
+    return count.known > 0 && !count.everyKnownSucceeded() ? kExitFaults : kExitOk;
 }
 
 } // namespace
@@ -100,8 +106,11 @@ Command AddRestore(CLI::App& program) {
         ->check(Seconds());
     app->add_flag("-y,--yes", options->yes, "do not ask (needed when standard input is no terminal)");
     app->footer("One line per gateway that answered, then a count of them.\n"
+                "A roll-call first asks the segment who is there (rollcalltime seconds of setting.ini, 0: none);\n"
+                "its gateways are listed first, and each of them that never answered the restore gets a line.\n"
                 "Exit: 0 every gateway that answered restored, 1 some failed, 2 none answered or not confirmed,\n"
-                "64 usage.");
+                "64 usage. With a roll-call: 0 only when every gateway of the roll-call restored and none failed,\n"
+                "1 when one of them failed or never answered.");
     return {app, [options] { return RunRestore(*options); }};
 }
 

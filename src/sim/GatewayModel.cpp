@@ -96,7 +96,7 @@ std::optional<ReplyLine> replyTo(Command id, const Options& o, int k, const Upgr
                                         {"HDVERSION", "HW2.0"},
                                         {"PRODUCTCLASS", o.model},
                                         {"CPUCLASS", "BCM6838"},
-                                        {"DEVTYPE", o.sn}});
+                                        {"DEVTYPE", SerialNumber(o, k)}});
     case Command::DiagLanPort:
         return hardware("1", {{"FESTATUS", "OK"}});
     case Command::DiagPotsStart:
@@ -167,10 +167,12 @@ bool prefixMatches(const std::string& command, const std::string& prefix) {
     return last == ' ' || last == '=' || command[prefix.size()] == ' ';
 }
 
-// Every gateway on the segment answers a restore and the upgrade status query.
-bool answeredByEveryGateway(uint16_t port, const std::string& c) {
+// Every gateway on the segment answers a restore and the upgrade status query, and the identity query
+// when it was asked of the whole segment.
+bool answeredByEveryGateway(uint16_t port, const std::string& c, bool broadcast) {
     const std::optional<Command> known = knownCommand(port, c);
-    return known == Command::RestorePreconfig || known == Command::QueryUpgradeStatus;
+    return known == Command::RestorePreconfig || known == Command::QueryUpgradeStatus ||
+           (broadcast && known == Command::QuerySystemInfo);
 }
 
 } // namespace
@@ -204,7 +206,8 @@ std::string SerialNumber(const Options& options, int k) {
 }
 
 std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, const Options& options,
-                                  const std::vector<Override>& overrides, const UpgradeVerdict* upgrade) {
+                                  const std::vector<Override>& overrides, const UpgradeVerdict* upgrade,
+                                  bool broadcast) {
     std::vector<const Override*> matching;
     for (const auto& o : overrides) {
         if (prefixMatches(command, o.prefix))
@@ -213,7 +216,7 @@ std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, con
     std::stable_sort(matching.begin(), matching.end(),
                      [](const Override* a, const Override* b) { return a->prefix.size() < b->prefix.size(); });
 
-    const int count = answeredByEveryGateway(port, command) ? std::max(1, options.gateways) : 1;
+    const int count = answeredByEveryGateway(port, command, broadcast) ? std::max(1, options.gateways) : 1;
     std::vector<Answer> answers;
     for (int k = 1; k <= count; ++k) {
         auto reply = defaultReply(port, command, options, k, upgrade);

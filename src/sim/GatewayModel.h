@@ -40,8 +40,11 @@ std::string SerialNumber(const Options& options, int k);
 // The answers of every simulated gateway to `command` received on `port`, overrides applied.
 // `upgrade` is the gateways' judgement of the last image transfer, which decides the status of
 // "QUERY_UPGRADE_MSG"; null when no image was received (the gateways then answer UPGRADE_SUCCESS).
-// Empty when nobody answers.
+// Empty when nobody answers. `broadcast`: the command came to the segment address, where every
+// simulated gateway answers the identity query (each with its own serial as DEVTYPE), as a roll-call
+// of the segment hears it.
 std::vector<Answer> AnswerCommand(uint16_t port, const std::string& command, const Options& options,
-                                  const std::vector<Override>& overrides, const UpgradeVerdict* upgrade = nullptr);
+                                  const std::vector<Override>& overrides, const UpgradeVerdict* upgrade = nullptr,
+                                  bool broadcast = false);
 
 } // namespace orva::sim

@@ -311,7 +311,9 @@ void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes,
     std::vector<Answer> answers;
     {
         std::lock_guard lock(overridesMutex_);
-        answers = AnswerCommand(s.port, decoded, options_, overrides_, upgrade ? &*upgrade : nullptr);
+        // The segment socket of the port takes what was asked of the whole segment.
+        const bool broadcast = s.address != address_;
+        answers = AnswerCommand(s.port, decoded, options_, overrides_, upgrade ? &*upgrade : nullptr, broadcast);
     }
     journal_.add(std::move(entry));
 

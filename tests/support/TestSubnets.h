@@ -67,6 +67,8 @@ inline constexpr int kHostileText = 205;
 inline constexpr int kReport = 211;
 inline constexpr int kCommandLine = 119;
 inline constexpr int kTerminal = 120;
+inline constexpr int kRollCallUpgrade = 74;
+inline constexpr int kRollCallRestore = 75;
 } // namespace cli
 
 // test_maintenance
@@ -91,6 +93,9 @@ inline constexpr int kRestoreListenTime = 201;
 inline constexpr int kRepeatedStatusReplies = 202;
 inline constexpr int kImageFile = 206;
 inline constexpr int kSideBySide = 244;
+inline constexpr int kRollCallUpgrade = 70;
+inline constexpr int kRollCallRestore = 71;
+inline constexpr int kRollCallHostile = 72;
 } // namespace maintenance
 
 // test_gui_shell
@@ -137,6 +142,7 @@ inline constexpr int kCancel = 177;
 inline constexpr int kIdle = 178;
 inline constexpr int kCaptions = 179;
 inline constexpr int kNotAnImage = 207;
+inline constexpr int kQueryAgain = 73;
 } // namespace gui_maintenance
 
 // test_gui_template: only the settings file and an in-process simulator.
@@ -193,6 +199,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"bench", 7},
     {"bench", 8},
     {"bench", 9},
+    {"bench", 76}, // bench/roll-call
     {"screenshots", 169},
     {"test_app", app::kSettings},
     {"test_protocol", protocol::kWire},
@@ -225,6 +232,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_cli", cli::kReport},
     {"test_cli", cli::kCommandLine},
     {"test_cli", cli::kTerminal},
+    {"test_cli", cli::kRollCallUpgrade},
+    {"test_cli", cli::kRollCallRestore},
     {"test_maintenance", maintenance::kTransfer2500},
     {"test_maintenance", maintenance::kTransfer2000},
     {"test_maintenance", maintenance::kTransfer500},
@@ -245,6 +254,9 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_maintenance", maintenance::kRepeatedStatusReplies},
     {"test_maintenance", maintenance::kImageFile},
     {"test_maintenance", maintenance::kSideBySide},
+    {"test_maintenance", maintenance::kRollCallUpgrade},
+    {"test_maintenance", maintenance::kRollCallRestore},
+    {"test_maintenance", maintenance::kRollCallHostile},
     {"test_gui_shell", gui_shell::kMainWindow},
     {"test_gui_shell", gui_shell::kStartup},
     {"test_gui_shell", gui_shell::kClosing},
@@ -271,6 +283,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_maintenance", gui_maintenance::kIdle},
     {"test_gui_maintenance", gui_maintenance::kCaptions},
     {"test_gui_maintenance", gui_maintenance::kNotAnImage},
+    {"test_gui_maintenance", gui_maintenance::kQueryAgain},
     {"test_gui_template", gui_template::kTemplate},
     {"test_faults_kill", faults_kill::kKilled},
     {"test_faults_dbfile", faults_dbfile::kDatabaseFile},

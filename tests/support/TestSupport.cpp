@@ -38,6 +38,8 @@ void TempProgramDir::writeSettings(int subnetN, const std::map<std::string, std:
         {"LoginURL", "http://127.0.0.1:9/login"},
         {"ReportURL", "http://127.0.0.1:9/report"},
         {"RunNet", "0"},
+        // A suite of the roll-call asks for one; the others keep the wire sequences and times they assert.
+        {"rollcalltime", "0"},
     };
     for (const auto& [k, v] : extra)
         keys[k] = v;

@@ -38,6 +38,7 @@ bool LoadAppSettings(const std::string& iniPath, AppSettings& out) {
     s.waittime = number("waittime", defaults.waittime);
     s.updatelistentime = number("updatelistentime", defaults.updatelistentime);
     s.resetlistentime = number("resetlistentime", defaults.resetlistentime);
+    s.rollcalltime = number("rollcalltime", defaults.rollcalltime);
     s.upgradeinterval = UsableUpgradeInterval(LeadingFloat(text("upgradeinterval", "0.005")));
     s.MaintenanceAddress = text("MaintenanceAddress", defaults.MaintenanceAddress);
     s.UpgradeAddress = text("UpgradeAddress", defaults.UpgradeAddress);

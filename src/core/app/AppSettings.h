@@ -25,6 +25,9 @@ struct AppSettings {
     int waittime = 240;
     int updatelistentime = 30;
     int resetlistentime = 15;
+    // Seconds the roll-call before a restore or an image transfer listens; 0: no roll-call. The
+    // maintenance sessions bound it (UsableRollCallTime).
+    int rollcalltime = 2;
     float upgradeinterval = kDefaultUpgradeInterval;
     // Site settings of this platform.
     std::string MaintenanceAddress = "192.168.1.1";

@@ -207,6 +207,22 @@ const std::vector<Row>& Rows() {
         {TextId::ModelLockedDuringRun,
          {"检测进行中，不能更改设备类型。"},
          {"A diagnosis is running: the device type cannot be changed."}},
+        // Roll-call before a restore or an image transfer
+        {TextId::RollCallPresent, {"点名：SN = %s（%s）在线。"}, {"Roll-call: SN = %s (%s) is present."}},
+        {TextId::RollCallSummary, {"点名：%zu个网关在线。"}, {"Roll-call: %zu gateways present."}},
+        {TextId::RollCallIgnored,
+         {"点名：%zu个应答无法识别，已忽略。"},
+         {"Roll-call: %zu replies that were no gateway's identity were ignored."}},
+        {TextId::RollCallBeyond,
+         {"点名：另有%zu个应答超出%zu个网关的上限，未列入。"},
+         {"Roll-call: %zu more replies beyond the limit of %zu gateways were not kept."}},
+        {TextId::RestoreNeverAnswered,
+         {"SN = %s（%s）在点名中在线，但未应答恢复出厂设置。"},
+         {"SN = %s (%s) answered the roll-call but never answered the restore."}},
+        {TextId::UpgradeNeverAnswered,
+         {"SN = %s（%s）在点名中在线，但未应答升级状态查询。"},
+         {"SN = %s (%s) answered the roll-call but never answered the upgrade check."}},
+        {TextId::CapQueryAgain, {"重新查询"}, {"Query again"}},
     };
     return rows;
 }

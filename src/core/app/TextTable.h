@@ -137,6 +137,14 @@ enum class TextId {
     DiagConnecting, // "%s": the gateway's address
     ItemRunning,
     ModelLockedDuringRun,
+    // Roll-call before a restore or an image transfer (serial, address / counts)
+    RollCallPresent,
+    RollCallSummary,
+    RollCallIgnored,
+    RollCallBeyond,
+    RestoreNeverAnswered,
+    UpgradeNeverAnswered,
+    CapQueryAgain,
     Count_ // number of rows, not a row
 };
 

@@ -19,6 +19,13 @@ struct GatewayCount {
     size_t succeeded = 0;
     size_t failed = 0;
     size_t unknown = 0; // answered with a state that is neither (an upgrade's UPGRADE_UNKNOWN)
+    // The roll-call taken before (all 0 without one): gateways it knew, those of them that succeeded,
+    // and those that never answered.
+    size_t known = 0;
+    size_t knownSucceeded = 0;
+    size_t neverAnswered = 0;
+    // Every known gateway succeeded; false without a roll-call.
+    bool everyKnownSucceeded() const { return known > 0 && knownSucceeded == known; }
     bool operator==(const GatewayCount&) const = default;
 };
 

@@ -40,6 +40,7 @@ inline constexpr const char* kTransferCancelled = "已经终止传输";
 inline constexpr const char* kTagCheck = "镜像传输完成检查";
 inline constexpr const char* kTagReply = "镜像回包消息";
 inline constexpr const char* kTagCancel = "镜像传输取消";
+inline constexpr const char* kTagRollCall = "镜像传输前点名";
 // A failed transfer: the line also goes to standard error and into a message box.
 inline constexpr const char* kTagTransferFailed = "镜像传输失败";
 inline constexpr const char* kLogCheckStarting = "开启检测线程";

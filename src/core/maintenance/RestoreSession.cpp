@@ -3,6 +3,7 @@
 #include "core/app/AppSettings.h"
 #include "core/maintenance/MaintenanceTexts.h"
 #include "core/maintenance/ResultLines.h"
+#include "core/maintenance/RollCall.h"
 #include "core/protocol/CommandChannel.h"
 #include "core/protocol/CommandTexts.h"
 #include "core/protocol/DeviceCommands.h"
@@ -37,8 +38,9 @@ bool RestoreSession::start(const std::string& gatewayAddress) {
     // The channel refuses to wait without a reply time-out; one never set gets the tool's default.
     if (channel.ReplyTimeout() < 0)
         channel.SetReplyTimeout(kDefaultReplyTimeout);
-    worker_ = std::jthread([this](std::stop_token stop, ExchangeTarget segment) { run(stop, std::move(segment)); },
-                           channel.Target());
+    worker_ = std::jthread([this](std::stop_token stop, ExchangeTarget segment,
+                                  int rollCallSeconds) { run(stop, std::move(segment), rollCallSeconds); },
+                           channel.Target(), Settings().rollcalltime);
     return true;
 }
 
@@ -47,33 +49,50 @@ void RestoreSession::wait() {
     idle_.wait(lock, [this] { return !running_; });
 }
 
-void RestoreSession::run(std::stop_token stop, ExchangeTarget segment) {
+void RestoreSession::run(std::stop_token stop, ExchangeTarget segment, int rollCallSeconds) {
     view_.restoreStarted();
 
+    // Before anything is restored: afterwards a gateway that has lost its configuration may answer
+    // nothing at all.
+    const RollCall rollCall = TakeRollCall(segment, rollCallSeconds, stop);
+    if (!stop.stop_requested())
+        for (const std::string& line : RollCallLines(rollCall))
+            view_.restoreResult(line);
+    Attendance attendance(rollCall);
+
     GatewayReplies gateways;
-    DeviceCommands::RestorePreconfig(
-        segment,
-        [this, &gateways](const std::string& reply, const ReplySource& from) {
-            ReplyFields fields;
-            fields.ParseReplyFields(reply, " ");
-            std::string status;
-            std::string sn;
-            if (!fields.Field("STATUS", status))
-                return; // no line, and no gateway either
-            fields.Field("SN", sn);
-            if (gateways.add(from.address, sn, status == maintenance_text::kRestoreSuccessStatus) !=
-                GatewayReplies::Verdict::Show)
-                return;
-            if (auto line = RestoreResultLine(fields.Fields(), std::time(nullptr)))
-                view_.restoreResult(*line);
-        },
-        stop);
+    if (!stop.stop_requested())
+        DeviceCommands::RestorePreconfig(
+            segment,
+            [this, &gateways, &attendance](const std::string& reply, const ReplySource& from) {
+                ReplyFields fields;
+                fields.ParseReplyFields(reply, " ");
+                std::string status;
+                std::string sn;
+                if (!fields.Field("STATUS", status))
+                    return; // no line, and no gateway either
+                fields.Field("SN", sn);
+                const bool restored = status == maintenance_text::kRestoreSuccessStatus;
+                const GatewayReplies::Verdict verdict = gateways.add(from.address, sn, restored);
+                if (verdict == GatewayReplies::Verdict::Repeat)
+                    return;
+                attendance.mark(from.address, sn, restored);
+                if (verdict != GatewayReplies::Verdict::Show)
+                    return;
+                if (auto line = RestoreResultLine(fields.Fields(), std::time(nullptr)))
+                    view_.restoreResult(*line);
+            },
+            stop);
 
     // An abandoned restore reports nothing more.
     if (!stop.stop_requested()) {
         if (auto more = gateways.closingLine(maintenance_text::kRestoreMoreGateways))
             view_.restoreResult(*more);
-        view_.restoreSummary(gateways.count());
+        for (const KnownGateway& silent : attendance.silent())
+            view_.restoreResult(NeverAnsweredLine(TextId::RestoreNeverAnswered, silent));
+        GatewayCount count = gateways.count();
+        CountAttendance(attendance, count);
+        view_.restoreSummary(count);
         view_.restoreFinished();
     }
     {

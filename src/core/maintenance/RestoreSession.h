@@ -1,7 +1,9 @@
 #pragma once
 // Restores every gateway on a LAN segment to its factory configuration at once: "HG_REVOCERY_PRECONFIG"
 // goes to the segment's broadcast address, and each gateway that answers within `resetlistentime`
-// seconds gets one result line. One restore runs at a time.
+// seconds gets one result line. One restore runs at a time. Before the restore a roll-call
+// (RollCall.h, `rollcalltime` seconds) asks the segment who is there; its lines come first, and every
+// gateway it knew that never answered the restore gets a closing line.
 #include "core/maintenance/GatewayReplies.h"
 #include "core/protocol/ExchangeTarget.h"
 
@@ -25,7 +27,7 @@ public:
     // how many more answered.
     virtual void restoreResult(const std::string& line) = 0;
     // After the listen and its lines, before restoreFinished: the distinct gateways that answered, all
-    // of them, shown or not ("succeeded" are those that restored).
+    // of them, shown or not ("succeeded" are those that restored), and the roll-call's figures.
     virtual void restoreSummary(const GatewayCount& /*count*/) {}
     // The listen time has passed: the start button is enabled again. running() turns false right after
     // this call returns.
@@ -60,7 +62,7 @@ public:
     void wait();
 
 private:
-    void run(std::stop_token stop, ExchangeTarget segment);
+    void run(std::stop_token stop, ExchangeTarget segment, int rollCallSeconds);
 
     RestoreView& view_;
     std::mutex mutex_;

@@ -123,6 +123,31 @@ bool UpgradeSession::startCheck() {
     return true;
 }
 
+bool UpgradeSession::startStatusQuery() {
+    std::lock_guard control(controlMutex_);
+    if (!beginSession(Phase::Checking))
+        return false;
+    view_.transferEnabled(false);
+    worker_ = std::jthread([this](std::stop_token stop) {
+        if (rollCall_.empty())
+            takeRollCall(stop);
+        if (stop.stop_requested())
+            return;
+        checkPhase(stop, false);
+    });
+    return true;
+}
+
+void UpgradeSession::takeRollCall(std::stop_token stop) {
+    rollCall_ = TakeRollCall(UpgradeTarget(Command::QuerySystemInfo), Settings().rollcalltime, stop);
+    if (stop.stop_requested())
+        return;
+    for (const std::string& line : RollCallLines(rollCall_)) {
+        Log(text::kTagRollCall, line);
+        view_.resultLine(line);
+    }
+}
+
 bool UpgradeSession::cancel() {
     std::lock_guard control(controlMutex_);
     bool transferRunning = false;
@@ -165,6 +190,11 @@ void UpgradeSession::transferThread(std::stop_token stop, std::shared_ptr<SendGa
         const std::string& image = loaded.value();
         std::printf("file total length = %u\n", static_cast<unsigned>(image.size()));
         std::fflush(stdout);
+
+        // Who is there, before any gateway starts taking the image.
+        takeRollCall(stop);
+        if (stop.stop_requested())
+            return; // the cancel (or the session's end) does the rest
 
         ImageTransferOptions options;
         options.address = Settings().UpgradeAddress;
@@ -217,40 +247,64 @@ void UpgradeSession::failTransfer(std::stop_token stop, std::string line) {
     returnToIdle();
 }
 
-void UpgradeSession::checkPhase(std::stop_token stop) {
+void UpgradeSession::checkPhase(std::stop_token stop, bool afterReboot) {
     // The gateways reboot into the new image before they can answer.
-    if (!SleepSeconds(Settings().waittime, stop))
+    if (afterReboot && !SleepSeconds(Settings().waittime, stop))
         return;
     Log(text::kTagCheck, text::kLogCheckEntered);
     view_.statusChanged(text::kStatusChecking);
     GatewayReplies gateways;
+    Attendance attendance(rollCall_);
     const ExchangeTarget segment = UpgradeTarget(Command::QueryUpgradeStatus);
     LogTarget(text::kTagCheck, segment);
+    // With a roll-call the listen ends once every known gateway has answered; a stop of the session
+    // ends it too.
+    std::stop_source everyoneAnswered;
+    std::stop_callback forwardStop(stop, [&everyoneAnswered] { everyoneAnswered.request_stop(); });
+    const std::stop_token listenStop = attendance.known() > 0 ? everyoneAnswered.get_token() : stop;
     DeviceCommands::QueryUpgradeStatus(
-        segment, [&](const std::string& reply, const ReplySource& from) { handleStatusReply(reply, from, gateways); },
-        stop);
+        segment,
+        [&](const std::string& reply, const ReplySource& from) {
+            handleStatusReply(reply, from, gateways, attendance);
+            if (attendance.complete())
+                everyoneAnswered.request_stop();
+        },
+        listenStop);
     if (stop.stop_requested())
         return;
     if (auto more = gateways.closingLine(text::kUpgradeMoreGateways)) {
         Log(text::kTagCheck, *more);
         view_.resultLine(*more);
     }
-    view_.resultSummary(gateways.count());
+    for (const KnownGateway& silent : attendance.silent()) {
+        const std::string line = NeverAnsweredLine(TextId::UpgradeNeverAnswered, silent);
+        Log(text::kTagCheck, line);
+        view_.resultLine(line);
+    }
+    GatewayCount count = gateways.count();
+    CountAttendance(attendance, count);
+    view_.resultSummary(count);
     Log(text::kTagCheck, text::kLogCheckEnded);
     returnToIdle();
 }
 
-void UpgradeSession::handleStatusReply(const std::string& reply, const ReplySource& from, GatewayReplies& gateways) {
+void UpgradeSession::handleStatusReply(const std::string& reply, const ReplySource& from, GatewayReplies& gateways,
+                                       Attendance& attendance) {
     ReplyFields fields;
     fields.ParseReplyFields(reply, " ");
     std::string status;
     std::string sn;
     if (!fields.Field("STATUS", status) || !fields.Field("SN", sn))
         return;
+    const bool upgraded = status == text::kUpgradeSuccessStatus;
     // A repeat is neither shown nor logged again, and neither is a gateway past the lines shown: a
     // flood of replies must not fill the log either.
-    if (gateways.add(from.address, sn, status == text::kUpgradeSuccessStatus, status == text::kUpgradeUnknownStatus) !=
-        GatewayReplies::Verdict::Show)
+    const GatewayReplies::Verdict verdict =
+        gateways.add(from.address, sn, upgraded, status == text::kUpgradeUnknownStatus);
+    if (verdict == GatewayReplies::Verdict::Repeat)
+        return;
+    attendance.mark(from.address, sn, upgraded);
+    if (verdict != GatewayReplies::Verdict::Show)
         return;
     const std::time_t now = std::time(nullptr);
     // Every reply that gets this far was delivered by the exchange, hence "SUCC".

@@ -8,8 +8,13 @@
 // Phases: idle -> transferring -> checking -> idle. A cancel while transferring returns to idle at
 // once. A transfer that fails (missing or unreadable file, socket error) is reported and returns to
 // idle; it never ends the program.
+//
+// Before the image leaves, a roll-call (RollCall.h, `rollcalltime` seconds) asks the segment who is
+// there. With gateways known, the check ends as soon as every one of them has answered, and each that
+// never answered gets a closing line; without, the check listens its whole `updatelistentime` as ever.
 #include "core/maintenance/GatewayReplies.h"
 #include "core/maintenance/ImageTransfer.h"
+#include "core/maintenance/RollCall.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -42,7 +47,8 @@ public:
     // the listen, says how many more answered.
     virtual void resultLine(const std::string& /*line*/) {}
     // After the status listen and its lines: the distinct gateways that answered, shown or not
-    // ("succeeded" are those that reported UPGRADE_SUCCESS). Not called when the check was abandoned.
+    // ("succeeded" are those that reported UPGRADE_SUCCESS), and the roll-call's figures. Not called
+    // when the check was abandoned.
     virtual void resultSummary(const GatewayCount& /*count*/) {}
     // The transfer failed with this text (already shown in a message box, logged and written to
     // standard error); the session returns to idle.
@@ -66,6 +72,9 @@ public:
     bool startTransfer();
     // The status check alone, without a transfer. False while a session runs.
     bool startCheck();
+    // The status query again, at once: no image, no wait for a reboot. It uses the roll-call of the
+    // last transfer, and takes one first when this session has none. False while a session runs.
+    bool startStatusQuery();
     // The cancel button. Without a running transfer (also while checking): message box
     // "当前未有传输", false, nothing changes. Otherwise no further image datagram is sent, "已经终止传输" is
     // shown and "HG_UPGRADE_CANCEL" goes to the gateways once; true once all that is done. Neither the
@@ -83,9 +92,12 @@ private:
     enum class Phase { Idle, Transferring, Checking, Finishing };
 
     void transferThread(std::stop_token stop, std::shared_ptr<SendGate> gate, std::string path);
-    void checkPhase(std::stop_token stop);
+    void checkPhase(std::stop_token stop, bool afterReboot = true);
+    // Asks the segment who is there and shows it; worker only.
+    void takeRollCall(std::stop_token stop);
     void failTransfer(std::stop_token stop, std::string line);
-    void handleStatusReply(const std::string& reply, const ReplySource& from, GatewayReplies& gateways);
+    void handleStatusReply(const std::string& reply, const ReplySource& from, GatewayReplies& gateways,
+                           Attendance& attendance);
     // The last view calls of a session, then the phase drops to idle.
     void returnToIdle();
     void setIdle();
@@ -100,6 +112,8 @@ private:
     std::atomic<bool> running_{false};
     std::string imagePath_;
     std::shared_ptr<SendGate> gate_;
+    // The last roll-call. Only workers touch it, and a worker starts after the previous one is joined.
+    RollCall rollCall_;
     // Its stop token ends the transfer or check under way (cancel, destruction).
     std::jthread worker_;
 };

@@ -52,6 +52,7 @@ CDlgImgUpdate::CDlgImgUpdate(QWidget* parent) : Page(parent), session_(*this) {
         hidden->hide();
     check_ = new QPushButton(QStringLiteral("测试"), this);
     check_->hide();
+    queryAgain_ = new QPushButton(Caption(TextId::CapQueryAgain), this);
 
     if (IsEnglish()) {
         chooseCaption_->setText(Q(Text(TextId::CapChooseImage)));
@@ -74,6 +75,7 @@ CDlgImgUpdate::CDlgImgUpdate(QWidget* parent) : Page(parent), session_(*this) {
     connect(transfer_, &QAbstractButton::clicked, this, &CDlgImgUpdate::onTransfer);
     connect(cancel_, &QAbstractButton::clicked, this, &CDlgImgUpdate::onCancel);
     connect(check_, &QAbstractButton::clicked, this, &CDlgImgUpdate::onCheck);
+    connect(queryAgain_, &QAbstractButton::clicked, this, &CDlgImgUpdate::onQueryAgain);
 }
 
 CDlgImgUpdate::~CDlgImgUpdate() = default;
@@ -96,6 +98,8 @@ void CDlgImgUpdate::layOut() {
     note1_->setGeometry(30, 523, width - 60, 18);
     note2_->setGeometry(30, 541, width - 60, 40);
     check_->setGeometry(width - 110, 145, 80, 28);
+    const int queryLeft = 30 + transfer_->width() + 14 + cancel_->width() + 14;
+    queryAgain_->setGeometry(queryLeft, 145 + (transfer_->height() - 28) / 2, 110, 28);
 }
 
 void CDlgImgUpdate::onBrowse() {
@@ -122,9 +126,15 @@ void CDlgImgUpdate::onCheck() {
     session_.startCheck();
 }
 
+void CDlgImgUpdate::onQueryAgain() {
+    // Ignored while a session runs; the button is disabled then anyway.
+    session_.startStatusQuery();
+}
+
 void CDlgImgUpdate::setTransferEnabled(bool enabled) {
     transfer_->setEnabled(enabled);
     transfer_->SetInactive(!enabled);
+    queryAgain_->setEnabled(enabled);
 }
 
 void CDlgImgUpdate::progressChanged(int percent) {

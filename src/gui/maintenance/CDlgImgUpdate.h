@@ -2,6 +2,7 @@
 // The image upgrade page: the technician chooses a firmware image and presses Transfer; the image is
 // broadcast to every gateway of the segment, and once the gateways have had time to reboot, each one
 // that answers the status query gets a line in the result list. Cancel stops a running transfer.
+// Query again asks for the gateways' state once more, without sending the image again.
 #include "core/maintenance/UpgradeSession.h"
 #include "gui/shell/Page.h"
 
@@ -37,6 +38,7 @@ public:
     CPngButton* browseButton() const { return browse_; }
     CPngButton* transferButton() const { return transfer_; }
     CPngButton* cancelButton() const { return cancel_; }
+    QPushButton* queryAgainButton() const { return queryAgain_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* statusLabel() const { return status_; }
     QLabel* resultCaption() const { return resultCaption_; }
@@ -51,6 +53,8 @@ public slots:
     void onCancel();
     // The hidden test button: the status check alone.
     void onCheck();
+    // "重新查询": the status query alone, at once (no image, no wait for a reboot).
+    void onQueryAgain();
 
 signals:
     // Emitted on the UI thread once the last call of a run (a transfer with its check, a check, a
@@ -87,6 +91,7 @@ private:
     QLabel* note1_ = nullptr;
     QLabel* note2_ = nullptr;
     QPushButton* check_ = nullptr;
+    QPushButton* queryAgain_ = nullptr;
     // Last, so it goes first: its thread ends before the widgets it reports to.
     UpgradeSession session_;
 };

@@ -64,6 +64,13 @@ TEST_F(AppSettingsFile, NumbersAreLeadingNumbers) {
     EXPECT_EQ(loadText("[Setting]\nupgradeinterval=abc\n").upgradeinterval, 0.0f);
 }
 
+// The roll-call's listen: two seconds unless the file says otherwise; the sessions bound what it says.
+TEST_F(AppSettingsFile, RollCallTimeDefaultsToTwoSeconds) {
+    EXPECT_EQ(loadText("[Setting]\n").rollcalltime, 2);
+    EXPECT_EQ(loadText("[Setting]\nrollcalltime=0\n").rollcalltime, 0);
+    EXPECT_EQ(loadText("[Setting]\nrollcalltime=5s\n").rollcalltime, 5);
+}
+
 TEST_F(AppSettingsFile, UpgradeIntervalIsOneThePacerCanKeep) {
     struct Case {
         const char* text;
