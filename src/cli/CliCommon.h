@@ -34,6 +34,7 @@ Command AddUpload(CLI::App& program);
 Command AddRestore(CLI::App& program);
 Command AddUpgrade(CLI::App& program);
 Command AddLogs(CLI::App& program);
+Command AddStats(CLI::App& program);
 
 // Reads res/setting.ini into the process-wide settings and selects the language. False (after the
 // message) when the file is missing: the caller then ends with kExitNoSettings before anything else

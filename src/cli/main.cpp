@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     program.add_option("--password", password, "the password (others can read it in the process list)")
         ->type_name("PASSWORD");
     const std::vector<Command> commands = {AddIdentify(program), AddDiagnose(program), AddUpload(program),
-                                           AddRestore(program),  AddUpgrade(program),  AddLogs(program)};
+                                           AddRestore(program),  AddUpgrade(program),  AddLogs(program),
+                                           AddStats(program)};
 
     std::vector<std::string> words = WithHelpWordsAsOptions(argc, argv);
     const std::optional<size_t> at = CommandIndex(words);
