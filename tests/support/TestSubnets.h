@@ -67,6 +67,7 @@ inline constexpr int kHostileText = 205;
 inline constexpr int kReport = 211;
 inline constexpr int kCommandLine = 119;
 inline constexpr int kTerminal = 120;
+inline constexpr int kStats = 94;
 } // namespace cli
 
 // test_maintenance
@@ -113,6 +114,7 @@ namespace gui_records {
 inline constexpr int kQuery = 167;
 inline constexpr int kExport = 168;
 inline constexpr int kExports = 236;
+inline constexpr int kStatistics = 93;
 } // namespace gui_records
 
 // test_gui_diagnosis: the page's cases take turns on five subnets.
@@ -225,6 +227,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_cli", cli::kReport},
     {"test_cli", cli::kCommandLine},
     {"test_cli", cli::kTerminal},
+    {"test_cli", cli::kStats},
     {"test_maintenance", maintenance::kTransfer2500},
     {"test_maintenance", maintenance::kTransfer2000},
     {"test_maintenance", maintenance::kTransfer500},
@@ -255,6 +258,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_records", gui_records::kQuery},
     {"test_gui_records", gui_records::kExport},
     {"test_gui_records", gui_records::kExports},
+    {"test_gui_records", gui_records::kStatistics},
     {"test_gui_diagnosis", gui_diagnosis::kPageA},
     {"test_gui_diagnosis", gui_diagnosis::kPageB},
     {"test_gui_diagnosis", gui_diagnosis::kPageC},
