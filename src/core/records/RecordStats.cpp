@@ -3,20 +3,13 @@
 #include "core/records/DiagRecord.h"
 #include "core/records/RecordFields.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
 namespace orva {
 
 namespace {
-
-// faults.Item numbers that fit a bit of the 64-bit mask a unit's fault rows are folded into.
-constexpr int kFirstMaskItem = 1;
-constexpr int kLastMaskItem = 62;
-
-bool InMask(int number) {
-    return number >= kFirstMaskItem && number <= kLastMaskItem;
-}
 
 // The stored columns an item names that are part of a record (the id and datetime never hold a result).
 std::vector<const RecordField*> ResultFields(const StatsItem& item) {
@@ -35,6 +28,32 @@ std::string UntestedText(const RecordField& field) {
 
 std::string Column(const RecordField& field) {
     return std::string("[") + field.name + "]";
+}
+
+// The texts are the tool's own ("9", "", "0.000000"), never a value from outside: written into the
+// statement, so that it can name them wherever the expression stands.
+std::string SqlText(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += '\'';
+        quoted += c;
+    }
+    return quoted + "'";
+}
+
+// True when one of the item's columns holds a result; NULL (which a sum passes over) or false when
+// none does; 0 for an item without columns.
+std::string TestedExpression(const StatsItem& item) {
+    std::string tested;
+    for (const RecordField* field : ResultFields(item)) {
+        if (!tested.empty())
+            tested += " OR ";
+        const std::string untested = UntestedText(*field);
+        tested += Column(*field) + " NOT IN ('', '9'" +
+                  (untested.empty() || untested == "9" ? std::string() : ", " + SqlText(untested)) + ")";
+    }
+    return tested.empty() ? "0" : "(" + tested + ")";
 }
 
 // Whether a unit has a fault row; never, in a file without the faults table.
@@ -73,59 +92,55 @@ std::string StatsSummarySql(const LogCondition& condition, bool withFaults) {
 }
 
 std::string StatsItemsSql(const LogCondition& condition, std::span<const StatsItem> items, bool withFaults) {
-    // Each selected unit is read once: its result columns and the mask of the items its fault rows name
-    // (one look-up in faults_LogId). MATERIALIZED keeps SQLite from copying the mask's subquery into every
-    // sum that reads it.
-    std::vector<std::string> columns;
-    auto needColumn = [&](const RecordField& field) {
-        const std::string c = Column(field);
-        for (const std::string& have : columns)
-            if (have == c)
-                return;
-        columns.push_back(c);
-    };
-    for (const StatsItem& item : items)
-        for (const RecordField* field : ResultFields(item))
-            needColumn(*field);
-
-    std::string inner = "SELECT ";
-    for (const std::string& c : columns)
-        inner += c + ", ";
-    if (withFaults)
-        inner += "COALESCE((SELECT SUM(DISTINCT 1 << Item) FROM faults WHERE faults.LogId = logs.id AND Item BETWEEN " +
-                 std::to_string(kFirstMaskItem) + " AND " + std::to_string(kLastMaskItem) + "), 0) AS mask";
-    else
-        inner += "0 AS mask";
-    inner += " FROM logs WHERE " + condition.where;
-
-    std::string sums;
-    for (const StatsItem& item : items) {
-        std::string tested;
-        for (const RecordField* field : ResultFields(item)) {
-            if (!tested.empty())
-                tested += " OR ";
-            tested += "COALESCE(" + Column(*field) + ", '') NOT IN ('', '9', ?)";
-        }
-        const std::string bit = InMask(item.number) ? "(mask >> " + std::to_string(item.number) + ") & 1" : "0";
-        if (tested.empty())
-            tested = bit;
-        else
-            tested = "(" + tested + ") OR " + bit;
-        sums += (sums.empty() ? "" : ", ") + std::string("COALESCE(SUM(") + tested + "), 0), COALESCE(SUM(" + bit +
-                "), 0)";
+    // Two passes, each reading only what it needs: the result columns of every selected unit (a plain
+    // sum per item, no fault look-up), and the fault rows of the selected units, one per unit and item,
+    // with whether the unit's columns hold a result for that item. An item's units tested are those with
+    // a result plus those whose only trace of it is a fault row. The unary + keeps SQLite from reading
+    // every fault row of the store through faults_Item; the selected units lead, through faults_LogId.
+    // Items that read the same columns (the three questions of a telephone port) share one sum.
+    std::vector<std::string> expressions;
+    std::vector<std::size_t> sumOf(items.size());
+    std::string byItem = "CASE faults.Item";
+    std::string list = "VALUES ";
+    std::string numbers;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        const std::string tested = TestedExpression(items[k]);
+        const auto found = std::find(expressions.begin(), expressions.end(), tested);
+        sumOf[k] = static_cast<std::size_t>(found - expressions.begin());
+        if (found == expressions.end())
+            expressions.push_back(tested);
+        list += (k ? ", " : "") + std::string("(") + std::to_string(k) + ", " + std::to_string(items[k].number) + ")";
+        byItem += " WHEN " + std::to_string(items[k].number) + " THEN " + tested;
+        numbers += (k ? ", " : "") + std::to_string(items[k].number);
     }
-    if (sums.empty())
-        sums = "COUNT(*)";
-    return "WITH units AS MATERIALIZED (" + inner + ") SELECT " + sums + " FROM units";
+    byItem += " ELSE 0 END";
+    if (items.empty())
+        return "SELECT 0, 0, 0 WHERE 0";
+    std::string sums;
+    for (std::size_t e = 0; e < expressions.size(); ++e)
+        sums += (e ? ", " : "") + std::string("COALESCE(SUM(") + expressions[e] + "), 0) AS c" + std::to_string(e);
+
+    std::string sql = "WITH fields AS (SELECT " + sums + " FROM logs WHERE " + condition.where + "), listed(k, number) AS (" +
+                      list + ")";
+    std::string pick = "CASE listed.k";
+    for (std::size_t k = 0; k < items.size(); ++k)
+        pick += " WHEN " + std::to_string(k) + " THEN fields.c" + std::to_string(sumOf[k]);
+    pick += " END";
+    if (!withFaults)
+        return sql + " SELECT listed.k, " + pick + ", 0 FROM listed CROSS JOIN fields ORDER BY listed.k";
+    sql += ", marked AS (SELECT DISTINCT faults.LogId AS unit, faults.Item AS item, COALESCE(" + byItem +
+           ", 0) AS recorded FROM logs JOIN faults ON faults.LogId = logs.id WHERE (" + condition.where +
+           ") AND +faults.Item IN (" + numbers + ")), failures AS (SELECT item, COUNT(*) AS failed, SUM(NOT recorded) AS "
+           "unrecorded FROM marked GROUP BY item)";
+    return sql + " SELECT listed.k, " + pick + " + COALESCE(failures.unrecorded, 0), COALESCE(failures.failed, 0) FROM " +
+           "listed CROSS JOIN fields LEFT JOIN failures ON failures.item = listed.number ORDER BY listed.k";
 }
 
-SqliteParams StatsItemsParams(const LogCondition& condition, std::span<const StatsItem> items) {
-    // SQLite numbers "?" in the order of the text: the condition's (inside the CTE) come before the
-    // untested texts of the sums.
+SqliteParams StatsItemsParams(const LogCondition& condition, bool withFaults) {
+    // The condition stands in the statement once for the result columns and once for the fault rows.
     SqliteParams params = condition.params;
-    for (const StatsItem& item : items)
-        for (const RecordField* field : ResultFields(item))
-            params.emplace_back(UntestedText(*field));
+    if (withFaults)
+        params.insert(params.end(), condition.params.begin(), condition.params.end());
     return params;
 }
 
@@ -152,16 +167,15 @@ RecordStats ComputeRecordStats(SqliteDb& db, const LogFilter& filter, std::span<
         }
     }
     {
-        SqliteQuery q = db.query(StatsItemsSql(condition, items, withFaults), StatsItemsParams(condition, items));
-        int column = 0;
-        for (const StatsItem& item : items) {
-            ItemFigure figure{item.number, item.name};
-            if (!q.atEnd() && column + 1 < q.columnCount()) {
-                figure.tested = Int64(q, column);
-                figure.failed = Int64(q, column + 1);
-            }
-            column += 2;
-            stats.items.push_back(std::move(figure));
+        for (const StatsItem& item : items)
+            stats.items.push_back({item.number, item.name});
+        for (SqliteQuery q = db.query(StatsItemsSql(condition, items, withFaults), StatsItemsParams(condition, withFaults));
+             !q.atEnd(); q.nextRow()) {
+            const std::int64_t k = Int64(q, 0);
+            if (k < 0 || k >= static_cast<std::int64_t>(stats.items.size()))
+                continue;
+            stats.items[static_cast<std::size_t>(k)].tested = Int64(q, 1);
+            stats.items[static_cast<std::size_t>(k)].failed = Int64(q, 2);
         }
     }
     for (SqliteQuery q = db.query(StatsModelsSql(condition, withFaults), condition.params); !q.atEnd(); q.nextRow())

@@ -56,11 +56,12 @@ struct RecordStats {
     std::vector<DayFigure> days;     // oldest first, days with records only
 };
 
-// The statements, for a file with or without the faults table. Each binds its own values first and
-// then the condition's, as the matching Params function lists them.
+// The statements, for a file with or without the faults table. All but the items' bind the condition's
+// values; the items' bind what StatsItemsParams lists. The items' statement gives one row per item:
+// its position in `items`, units tested, units failed.
 std::string StatsSummarySql(const LogCondition& condition, bool withFaults);
 std::string StatsItemsSql(const LogCondition& condition, std::span<const StatsItem> items, bool withFaults);
-SqliteParams StatsItemsParams(const LogCondition& condition, std::span<const StatsItem> items);
+SqliteParams StatsItemsParams(const LogCondition& condition, bool withFaults);
 std::string StatsModelsSql(const LogCondition& condition, bool withFaults);
 std::string StatsDaysSql(const LogCondition& condition);
 

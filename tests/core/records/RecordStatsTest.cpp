@@ -355,7 +355,7 @@ TEST_F(RecordStatsTest, EachFigureUsesTheIndexes) {
         const LogCondition c = BuildLogCondition(f.filter);
         const std::vector<std::pair<std::string, std::string>> plans = {
             {"summary", plan(StatsSummarySql(c, true), c.params)},
-            {"items", plan(StatsItemsSql(c, items, true), StatsItemsParams(c, items))},
+            {"items", plan(StatsItemsSql(c, items, true), StatsItemsParams(c, true))},
             {"models", plan(StatsModelsSql(c, true), c.params)},
             {"days", plan(StatsDaysSql(c), c.params)},
         };
