@@ -64,8 +64,9 @@ std::string Said(TextId id) {
     return selected.empty() ? ChineseText(id) : selected;
 }
 
+// A rate as the bar shows it: a percentage to one decimal, as the CSV has it.
 double Percent(std::optional<double> rate) {
-    return rate ? *rate * 100.0 : 0.0;
+    return rate ? std::round(*rate * 1000.0) / 10.0 : 0.0;
 }
 
 // One set of bars with the categories and values given; the values shown on the bars.
