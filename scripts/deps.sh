@@ -5,7 +5,7 @@ ORVA_PACKAGES=(
     libsqlite3-dev sqlite3 libcurl4-openssl-dev libssl-dev openssl
     nlohmann-json3-dev libcpp-httplib-dev libpugixml-dev libcli11-dev
     python3 python3-xlrd
-    qt6-base-dev qt6-translations-l10n fonts-noto-cjk
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n fonts-noto-cjk
     clang
     libreoffice-calc-nogui
     help2man dpkg-dev lintian desktop-file-utils appstream man-db file iproute2

@@ -35,6 +35,7 @@ Command AddRestore(CLI::App& program);
 Command AddUpgrade(CLI::App& program);
 Command AddUpgradeStatus(CLI::App& program);
 Command AddLogs(CLI::App& program);
+Command AddStats(CLI::App& program);
 
 // Reads res/setting.ini into the process-wide settings and selects the language. False (after the
 // message) when the file is missing: the caller then ends with kExitNoSettings before anything else

@@ -1,5 +1,6 @@
 // orva-cli logs: the search of past records, printed or exported as the log query page shows them.
 #include "cli/CliCommon.h"
+#include "cli/LogFilterOptions.h"
 #include "cli/OptionChecks.h"
 
 #include "core/protocol/ReplyText.h"
@@ -18,11 +19,7 @@ namespace orva::cli {
 namespace {
 
 struct LogsOptions {
-    std::string serial;
-    std::string deviceType;
-    std::string operatorName;
-    std::string from;
-    std::string to;
+    LogFilterOptions filter;
     std::string xls;
     bool json = false;
 };
@@ -72,17 +69,7 @@ nlohmann::json RowsJson(const RecordRows& result) {
 }
 
 int RunLogs(const LogsOptions& o) {
-    LogFilter filter;
-    filter.serial = o.serial;
-    filter.deviceType = o.deviceType;
-    filter.operatorName = o.operatorName;
-    // The page's date fields start at today; a missing end stays today, a missing start too.
-    filter.from = TodayLogDate();
-    filter.to = filter.from;
-    if (!o.from.empty())
-        filter.from = ParseLogDate(o.from);
-    if (!o.to.empty())
-        filter.to = ParseLogDate(o.to);
+    const LogFilter filter = LogFilterOf(o.filter);
 
     std::string operatorName;
     if (const std::optional<int> code = EnterTool(operatorName))
@@ -123,35 +110,18 @@ int RunLogs(const LogsOptions& o) {
 Command AddLogs(CLI::App& program) {
     auto options = std::make_shared<LogsOptions>();
     CLI::App* app = program.add_subcommand("logs", "List or export the stored records, newest first");
-    CLI::Option* sn = app->add_option("--sn", options->serial, "records of this serial number")->type_name("SERIAL");
-    CLI::Option* type =
-        app->add_option("--device-type", options->deviceType, "records of this model")->type_name("MODEL");
-    CLI::Option* op =
-        app->add_option("--operator", options->operatorName, "records of this operator")->type_name("NAME");
-    CLI::Option* from = app->add_option("--from", options->from, "first day (default today)")
-                            ->type_name("YYYY-MM-DD")
-                            ->check(DateOption());
-    CLI::Option* to =
-        app->add_option("--to", options->to, "last day (default today)")->type_name("YYYY-MM-DD")->check(DateOption());
+    AddLogFilterOptions(app, options->filter);
     app->add_option("--xls", options->xls, "write the rows to this spreadsheet (.xls)")
         ->type_name("FILE")
         ->check(NotEmpty());
     app->add_flag("--json", options->json,
                   "print a JSON array of records: stored column names and texts, and \"labels\"");
-    app->footer("One filter at a time: --sn, --device-type, --operator, or the days --from/--to.\n"
+    app->footer(std::string(kLogFilterFooter) + "\n"
                 "\"labels\" holds, per column, the words the log query page shows.\n"
                 "Exit: 0 done (also with no records), 2 the store or the spreadsheet failed, 64 usage.");
-    // The page searches by one thing at a time; a second filter would be dropped without a word.
-    return {app, [options, filters = std::vector<CLI::Option*>{sn, type, op, from, to}] {
-                std::vector<std::string> given;
-                for (CLI::Option* f : filters)
-                    if (f->count() > 0 && !(f->get_name() == "--to" && !given.empty() && given.back() == "--from"))
-                        given.push_back(f->get_name());
-                if (given.size() > 1) {
-                    UsageError(given[0] + " and " + given[1] +
-                               " cannot be combined: the search takes one filter at a time");
-                    return kExitUsage;
-                }
+    return {app, [options] {
+                if (const std::optional<int> refused = CheckOneLogFilter(options->filter))
+                    return *refused;
                 return RunLogs(*options);
             }};
 }

@@ -16,7 +16,12 @@ bool ReadLogDate(const std::string& text, LogDate& date) {
     char tail = 0;
     if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3)
         return false;
-    if (text[4] != '-' || text[7] != '-' || y < 1 || m < 1 || m > 12 || d < 1 || d > 31)
+    if (text[4] != '-' || text[7] != '-' || y < 1 || m < 1 || m > 12 || d < 1)
+        return false;
+    // 2026-02-30 would still compare as a text, but it is no day anybody meant.
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0))
         return false;
     date = {y, m, d};
     return true;

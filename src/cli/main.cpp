@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         ->type_name("PASSWORD");
     const std::vector<Command> commands = {AddIdentify(program), AddDiagnose(program), AddUpload(program),
                                            AddRestore(program),  AddUpgrade(program),  AddUpgradeStatus(program),
-                                           AddLogs(program)};
+                                           AddLogs(program),     AddStats(program)};
 
     std::vector<std::string> words = WithHelpWordsAsOptions(argc, argv);
     const std::optional<size_t> at = CommandIndex(words);

@@ -32,7 +32,7 @@ check() {
     fi
 }
 
-check "identify diagnose upload restore upgrade logs help" orva-cli ""
+check "identify diagnose upload restore upgrade logs stats help" orva-cli ""
 check "diagnose" orva-cli di
 check "--dir --user --password --help --version" orva-cli --
 check "diagnose" orva-cli --dir "$dir" --user tech di
@@ -45,6 +45,8 @@ check "yes" orva-cli diagnose --answers y
 check "--yes" orva-cli restore --y
 check "upgrade upload" orva-cli help up
 check "--sn" orva-cli logs --s
+check "--sn" orva-cli stats --s
+check "stats" orva-cli help st
 check "$dir/image.bin" orva-cli --dir "$dir" upgrade --image "$dir/im"
 check "$dir/found.xls" orva-cli logs --xls "$dir/f"
 check "$dir/sub" orva-cli --dir "$dir/s"

@@ -69,6 +69,7 @@ inline constexpr int kCommandLine = 119;
 inline constexpr int kTerminal = 120;
 inline constexpr int kRollCallUpgrade = 74;
 inline constexpr int kRollCallRestore = 75;
+inline constexpr int kStats = 94;
 } // namespace cli
 
 // test_maintenance
@@ -118,6 +119,7 @@ namespace gui_records {
 inline constexpr int kQuery = 167;
 inline constexpr int kExport = 168;
 inline constexpr int kExports = 236;
+inline constexpr int kStatistics = 93;
 } // namespace gui_records
 
 // test_gui_diagnosis: the page's cases take turns on five subnets.
@@ -234,6 +236,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_cli", cli::kTerminal},
     {"test_cli", cli::kRollCallUpgrade},
     {"test_cli", cli::kRollCallRestore},
+    {"test_cli", cli::kStats},
     {"test_maintenance", maintenance::kTransfer2500},
     {"test_maintenance", maintenance::kTransfer2000},
     {"test_maintenance", maintenance::kTransfer500},
@@ -267,6 +270,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_records", gui_records::kQuery},
     {"test_gui_records", gui_records::kExport},
     {"test_gui_records", gui_records::kExports},
+    {"test_gui_records", gui_records::kStatistics},
     {"test_gui_diagnosis", gui_diagnosis::kPageA},
     {"test_gui_diagnosis", gui_diagnosis::kPageB},
     {"test_gui_diagnosis", gui_diagnosis::kPageC},

@@ -145,6 +145,29 @@ enum class TextId {
     RestoreNeverAnswered,
     UpgradeNeverAnswered,
     CapQueryAgain,
+    // Statistics window, its figures and orva-cli stats
+    StatButton,
+    StatTitle,
+    StatSummary,
+    StatUnits,
+    StatFaultless,
+    StatItemNumber,
+    StatItemName,
+    StatTested,
+    StatFailed,
+    StatRate,
+    StatModel,
+    StatWithFault,
+    StatDay,
+    StatItemsChart,
+    StatModelsChart,
+    StatDaysChart,
+    StatExportPng,
+    StatExportCsv,
+    StatComputing,
+    StatComputeFailed, // "%s": the store's error text
+    StatSaved,         // "%s": the file
+    StatSaveFailed,    // "%s": the file, "%s": why
     Count_ // number of rows, not a row
 };
 

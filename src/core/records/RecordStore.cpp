@@ -292,6 +292,20 @@ RecordRows RecordStore::queryLogs(const LogFilter& filter) {
     return collectRows(LogQuerySql(condition), condition.params);
 }
 
+bool RecordStore::statistics(const LogFilter& filter, std::span<const StatsItem> items, RecordStats& out) {
+    if (!open_) {
+        lastError_ = "Database not open";
+        return false;
+    }
+    try {
+        out = ComputeRecordStats(db_, filter, items);
+    } catch (const SqliteError& e) {
+        fail(e.message(), false);
+        return false;
+    }
+    return true;
+}
+
 int RecordStore::highestLogId() {
     if (!open_)
         return 0;

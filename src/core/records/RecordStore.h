@@ -4,6 +4,7 @@
 // each with its own connection; a store is used by one thread at a time.
 #include "core/records/DiagRecord.h"
 #include "core/records/LogQuery.h"
+#include "core/records/RecordStats.h"
 #include "core/records/SqliteDb.h"
 
 #include <functional>
@@ -89,6 +90,10 @@ public:
     RecordRows queryLogs(const LogFilter& filter);
     // The same, row by row to the visitor; false when not open or the statement failed.
     bool queryLogs(const LogFilter& filter, const RowVisitor& visitor);
+
+    // The figures of the rows of logs the filter selects (see RecordStats.h). False, with lastError(),
+    // when not open or a statement failed; nothing is shown to the technician.
+    bool statistics(const LogFilter& filter, std::span<const StatsItem> items, RecordStats& out);
 
     // For "the diagnoses finished since the tool started": remember highestLogId() at start, later ask
     // logsAfter(it). highestLogId() is 0 for an empty table or a closed store.

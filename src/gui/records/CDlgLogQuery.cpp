@@ -7,6 +7,7 @@
 #include "gui/controls/CPngButton.h"
 #include "gui/controls/SkinFiles.h"
 #include "core/records/ExportQueryRows.h"
+#include "gui/records/CDlgStatistics.h"
 #include "gui/records/LogRowsModel.h"
 
 #include <QDateEdit>
@@ -83,6 +84,12 @@ void CDlgLogQuery::buildControls() {
     exportButton_->setAutoDefault(false);
     connect(exportButton_, &QPushButton::clicked, this, &CDlgLogQuery::exportSpreadsheet);
 
+    statisticsButton_ = new QPushButton(Caption(TextId::StatButton), this);
+    statisticsButton_->setObjectName(QStringLiteral("statisticsButton"));
+    statisticsButton_->setAutoDefault(false);
+    statisticsButton_->setEnabled(false);
+    connect(statisticsButton_, &QPushButton::clicked, this, &CDlgLogQuery::showStatistics);
+
     model_ = new LogRowsModel(this);
     list_ = new QTableView(this);
     list_->setObjectName(QStringLiteral("resultList"));
@@ -115,6 +122,7 @@ void CDlgLogQuery::buildControls() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(searchButton_);
     buttons->addWidget(exportButton_);
+    buttons->addWidget(statisticsButton_);
     buttons->addStretch();
     filters->addLayout(buttons, 1, 4, 1, 2);
     filters->setColumnStretch(1, 1);
@@ -144,6 +152,7 @@ void CDlgLogQuery::setBusy(bool busy) {
     searchButton_->setEnabled(!busy);
     searchButton_->SetInactive(busy);
     exportButton_->setEnabled(!busy);
+    statisticsButton_->setEnabled(!busy && shown_.has_value());
 }
 
 void CDlgLogQuery::search() {
@@ -151,6 +160,8 @@ void CDlgLogQuery::search() {
         return;
     const LogFilter filter = readFilter();
     model_->clearRows();
+    searching_ = filter;
+    shown_.reset();
     setBusy(true);
     // The previous worker has posted its result already; assigning joins it.
     worker_ = std::jthread([this, filter](std::stop_token stop) {
@@ -178,6 +189,7 @@ void CDlgLogQuery::showResult(SearchResult& result) {
         model_->createColumns(result.columns);
     const int count = static_cast<int>(result.rows.size());
     model_->setRows(std::move(result.rows));
+    shown_ = searching_;
     setBusy(false);
     emit searchFinished(count);
 }
@@ -208,6 +220,20 @@ void CDlgLogQuery::exportSpreadsheet() {
             this, [this, written, error = QString::fromStdString(error)] { showExportOutcome(written, error); },
             Qt::QueuedConnection);
     });
+}
+
+CDlgStatistics* CDlgLogQuery::statisticsWindow() const {
+    return statistics_.data();
+}
+
+void CDlgLogQuery::showStatistics() {
+    if (busy_ || !shown_ || !store_.isOpen())
+        return;
+    if (statistics_)
+        statistics_->close();
+    statistics_ = new CDlgStatistics(store_.path(), *shown_, this);
+    statistics_->setAttribute(Qt::WA_DeleteOnClose);
+    statistics_->show();
 }
 
 void CDlgLogQuery::showExportOutcome(bool written, const QString& error) {

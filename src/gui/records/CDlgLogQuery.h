@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@ class QTableView;
 
 namespace orva {
 
+class CDlgStatistics;
 class CLabelEx;
 class CPngButton;
 class LogRowsModel;
@@ -38,6 +40,9 @@ public:
     // The export button's handler: asks for a file and writes the shown rows with their titles and
     // cell texts. Does nothing when the list is empty or the page is busy.
     void exportSpreadsheet();
+    // The statistics button's handler: opens the statistics window for the filter of the latest
+    // finished search (a window still open for an earlier one is closed). Nothing before a search.
+    void showStatistics();
 
     // The exported sheet is named after the logged-in technician ("Sheet1" until one is known).
     void setOperatorName(const std::string& name) override { sheetName_ = name; }
@@ -53,6 +58,9 @@ public:
     QDateEdit* endDateEdit() const { return endDate_; }
     CPngButton* searchButton() const { return searchButton_; }
     QPushButton* exportButton() const { return exportButton_; }
+    QPushButton* statisticsButton() const { return statisticsButton_; }
+    // The window the statistics button opened, while it is open.
+    CDlgStatistics* statisticsWindow() const;
     QTableView* resultList() const { return list_; }
     LogRowsModel* resultModel() const { return model_; }
 
@@ -86,8 +94,13 @@ private:
     QDateEdit* endDate_ = nullptr;
     CPngButton* searchButton_ = nullptr;
     QPushButton* exportButton_ = nullptr;
+    QPushButton* statisticsButton_ = nullptr;
     QTableView* list_ = nullptr;
     LogRowsModel* model_ = nullptr;
+    // The filter of the search under way, and of the latest one whose rows are shown.
+    LogFilter searching_;
+    std::optional<LogFilter> shown_;
+    QPointer<CDlgStatistics> statistics_;
 
     // Declared last: it is stopped and joined first, while everything it uses still exists. It never
     // waits for the UI thread (results are posted), so joining it from there cannot deadlock.

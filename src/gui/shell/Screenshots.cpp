@@ -1,9 +1,11 @@
 #include "gui/shell/Screenshots.h"
 
 #include "core/app/AppSettings.h"
+#include "core/app/ProgramDirectory.h"
 #include "core/app/TextTable.h"
 #include "gui/shell/CDlgMain.h"
 #include "gui/shell/MidRunScreenshot.h"
+#include "gui/shell/StatisticsScreenshot.h"
 #include "gui/web/CDlgLogin.h"
 
 #include <QApplication>
@@ -60,6 +62,12 @@ bool RenderScreenshots(const std::string& outDir) {
     // The mid-run picture needs a gateway answering on loopback; without one it is left out (and said
     // why), and the pictures of the pages themselves still count.
     RenderDiagnosisMidRun(main, dir + "/" + lang + "-main-diagnosis-midrun.png");
+
+    // The statistics window reads a sample store of its own in the program directory, beside orvalog.db,
+    // which stays as the log query page showed it.
+    ok = RenderStatistics(QString::fromStdString(JoinPath(ProgramDirectory(), "statistics-sample.db")),
+                          dir + "/" + lang + "-statistics.png") &&
+         ok;
 
     CDlgLogin login(nullptr, s.Version, s.LoginURL);
     login.show();

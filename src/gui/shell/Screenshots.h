@@ -6,7 +6,8 @@
 
 namespace orva {
 
-// Writes <lang>-main-<page>.png, <lang>-main-diagnosis-midrun.png and <lang>-login.png into outDir
+// Writes <lang>-main-<page>.png, <lang>-main-diagnosis-midrun.png, <lang>-statistics.png (the
+// figures of a sample store written into the program directory) and <lang>-login.png into outDir
 // (created when missing); <lang> is "zh" or "en". False when a picture could not be made or written.
 bool RenderScreenshots(const std::string& outDir);
 
