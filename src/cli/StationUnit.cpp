@@ -13,14 +13,13 @@ std::string BoundedText(std::string_view text, size_t limit) {
         char32_t cp = 0;
         const size_t length = DecodeUtf8(valid, i, cp);
         const size_t step = length == 0 ? 1 : length;
-        if (out.size() + step > limit) {
+        // U+FFFD, as the session shows a control character.
+        const std::string piece = cp < 0x20 || cp == 0x7f ? std::string("\xEF\xBF\xBD") : valid.substr(i, step);
+        if (out.size() + piece.size() > limit) {
             out += "…";
             break;
         }
-        if (cp < 0x20 || cp == 0x7f)
-            out += '?';
-        else
-            out.append(valid, i, step);
+        out += piece;
         i += step;
     }
     return out;

@@ -14,7 +14,7 @@ namespace orva::cli {
 inline constexpr size_t kMaxSerialText = 128;
 inline constexpr size_t kMaxFieldText = 512;
 
-// A text read from a gateway made safe to print and to store: valid UTF-8, control characters as '?',
+// A text read from a gateway made safe to print and to store: valid UTF-8, control characters as U+FFFD,
 // at most `limit` bytes (cut at a character, "…" added).
 std::string BoundedText(std::string_view text, size_t limit);
 

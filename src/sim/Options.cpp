@@ -19,7 +19,8 @@ bool parseSeconds(const std::string& text, int& ms) {
     const size_t dot = text.find('.');
     const std::string whole = text.substr(0, dot);
     std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
-    if (whole.empty() || fraction.size() > 3 || (dot != std::string::npos && fraction.empty()))
+    if (whole.empty() || whole[0] < '0' || whole[0] > '9' || fraction.size() > 3 ||
+        (dot != std::string::npos && (fraction.empty() || fraction[0] < '0' || fraction[0] > '9')))
         return false;
     int seconds = 0, thousandths = 0;
     if (!parseInt(whole, seconds, 0) || seconds > 86400)
