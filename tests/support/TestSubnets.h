@@ -40,6 +40,8 @@ inline constexpr int kOverrides = 46;
 inline constexpr int kJournal = 47;
 inline constexpr int kImagePort = 48;
 inline constexpr int kSecondSimulator = 50;
+inline constexpr int kUnitSwap = 63;
+inline constexpr int kUnitOverride = 64;
 } // namespace sim
 
 // test_upload: only the settings file; the reporting services listen on 127.0.0.1.
@@ -67,6 +69,8 @@ inline constexpr int kHostileText = 205;
 inline constexpr int kReport = 211;
 inline constexpr int kCommandLine = 119;
 inline constexpr int kTerminal = 120;
+inline constexpr int kStation = 60;
+inline constexpr int kStationHostile = 62;
 } // namespace cli
 
 // test_maintenance
@@ -210,6 +214,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_sim", sim::kJournal},
     {"test_sim", sim::kImagePort},
     {"test_sim", sim::kSecondSimulator},
+    {"test_sim", sim::kUnitSwap},
+    {"test_sim", sim::kUnitOverride},
     {"test_upload", upload::kSettings},
     {"test_diagnosis_session", session::kSession},
     {"test_diagnosis_session", session::kStoreFirst},
@@ -225,6 +231,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_cli", cli::kReport},
     {"test_cli", cli::kCommandLine},
     {"test_cli", cli::kTerminal},
+    {"test_cli", cli::kStation},
+    {"test_cli", cli::kStationHostile},
     {"test_maintenance", maintenance::kTransfer2500},
     {"test_maintenance", maintenance::kTransfer2000},
     {"test_maintenance", maintenance::kTransfer500},
