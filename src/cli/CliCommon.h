@@ -30,6 +30,7 @@ struct Command {
 // Each adds its subcommand with its options to `program`.
 Command AddIdentify(CLI::App& program);
 Command AddDiagnose(CLI::App& program);
+Command AddStation(CLI::App& program);
 Command AddUpload(CLI::App& program);
 Command AddRestore(CLI::App& program);
 Command AddUpgrade(CLI::App& program);

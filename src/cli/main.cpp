@@ -72,9 +72,9 @@ int main(int argc, char** argv) {
     program.add_option("--user", user, "the user who logs in (the operator of every record)")->type_name("NAME");
     program.add_option("--password", password, "the password (others can read it in the process list)")
         ->type_name("PASSWORD");
-    const std::vector<Command> commands = {AddIdentify(program), AddDiagnose(program), AddUpload(program),
-                                           AddRestore(program),  AddUpgrade(program),  AddUpgradeStatus(program),
-                                           AddLogs(program),     AddStats(program)};
+    const std::vector<Command> commands = {AddIdentify(program), AddDiagnose(program),      AddStation(program),
+                                           AddUpload(program),   AddRestore(program),       AddUpgrade(program),
+                                           AddUpgradeStatus(program), AddLogs(program),     AddStats(program)};
 
     std::vector<std::string> words = WithHelpWordsAsOptions(argc, argv);
     const std::optional<size_t> at = CommandIndex(words);

@@ -4,6 +4,7 @@
 #include "sim/LoopbackAddress.h"
 #include "sim/ServiceEndpoints.h"
 #include "sim/TimeText.h"
+#include "sim/UnitSwap.h"
 #include "core/protocol/Base64.h"
 
 #include <algorithm>
@@ -72,9 +73,17 @@ std::string GatewaySimulator::listeningLine() const {
         line += " " + std::to_string(p);
     line += ", " + std::to_string(options_.gateways) + (options_.gateways == 1 ? " gateway" : " gateways");
     line += ", model " + options_.model + ", sn " + options_.sn;
+    if (!options_.units.empty())
+        line += ", " + std::to_string(options_.units.size()) + " units swapped every " +
+                std::to_string(options_.swapAfterMs) + " ms with " + std::to_string(options_.swapGapMs) + " ms between";
     if (!web.empty())
         line += ", " + web;
     return line + ")";
+}
+
+int GatewaySimulator::unitPlaying() const {
+    return UnitPlaying(options_, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - started_));
 }
 
 void GatewaySimulator::addOverride(const Override& o) {
@@ -156,6 +165,7 @@ bool GatewaySimulator::start(std::string& error) {
         stop();
         return false;
     }
+    started_ = std::chrono::steady_clock::now();
     worker_ = std::jthread([this](std::stop_token st) { serve(st); });
     return true;
 }
@@ -309,11 +319,20 @@ void GatewaySimulator::handleDatagram(const Socket& s, const std::string& bytes,
         }
     }
     std::vector<Answer> answers;
-    {
-        std::lock_guard lock(overridesMutex_);
+    if (const int unit = unitPlaying(); unit == 0) {
+        entry.note = "silent: no unit plugged in";
+    } else {
+        std::vector<Override> overrides;
+        {
+            std::lock_guard lock(overridesMutex_);
+            overrides = UnitOverrides(overrides_, unit);
+        }
+        const UpgradeVerdict* verdict = upgrade ? &*upgrade : nullptr;
         // The segment socket of the port takes what was asked of the whole segment.
         const bool broadcast = s.address != address_;
-        answers = AnswerCommand(s.port, decoded, options_, overrides_, upgrade ? &*upgrade : nullptr, broadcast);
+        answers = options_.units.empty()
+                      ? AnswerCommand(s.port, decoded, options_, overrides, verdict, broadcast)
+                      : AnswerCommand(s.port, decoded, UnitOptions(options_, unit), overrides, verdict, broadcast);
     }
     journal_.add(std::move(entry));
 

@@ -34,6 +34,8 @@ public:
     std::string address() const;        // the gateway address
     std::string segmentAddress() const; // its segment broadcast address
     std::string listeningLine() const;  // "orva-gateway-sim listening on ..."
+    // The unit of --units answering now (from 1), 0 between units and after the last; 1 without --units.
+    int unitPlaying() const;
 
     // Changes take effect with the next datagram.
     void addOverride(const Override& o);
@@ -86,6 +88,7 @@ private:
 
     Options options_;
     uint32_t address_ = 0;
+    std::chrono::steady_clock::time_point started_; // --units play from here
     mutable std::mutex overridesMutex_;
     std::vector<Override> overrides_;
     Journal journal_;

@@ -14,6 +14,56 @@ bool parseInt(const std::string& text, int& out, int minimum) {
     return true;
 }
 
+// Seconds with up to three decimals ("2", "0.5", "1.25") as milliseconds, 0 to a day.
+bool parseSeconds(const std::string& text, int& ms) {
+    const size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot);
+    std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+    if (whole.empty() || whole[0] < '0' || whole[0] > '9' || fraction.size() > 3 ||
+        (dot != std::string::npos && (fraction.empty() || fraction[0] < '0' || fraction[0] > '9')))
+        return false;
+    int seconds = 0, thousandths = 0;
+    if (!parseInt(whole, seconds, 0) || seconds > 86400)
+        return false;
+    if (!fraction.empty()) {
+        fraction.resize(3, '0');
+        if (!parseInt(fraction, thousandths, 0))
+            return false;
+    }
+    ms = seconds * 1000 + thousandths;
+    return ms <= 86400 * 1000;
+}
+
+// "SN1,SN2,...": every name non-empty and printable without blanks (a blank would split the reply's
+// field), at most kMaxUnits of them.
+constexpr size_t kMaxUnits = 1000;
+constexpr size_t kMaxSerialLength = 128;
+
+bool parseUnits(const std::string& text, std::vector<std::string>& units, std::string& error) {
+    units.clear();
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        const std::string name = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        bool printable = true;
+        for (char c : name)
+            printable = printable && static_cast<unsigned char>(c) > 0x20 && c != 0x7f;
+        if (name.empty() || !printable || name.size() > kMaxSerialLength) {
+            error = "bad --units '" + text + "' (serial numbers without blanks, up to " +
+                    std::to_string(kMaxSerialLength) + " characters, separated by commas)";
+            return false;
+        }
+        units.push_back(name);
+        if (units.size() > kMaxUnits) {
+            error = "bad --units: more than " + std::to_string(kMaxUnits) + " units";
+            return false;
+        }
+        if (comma == std::string::npos)
+            return true;
+        from = comma + 1;
+    }
+}
+
 // "PREFIX=VALUE" split at the last '=', since command prefixes carry '=' themselves.
 bool splitLast(const std::string& text, std::string& prefix, std::string& value) {
     auto pos = text.rfind('=');
@@ -67,6 +117,13 @@ bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& 
             return false;
         }
         o.gateway = k;
+    } else if (key == "unit") {
+        int k = 0;
+        if (!parseInt(value, k, 1)) {
+            error = "bad unit number '" + value + "'";
+            return false;
+        }
+        o.unit = k;
     } else if (key == "status") {
         o.status = value;
     } else if (key == "raw") {
@@ -83,6 +140,7 @@ bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& 
 
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help, std::string& error) {
     help = false;
+    bool swapTimes = false;
     size_t i = 0;
     auto next = [&](const std::string& flag, std::string& value) {
         if (i + 1 >= args.size()) {
@@ -117,6 +175,19 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
         } else if (a == "--sn") {
             if (!next(a, options.sn))
                 return false;
+        } else if (a == "--units") {
+            if (!next(a, v) || !parseUnits(v, options.units, error))
+                return false;
+        } else if (a == "--swap-after" || a == "--swap-gap") {
+            if (!next(a, v))
+                return false;
+            int& ms = a == "--swap-after" ? options.swapAfterMs : options.swapGapMs;
+            if (!parseSeconds(v, ms) || (a == "--swap-after" && ms == 0)) {
+                error = "bad " + a + " '" + v + "' (seconds, " + (a == "--swap-after" ? "more than 0" : "0 or more") +
+                        ", up to 86400, e.g. 2.5)";
+                return false;
+            }
+            swapTimes = true;
         } else if (a == "--build-date") {
             if (!next(a, options.buildDate))
                 return false;
@@ -228,6 +299,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
             return false;
         }
     }
+    if (swapTimes && options.units.empty()) {
+        error = "--swap-after and --swap-gap need --units";
+        return false;
+    }
     return true;
 }
 
@@ -244,6 +319,12 @@ gateways, on a loopback address only.
                        their serial numbers are SN, SN-2, SN-3, ...
   --model M            PRODUCTCLASS reported by QUERY_SYSTEM_INFO (default KT540G)
   --sn S               serial number: DEVTYPE and SN fields (default SIM0A1B2C3D4E)
+  --units SN1,SN2,...  units swapped on a test line, one after another: the first answers as SN1
+                       for --swap-after seconds, then nobody answers for --swap-gap seconds (the
+                       unit is unplugged), then SN2, and so on; after the last unit nobody answers.
+                       Replaces --sn. The time runs from the "listening" line.
+  --swap-after S       seconds each unit answers (default 10; decimals allowed: 2.5)
+  --swap-gap S         seconds of silence between two units (default 3, may be 0)
   --build-date D       BUILD_DATE of upgrade query answers (default 20240115)
   --journal FILE       append one JSON line per received datagram
                        {time, port, source, destination, command} (image datagrams: image,
@@ -280,6 +361,7 @@ All matching overrides apply, shortest prefix first.
           raw=TEXT        answer with the reply line TEXT (Base64-encoded as usual)
           payload=TEXT    send TEXT as the datagram itself, not Base64-encoded
           gateway=K       apply only to the K-th simulated gateway's answer
+          unit=K          apply only while the K-th unit of --units answers (one faulty unit)
   --no-reply PREFIX              same as --override PREFIX no-reply
   --delay PREFIX=MS              same as --override PREFIX delay=MS (split at the last '=')
   --status PREFIX=WORD           same as --override PREFIX status=WORD (split at the last '=')
@@ -289,6 +371,7 @@ All matching overrides apply, shortest prefix first.
     --override 'HG_HARDWARE_DIAG STEP=4' FLASHUSEAGE=95 status=HG_HARDWARE_DIAG_FAIL
     --status 'HG_SOFTWARE_DIAG STEP=7=UNRECOGNIZE_REQUEST'
     --override QUERY_UPGRADE_MSG gateway=2 status=UPGRADE_FAIL drop=BUILD_DATE
+    --units A1,A2,A3 --swap-after 4 --override 'HG_HARDWARE_DIAG STEP=6' unit=2 status=HG_HARDWARE_DIAG_FAIL
 
   Restore answers per gateway (HG_REVOCERY_PRECONFIG, broadcast to port 7998):
     success with SN       the default: HG_REVOCERY_PRECONFIG_SUCC SN=...

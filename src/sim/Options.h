@@ -14,6 +14,7 @@ namespace orva::sim {
 struct Override {
     std::string prefix;
     int gateway = 0;                                         // 0: every simulated gateway, k: only the k-th
+    int unit = 0;                                            // 0: every unit of --units, k: only the k-th
     bool noReply = false;                                    // stay silent
     std::optional<int> delayMs;                              // answer this much later
     std::optional<std::string> status;                       // replace the status word
@@ -38,6 +39,12 @@ struct Options {
     std::string model = "KT540G";
     std::string sn = "SIM0A1B2C3D4E";
     std::string buildDate = "20240115";
+    // Units swapped on a test line (--units): each serial number in turn answers for swapAfterMs, then
+    // nobody answers for swapGapMs (the unit is being unplugged), then the next; after the last, nobody.
+    // Empty: the one gateway `sn` answers all the time.
+    std::vector<std::string> units{};
+    int swapAfterMs = 10000;
+    int swapGapMs = 3000;
     std::vector<Override> overrides{};
     // Image data datagrams (1-based, counted per sender from its image-info datagram) that are lost on
     // the way: journalled, but never reach the gateways, so the transfer ends incomplete.
@@ -62,7 +69,7 @@ struct Options {
 };
 
 // Parses one override setting ("no-reply", "delay=MS", "status=WORD", "raw=TEXT", "payload=TEXT",
-// "drop=NAME", "gateway=K" or a field "NAME=VALUE") into `o`.
+// "drop=NAME", "gateway=K", "unit=K" or a field "NAME=VALUE") into `o`.
 bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& error);
 
 // Command-line parsing. Returns false with an error text on bad usage; `help` is set for --help.

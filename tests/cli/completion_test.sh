@@ -32,7 +32,7 @@ check() {
     fi
 }
 
-check "identify diagnose upload restore upgrade logs stats help" orva-cli ""
+check "identify diagnose station upload restore upgrade upgrade-status logs stats help" orva-cli ""
 check "diagnose" orva-cli di
 check "--dir --user --password --help --version" orva-cli --
 check "diagnose" orva-cli --dir "$dir" --user tech di
@@ -43,12 +43,14 @@ check "" orva-cli --dir "$dir" diagnose --address ""
 check "ring1= ring2=" orva-cli diagnose --answers ri
 check "yes" orva-cli diagnose --answers y
 check "--yes" orva-cli restore --y
-check "upgrade upload" orva-cli help up
+check "upgrade upgrade-status upload" orva-cli help up
 check "--sn" orva-cli logs --s
 check "--sn" orva-cli stats --s
-check "stats" orva-cli help st
+check "station stats" orva-cli help st
 check "$dir/image.bin" orva-cli --dir "$dir" upgrade --image "$dir/im"
 check "$dir/found.xls" orva-cli logs --xls "$dir/f"
+check "--junit" orva-cli station --ju
+check "$dir/found.xls" orva-cli station --junit "$dir/f"
 check "$dir/sub" orva-cli --dir "$dir/s"
 # The program directory from ORVA_HOME, and from the folder of the program named on the line.
 ORVA_HOME=$dir check "KT310-U KT540G" orva-cli diagnose --model K

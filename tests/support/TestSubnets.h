@@ -40,6 +40,8 @@ inline constexpr int kOverrides = 46;
 inline constexpr int kJournal = 47;
 inline constexpr int kImagePort = 48;
 inline constexpr int kSecondSimulator = 50;
+inline constexpr int kUnitSwap = 63;
+inline constexpr int kUnitOverride = 64;
 } // namespace sim
 
 // test_upload: only the settings file; the reporting services listen on 127.0.0.1.
@@ -70,6 +72,8 @@ inline constexpr int kTerminal = 120;
 inline constexpr int kRollCallUpgrade = 74;
 inline constexpr int kRollCallRestore = 75;
 inline constexpr int kStats = 94;
+inline constexpr int kStation = 60;
+inline constexpr int kStationHostile = 62;
 } // namespace cli
 
 // test_maintenance
@@ -219,6 +223,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_sim", sim::kJournal},
     {"test_sim", sim::kImagePort},
     {"test_sim", sim::kSecondSimulator},
+    {"test_sim", sim::kUnitSwap},
+    {"test_sim", sim::kUnitOverride},
     {"test_upload", upload::kSettings},
     {"test_diagnosis_session", session::kSession},
     {"test_diagnosis_session", session::kStoreFirst},
@@ -237,6 +243,8 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_cli", cli::kRollCallUpgrade},
     {"test_cli", cli::kRollCallRestore},
     {"test_cli", cli::kStats},
+    {"test_cli", cli::kStation},
+    {"test_cli", cli::kStationHostile},
     {"test_maintenance", maintenance::kTransfer2500},
     {"test_maintenance", maintenance::kTransfer2000},
     {"test_maintenance", maintenance::kTransfer500},

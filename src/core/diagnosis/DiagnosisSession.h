@@ -40,6 +40,7 @@ struct CheckOutcome {
     std::string name;   // the item's name
     std::string mark;   // "√", "X" or the gateway's own text
     std::string result; // the result text
+    std::string fault;  // the fault text it added to the results list; empty when it passed
 };
 
 // What the last run (or the one still going) has shown so far.
@@ -155,7 +156,8 @@ private:
     bool liveLocked(const Run& run) const REQUIRES(mutex_);
     // No later Start superseded the run (a stopped run may still show how it ended).
     bool latest(const Run& run) const EXCLUDES(mutex_);
-    void reportResult(Run& run, int item, const std::string& mark, const std::string& result) EXCLUDES(mutex_);
+    void reportResult(Run& run, int item, const std::string& mark, const std::string& result,
+                      const std::string& fault = {}) EXCLUDES(mutex_);
     void addFault(Run& run, const std::string& text) EXCLUDES(mutex_);
     void appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result) EXCLUDES(mutex_);
     void returnToIdle(Run& run) EXCLUDES(mutex_);

@@ -23,14 +23,15 @@ void DiagnosisSession::appendRow(Run& run, LogTab tab, const std::string& item, 
     show(run, [&](DiagnosisView& v) { v.logRowAdded(tab, number, item, result); });
 }
 
-void DiagnosisSession::reportResult(Run& run, int item, const std::string& mark, const std::string& result) {
+void DiagnosisSession::reportResult(Run& run, int item, const std::string& mark, const std::string& result,
+                                    const std::string& fault) {
     if (!live(run))
         return;
     const std::string name = CheckItemName(item);
     {
         MutexLock lock(mutex_);
         run.held(mutex_);
-        run.checks.push_back({item, name, mark, result});
+        run.checks.push_back({item, name, mark, result, fault});
     }
     appendRow(run, LogTab::Current, name, result);
     appendRow(run, LogTab::All, name, result);
@@ -135,9 +136,10 @@ void DiagnosisSession::onFinished(Run& run) {
 
 void DiagnosisSession::onItemResult(Run& run, int item, TextId fault, const ItemResult& result, bool scroll) {
     show(run, [&](DiagnosisView& v) { v.itemFinished(item, result.mark, scroll); });
-    reportResult(run, item, result.mark, result.result);
+    const std::string faultText = result.fault ? Text(fault) : std::string();
+    reportResult(run, item, result.mark, result.result, faultText);
     if (result.fault)
-        addFault(run, Text(fault));
+        addFault(run, faultText);
 }
 
 void DiagnosisSession::applyAnswer(Run& run, int questionId, AnswerKind kind, int value) {

@@ -1,0 +1,76 @@
+#pragma once
+// What diagnose and station share: the answers, the model, one whole diagnosis with its session, view
+// and record sink, the signals that stop it, the run's JSON and its exit code.
+#include "cli/Answers.h"
+
+#include "core/diagnosis/DiagnosisSession.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace orva {
+class UploadPass;
+}
+
+namespace orva::cli {
+
+// SIGINT and SIGTERM, while it lives, write one byte ('s') to a pipe instead of ending the process; the
+// view's end of a run writes 'e' to the same pipe (writeFd()). The default handling comes back after.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    bool ok() const { return fds_[0] >= 0; }
+    int readFd() const { return fds_[0]; }
+    int writeFd() const { return fds_[1]; }
+    // Waits up to `ms` milliseconds for a stop signal: true when one came. An 'e' left over from a
+    // run is read and forgotten.
+    bool waitForStop(int ms);
+
+private:
+    int fds_[2] = {-1, -1};
+};
+
+// The --answers script, or nullopt for the terminal. False (after the message) when there is neither.
+bool AnswersOrTerminal(const std::string& answers, std::optional<AnswerScript>& script);
+
+// The model to diagnose as: --model as device.ini spells it. nullopt after the message (exit 64).
+std::optional<std::string> ListedModel(const std::string& asked);
+// The model of device.ini a gateway's PRODUCTCLASS names, any letter case. nullopt after the message:
+// `code` is then the exit code (2 no model told, 64 a model device.ini does not list).
+std::optional<std::string> ModelOfGateway(const std::string& address, const std::string& productClass,
+                                          const std::string& connectError, int& code);
+
+struct DiagnosisRequest {
+    std::string target;
+    std::string model;
+    std::string operatorName;
+    std::optional<AnswerScript> script; // nullopt: the prompts are asked on the terminal
+    SessionOptions options;
+    std::FILE* out = stdout; // the check lines
+};
+
+// One diagnosis as the diagnosis page runs it, with the default record sink (stored, then reported).
+// A stop signal ends it the way the Stop button does (before the final report: nothing stored), or
+// during the report gives the report up (the record waits in uploads); `interrupted` is then set and
+// `upload` is asked to stop.
+RunSummary RunOneDiagnosis(const DiagnosisRequest& request, StopSignals& signals, UploadPass& upload,
+                           bool& interrupted);
+
+// "finished", "connect-timeout", ...; "not-started" for a run that never began.
+std::string OutcomeText(const RunSummary& summary);
+// The run as diagnose --json prints it.
+nlohmann::json SummaryJson(const RunSummary& s, const std::string& address, const std::string& model);
+// What became of the report, for a person reading the output.
+void SayWhereTheRecordIs(std::FILE* out, const RunSummary& s);
+// diagnose's exit code for a run (0 passed and stored, 1 faults or not stored, 2 not finished), with
+// the message of a run that checked nothing or whose record was lost.
+int DiagnosisExitCode(const RunSummary& s, const std::string& model);
+
+} // namespace orva::cli
