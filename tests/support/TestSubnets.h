@@ -51,6 +51,7 @@ inline constexpr int kSettings = 61;
 namespace session {
 inline constexpr int kSession = 110;
 inline constexpr int kStoreFirst = 210;
+inline constexpr int kFaults = 91;
 } // namespace session
 
 // test_cli
@@ -113,6 +114,7 @@ namespace gui_records {
 inline constexpr int kQuery = 167;
 inline constexpr int kExport = 168;
 inline constexpr int kExports = 236;
+inline constexpr int kDetails = 90;
 } // namespace gui_records
 
 // test_gui_diagnosis: the page's cases take turns on five subnets.
@@ -213,6 +215,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_upload", upload::kSettings},
     {"test_diagnosis_session", session::kSession},
     {"test_diagnosis_session", session::kStoreFirst},
+    {"test_diagnosis_session", session::kFaults},
     {"test_cli", cli::kDiagnose},
     {"test_cli", cli::kNoGateway},
     {"test_cli", cli::kRestore},
@@ -255,6 +258,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_records", gui_records::kQuery},
     {"test_gui_records", gui_records::kExport},
     {"test_gui_records", gui_records::kExports},
+    {"test_gui_records", gui_records::kDetails},
     {"test_gui_diagnosis", gui_diagnosis::kPageA},
     {"test_gui_diagnosis", gui_diagnosis::kPageB},
     {"test_gui_diagnosis", gui_diagnosis::kPageC},
