@@ -137,6 +137,21 @@ enum class TextId {
     DiagConnecting, // "%s": the gateway's address
     ItemRunning,
     ModelLockedDuringRun,
+    // Log query page: the details of the selected record, and the faults sheet of the export
+    DetailsNoSelection,
+    DetailsRecord, // "%s": the record's id, then its serial number
+    DetailsChecks,
+    DetailsFaults,
+    DetailsNoFaults,
+    DetailsFaultsUnread, // "%s": the store's error
+    FaultSheetName,
+    FaultColRecord,
+    FaultColSn,
+    FaultColMac,
+    FaultColDate,
+    FaultColItemNumber,
+    FaultColItem,
+    FaultColFault,
     Count_ // number of rows, not a row
 };
 
