@@ -1,8 +1,9 @@
 #pragma once
 // The log query page: searches the stored diagnoses by serial number, device type, operator or date
 // range and lists the matching rows newest first, one column per table column; the shown rows can be
-// saved as an .xls workbook. The search and the export run on the page's worker thread so that a
-// large result never freezes the window; both buttons are disabled meanwhile.
+// saved as an .xls workbook (with a sheet of their faults when they have any). Below the list, the
+// selected row's checks and faults (RecordDetailsPane). The search and the export run on the page's worker thread so
+// that a large result never freezes the window; both buttons are disabled meanwhile.
 #include "core/records/RecordStore.h"
 #include "gui/shell/Page.h"
 
@@ -23,6 +24,7 @@ namespace orva {
 class CLabelEx;
 class CPngButton;
 class LogRowsModel;
+class RecordDetailsPane;
 
 class CDlgLogQuery : public Page {
     Q_OBJECT
@@ -30,6 +32,8 @@ public:
     // Opens the page's own store on logs of orvalog.db in the program directory; a failure has been
     // shown to the technician and leaves the page unable to search.
     explicit CDlgLogQuery(QWidget* parent = nullptr);
+    // The same on the file at `databasePath`.
+    CDlgLogQuery(QWidget* parent, const std::string& databasePath);
     ~CDlgLogQuery() override;
 
     // The search button's handler: reads the filters, empties the list and starts the query. Does
@@ -55,6 +59,7 @@ public:
     QPushButton* exportButton() const { return exportButton_; }
     QTableView* resultList() const { return list_; }
     LogRowsModel* resultModel() const { return model_; }
+    RecordDetailsPane* detailsPane() const { return details_; }
 
 signals:
     // The rows of a search are in the list.
@@ -69,7 +74,8 @@ private:
         bool ok = false;
     };
 
-    void buildControls();
+    void buildControls(const std::string& databasePath);
+    void showSelectedDetails();
     LogFilter readFilter() const;
     void setBusy(bool busy);
     void showResult(SearchResult& result);
@@ -77,6 +83,8 @@ private:
 
     RecordStore store_;
     std::string sheetName_;
+    // The filter of the rows shown: the export reads their faults with it.
+    LogFilter shownFilter_;
     bool busy_ = false;
 
     QLineEdit* serial_ = nullptr;
@@ -88,6 +96,7 @@ private:
     QPushButton* exportButton_ = nullptr;
     QTableView* list_ = nullptr;
     LogRowsModel* model_ = nullptr;
+    RecordDetailsPane* details_ = nullptr;
 
     // Declared last: it is stopped and joined first, while everything it uses still exists. It never
     // waits for the UI thread (results are posted), so joining it from there cannot deadlock.
