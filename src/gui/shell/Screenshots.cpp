@@ -3,6 +3,7 @@
 #include "core/app/AppSettings.h"
 #include "core/app/TextTable.h"
 #include "gui/shell/CDlgMain.h"
+#include "gui/shell/DetailsScreenshot.h"
 #include "gui/shell/MidRunScreenshot.h"
 #include "gui/web/CDlgLogin.h"
 
@@ -60,6 +61,7 @@ bool RenderScreenshots(const std::string& outDir) {
     // The mid-run picture needs a gateway answering on loopback; without one it is left out (and said
     // why), and the pictures of the pages themselves still count.
     RenderDiagnosisMidRun(main, dir + "/" + lang + "-main-diagnosis-midrun.png");
+    ok = RenderLogQueryDetails(dir + "/" + lang + "-log-query-details.png") && ok;
 
     CDlgLogin login(nullptr, s.Version, s.LoginURL);
     login.show();
