@@ -3,6 +3,8 @@
 #include "core/records/RecordFields.h"
 #include "core/records/SqliteError.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -111,21 +113,25 @@ void Upgrade(SqliteDb& db) {
     // waits, then finds the work done.
     try {
         db.execute("BEGIN IMMEDIATE TRANSACTION;");
-        if (db.queryInt("PRAGMA user_version") < RecordSchemaVersion) {
+        // Planned again under the lock, whatever version the file now notes: a client that opened
+        // uploads alone may have noted this version before logs (and so faults) existed.
+        if (db.queryInt("PRAGMA user_version") <= RecordSchemaVersion) {
             for (const std::string& sql : PlanUpgrade(db).statements)
                 db.execute(sql);
             db.execute(VersionSql());
         }
         db.execute("COMMIT TRANSACTION;");
-    } catch (const SqliteError&) {
+    } catch (const SqliteError& e) {
         try {
             if (db.inTransaction())
                 db.execute("ROLLBACK TRANSACTION;");
         } catch (const SqliteError&) {
         }
         // An older file with every column still opens for reading where it may not be written (a
-        // read-only medium): its version stays, and a later open that may write adds faults.
-        if (!plan.columns)
+        // read-only medium or folder): its version stays, and a later open that may write adds faults.
+        // Any other failure (a lock held too long, a full disk) is the caller's to show.
+        const int primary = e.code() & 0xff;
+        if (!plan.columns && (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN))
             return;
         throw;
     }
