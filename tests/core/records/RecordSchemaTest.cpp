@@ -252,6 +252,19 @@ TEST_F(RecordSchemaFile, LogsAddedToAFileOfThisVersionBringFaults) {
     ASSERT_TRUE(store.open("logs"));
     store.close();
     EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE tbl_name = 'faults' ORDER BY name"), kFaultsSchema);
+
+    // A file of this version with logs but without faults (two clients opening one new file at once
+    // could once leave it so) gains faults on the next open, for either open or for both tables.
+    for (const std::vector<std::string>& tables :
+         {std::vector<std::string>{"logs"}, std::vector<std::string>{"uploads", "logs"}}) {
+        ASSERT_NO_THROW(raw().execute("DROP TABLE faults"));
+        ASSERT_TRUE(store.open(tables));
+        DiagRecord r = DistinctRecord();
+        r.faults = {{14, "LED 不正常"}};
+        ASSERT_EQ(store.insert("logs", {r}), RecordStore::Stored) << store.lastError();
+        store.close();
+        EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE tbl_name = 'faults' ORDER BY name"), kFaultsSchema);
+    }
 }
 
 struct UpgradeCase {
