@@ -3,6 +3,7 @@
 #include "cli/LogFilterOptions.h"
 #include "cli/OptionChecks.h"
 
+#include "core/diagnosis/RecordDetails.h"
 #include "core/protocol/ReplyText.h"
 #include "core/records/ExportQueryRows.h"
 #include "core/records/LogQuery.h"
@@ -12,8 +13,10 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orva::cli {
 namespace {
@@ -50,10 +53,22 @@ void PrintTable(const RecordRows& result) {
     }
 }
 
+// Each log's faults as "faults" wants them: item number, its name, the fault text.
+std::map<int, nlohmann::json> FaultsByLog(const std::vector<LogFault>& faults) {
+    std::map<int, nlohmann::json> out;
+    for (const LogFault& f : faults) {
+        auto [at, added] = out.try_emplace(f.logId, nlohmann::json::array());
+        at->second.push_back({{"item", f.fault.item}, {"name", FaultItemName(f.fault.item)}, {"fault", f.fault.text}});
+    }
+    return out;
+}
+
 // Keys are the stored column names and values the stored texts (null for NULL), which a script can
-// rely on whatever the language; "labels" has what the page shows for each column.
-nlohmann::json RowsJson(const RecordRows& result) {
+// rely on whatever the language; "labels" has what the page shows for each column, "faults" the faults
+// kept with the record (an empty array for none).
+nlohmann::json RowsJson(const RecordRows& result, const std::vector<LogFault>& faults) {
     const std::span<const RecordField> fields = RecordFields();
+    const std::map<int, nlohmann::json> byLog = FaultsByLog(faults);
     nlohmann::json rows = nlohmann::json::array();
     for (const auto& row : result.rows) {
         nlohmann::json object = nlohmann::json::object();
@@ -63,6 +78,8 @@ nlohmann::json RowsJson(const RecordRows& result) {
             labels[fields[i].name] = row[i] ? FieldLabelText(fields[i], *row[i]) : std::string();
         }
         object["labels"] = std::move(labels);
+        const auto found = byLog.find(row.empty() || !row[0] ? 0 : LeadingInt(*row[0]));
+        object["faults"] = found == byLog.end() ? nlohmann::json::array() : found->second;
         rows.push_back(std::move(object));
     }
     return rows;
@@ -85,18 +102,29 @@ int RunLogs(const LogsOptions& o) {
         std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());
         return kExitNotFinished;
     }
+    std::vector<LogFault> faults;
+    if (!result.rows.empty() && (o.json || !o.xls.empty())) {
+        std::optional<std::vector<LogFault>> read = store.faultsOfLogs(filter);
+        if (!read) {
+            std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());
+            return kExitNotFinished;
+        }
+        faults = std::move(*read);
+    }
     store.close();
 
     if (!o.xls.empty()) {
         std::string error;
-        if (!ExportQueryRows(o.xls, "logs", result, error)) {
+        if (!ExportQueryRows(o.xls, "logs", result.columns, result.rows, faults, FaultItemName, error)) {
             std::fprintf(stderr, "orva-cli: %s\n", error.c_str());
             return kExitNotFinished;
         }
         std::fprintf(stderr, "%zu rows written to %s\n", result.rows.size(), o.xls.c_str());
     }
     if (o.json)
-        std::printf("%s\n", RowsJson(result).dump(2).c_str());
+        // A spoilt file may hold bytes that are no UTF-8: they print as U+FFFD instead of ending the run.
+        std::printf("%s\n",
+                    RowsJson(result, faults).dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     else if (o.xls.empty())
         PrintTable(result);
     if (result.rows.empty() && !o.json)
@@ -115,9 +143,11 @@ Command AddLogs(CLI::App& program) {
         ->type_name("FILE")
         ->check(NotEmpty());
     app->add_flag("--json", options->json,
-                  "print a JSON array of records: stored column names and texts, and \"labels\"");
+                  "print a JSON array of records: stored column names and texts, \"labels\" and \"faults\"");
     app->footer(std::string(kLogFilterFooter) + "\n"
-                "\"labels\" holds, per column, the words the log query page shows.\n"
+                "\"labels\" holds, per column, the words the log query page shows; \"faults\" the faults\n"
+                "kept with the record ([{\"item\": N, \"name\": ..., \"fault\": ...}]).\n"
+                "--xls adds a sheet of the faults when the rows have any.\n"
                 "Exit: 0 done (also with no records), 2 the store or the spreadsheet failed, 64 usage.");
     return {app, [options] {
                 if (const std::optional<int> refused = CheckOneLogFilter(options->filter))

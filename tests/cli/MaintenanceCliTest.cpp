@@ -280,13 +280,15 @@ protected:
         ASSERT_TRUE(store.open("logs"));
         // Stored one by one, so ids rise in this order.
         add(store, "SN-A", "KT540G", "tech01", CheckPassed, "2026-03-01 10:00:00");
-        add(store, "SN-B", "KT593G", "O'Neil", CheckFailed, "2026-03-02 11:00:00");
+        add(store, "SN-B", "KT593G", "O'Neil", CheckFailed, "2026-03-02 11:00:00",
+            {{1, "FE1 不正常"}, {14, "LED 不正常"}});
         add(store, "SN-C", "KT540G", "tech02", CheckNotTested, "2026-03-03 12:00:00");
         store.close();
     }
     static void add(RecordStore& store, const std::string& sn, const std::string& type, const std::string& op, int fe1,
-                    const std::string& at) {
+                    const std::string& at, std::vector<RecordFault> faults = {}) {
         DiagRecord r;
+        r.faults = std::move(faults);
         r.sn = sn;
         r.DeviceType = type;
         r.Operator = op;
@@ -352,6 +354,7 @@ TEST_F(LogsCliTest, RowsReadAsThePageShowsThem) {
         labelKeys.insert(item.key());
     EXPECT_EQ(labelKeys, columns);
     columns.insert("labels");
+    columns.insert("faults");
     EXPECT_EQ(rowKeys, columns);
     EXPECT_EQ(doc[2]["labels"]["id"], doc[2]["id"]);
 
@@ -361,6 +364,32 @@ TEST_F(LogsCliTest, RowsReadAsThePageShowsThem) {
     ASSERT_EQ(lines.size(), 2u) << table.out;
     EXPECT_TRUE(StartsWith(lines[0], "ID\tMac地址\t")) << lines[0];
     EXPECT_NE(lines[1].find("\tSN-A\tKT540G\t成功\t"), std::string::npos) << lines[1];
+}
+
+// Each record carries the faults kept with it, named as the check table names the item; a record
+// without faults has an empty array.
+TEST_F(LogsCliTest, JsonCarriesEachRecordsFaults) {
+    const CliOutcome r = RunCli(command({"logs", "--json", "--from", "2026-03-01", "--to", "2026-03-03"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto doc = nlohmann::json::parse(r.out);
+    ASSERT_EQ(doc.size(), 3u);
+    struct Case {
+        std::size_t index;
+        nlohmann::json faults;
+    };
+    const std::vector<Case> cases = {
+        {0, nlohmann::json::array()},
+        {1, nlohmann::json::parse(R"([{"item":1,"name":"第一个LAN1口测试","fault":"FE1 不正常"},
+                                       {"item":14,"name":"LED灯诊断","fault":"LED 不正常"}])")},
+        {2, nlohmann::json::array()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        EXPECT_EQ(doc[c.index]["faults"], c.faults);
+    }
+    EXPECT_EQ(doc[1]["sn"], "SN-B");
+    // The row's own values are what they always were.
+    EXPECT_EQ(doc[1]["LEDCheck"], "9");
 }
 
 TEST_F(LogsCliTest, ExportWritesASpreadsheet) {

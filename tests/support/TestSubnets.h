@@ -53,6 +53,7 @@ inline constexpr int kSettings = 61;
 namespace session {
 inline constexpr int kSession = 110;
 inline constexpr int kStoreFirst = 210;
+inline constexpr int kFaults = 91;
 } // namespace session
 
 // test_cli
@@ -124,6 +125,7 @@ inline constexpr int kQuery = 167;
 inline constexpr int kExport = 168;
 inline constexpr int kExports = 236;
 inline constexpr int kStatistics = 93;
+inline constexpr int kDetails = 90;
 } // namespace gui_records
 
 // test_gui_diagnosis: the page's cases take turns on five subnets.
@@ -228,6 +230,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_upload", upload::kSettings},
     {"test_diagnosis_session", session::kSession},
     {"test_diagnosis_session", session::kStoreFirst},
+    {"test_diagnosis_session", session::kFaults},
     {"test_cli", cli::kDiagnose},
     {"test_cli", cli::kNoGateway},
     {"test_cli", cli::kRestore},
@@ -279,6 +282,7 @@ inline constexpr SubnetClaim kSubnetClaims[] = {
     {"test_gui_records", gui_records::kExport},
     {"test_gui_records", gui_records::kExports},
     {"test_gui_records", gui_records::kStatistics},
+    {"test_gui_records", gui_records::kDetails},
     {"test_gui_diagnosis", gui_diagnosis::kPageA},
     {"test_gui_diagnosis", gui_diagnosis::kPageB},
     {"test_gui_diagnosis", gui_diagnosis::kPageC},

@@ -246,6 +246,23 @@ const std::vector<Row>& Rows() {
         {TextId::StatComputeFailed, {"统计失败：%s"}, {"The statistics could not be computed: %s"}},
         {TextId::StatSaved, {"统计已保存到 %s"}, {"Statistics saved to %s"}},
         {TextId::StatSaveFailed, {"统计无法保存到 %s：%s"}, {"Could not save the statistics to %s: %s"}},
+        // Log query page: the details of the selected record, and the faults sheet of the export
+        {TextId::DetailsNoSelection,
+         {"选择一条记录，查看其检测项和故障。"},
+         {"Select a record to see its checks and faults."}},
+        {TextId::DetailsRecord, {"记录 %s，序列号 %s"}, {"Record %s, serial number %s"}},
+        {TextId::DetailsChecks, {"检测项"}, {"Checks"}},
+        {TextId::DetailsFaults, {"故障"}, {"Faults"}},
+        {TextId::DetailsNoFaults, {"未记录故障"}, {"No faults recorded"}},
+        {TextId::DetailsFaultsUnread, {"故障读取失败：%s"}, {"The faults could not be read: %s"}},
+        {TextId::FaultSheetName, {"故障"}, {"Faults"}},
+        {TextId::FaultColRecord, {"记录ID"}, {"Record ID"}},
+        {TextId::FaultColSn, {"序列号"}, {"SN"}},
+        {TextId::FaultColMac, {"Mac地址"}, {"MAC"}},
+        {TextId::FaultColDate, {"日期"}, {"Date"}},
+        {TextId::FaultColItemNumber, {"检测项编号"}, {"Item No."}},
+        {TextId::FaultColItem, {"检测项"}, {"Item"}},
+        {TextId::FaultColFault, {"故障"}, {"Fault"}},
     };
     return rows;
 }

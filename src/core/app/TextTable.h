@@ -168,6 +168,21 @@ enum class TextId {
     StatComputeFailed, // "%s": the store's error text
     StatSaved,         // "%s": the file
     StatSaveFailed,    // "%s": the file, "%s": why
+    // Log query page: the details of the selected record, and the faults sheet of the export
+    DetailsNoSelection,
+    DetailsRecord, // "%s": the record's id, then its serial number
+    DetailsChecks,
+    DetailsFaults,
+    DetailsNoFaults,
+    DetailsFaultsUnread, // "%s": the store's error
+    FaultSheetName,
+    FaultColRecord,
+    FaultColSn,
+    FaultColMac,
+    FaultColDate,
+    FaultColItemNumber,
+    FaultColItem,
+    FaultColFault,
     Count_ // number of rows, not a row
 };
 

@@ -158,7 +158,7 @@ private:
     bool latest(const Run& run) const EXCLUDES(mutex_);
     void reportResult(Run& run, int item, const std::string& mark, const std::string& result,
                       const std::string& fault = {}) EXCLUDES(mutex_);
-    void addFault(Run& run, const std::string& text) EXCLUDES(mutex_);
+    void addFault(Run& run, int item, const std::string& text) EXCLUDES(mutex_);
     void appendRow(Run& run, LogTab tab, const std::string& item, const std::string& result) EXCLUDES(mutex_);
     void returnToIdle(Run& run) EXCLUDES(mutex_);
     // Item n is being checked: its question or command is out.

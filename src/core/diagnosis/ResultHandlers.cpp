@@ -39,7 +39,10 @@ void DiagnosisSession::reportResult(Run& run, int item, const std::string& mark,
     LogFile::instance().write("CheckResult", result);
 }
 
-void DiagnosisSession::addFault(Run& run, const std::string& text) {
+void DiagnosisSession::addFault(Run& run, int item, const std::string& text) {
+    // The record keeps the item with the text: the stored result alone cannot tell a failure from a
+    // check that never ran.
+    run.record.faults.push_back({item, text});
     MutexLock lock(mutex_);
     run.held(mutex_);
     run.faults.push_back(text);
@@ -139,7 +142,7 @@ void DiagnosisSession::onItemResult(Run& run, int item, TextId fault, const Item
     const std::string faultText = result.fault ? Text(fault) : std::string();
     reportResult(run, item, result.mark, result.result, faultText);
     if (result.fault)
-        addFault(run, faultText);
+        addFault(run, item, faultText);
 }
 
 void DiagnosisSession::applyAnswer(Run& run, int questionId, AnswerKind kind, int value) {

@@ -13,6 +13,16 @@ constexpr int CheckFailed = 0;
 constexpr int CheckPassed = 1;
 constexpr int CheckNotTested = 9;
 
+// A check that failed in a run: the item's number (1..22, the check table's order) and the fault text
+// the run showed for it, in the language of the run. The result columns cannot tell a failure from a
+// check that never ran (both may be 9), so the faults are kept beside them.
+struct RecordFault {
+    int item = 0;
+    std::string text;
+
+    bool operator==(const RecordFault&) const = default;
+};
+
 struct DiagRecord {
     std::string Operator;
     std::string Mac;
@@ -37,6 +47,9 @@ struct DiagRecord {
     float MemCheck = 0;
     int PreConfigCheck = CheckNotTested;
     int DiskIntegrityCheck = CheckNotTested;
+    // In the order found. Stored in the table faults beside the logs row only (never in uploads, never
+    // in the report); a record read back from a row alone has none.
+    std::vector<RecordFault> faults;
 
     bool operator==(const DiagRecord&) const = default;
 };

@@ -3,6 +3,7 @@
 // shows them, in the same spreadsheet form as the record export.
 #include "core/records/RecordStore.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,25 @@ bool ExportQueryRows(const std::string& path, const std::string& sheetName, cons
                      const std::vector<RowTexts>& rows, std::string& error);
 bool ExportQueryRows(const std::string& path, const std::string& sheetName, const RecordRows& result,
                      std::string& error);
+
+// The name a fault's item is shown with (the check table lives above this library).
+using FaultItemNamer = std::function<std::string(int item)>;
+
+// The headings of the faults sheet in the current language: record id, SN, MAC, datetime, item
+// number, item name, fault.
+std::vector<std::string> FaultSheetHeaders();
+// The faults sheet's rows: one per fault whose log is among `rows` (found by the "id" column), in the
+// order of `faults`, with that row's id, sn, Mac and datetime as stored. Faults of other logs are left
+// out, so the sheet never holds a record the first sheet lacks.
+std::vector<std::vector<std::string>> FaultSheetRows(const std::vector<std::string>& columns,
+                                                     const std::vector<RowTexts>& rows,
+                                                     const std::vector<LogFault>& faults,
+                                                     const FaultItemNamer& itemName);
+
+// The same export with a second sheet (named FaultSheetName, made unique beside the first) holding
+// FaultSheetRows(); when no shown row has a fault the workbook is the one above.
+bool ExportQueryRows(const std::string& path, const std::string& sheetName, const std::vector<std::string>& columns,
+                     const std::vector<RowTexts>& rows, const std::vector<LogFault>& faults,
+                     const FaultItemNamer& itemName, std::string& error);
 
 } // namespace orva

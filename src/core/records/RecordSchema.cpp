@@ -3,6 +3,8 @@
 #include "core/records/RecordFields.h"
 #include "core/records/SqliteError.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -19,6 +21,13 @@ constexpr const char* kLogIndexes[] = {
     "CREATE INDEX IF NOT EXISTS [logs_DeviceType] ON [logs] ([DeviceType]);",
     "CREATE INDEX IF NOT EXISTS [logs_Operator] ON [logs] ([Operator]);",
     "CREATE INDEX IF NOT EXISTS [logs_datetime] ON [logs] ([datetime]);",
+};
+
+constexpr const char* kFaultsSql[] = {
+    "CREATE TABLE IF NOT EXISTS [faults] ([id] INTEGER PRIMARY KEY AUTOINCREMENT, [LogId] INTEGER NOT NULL, [Item] "
+    "INTEGER NOT NULL, [Fault] TEXT NOT NULL);",
+    "CREATE INDEX IF NOT EXISTS [faults_LogId] ON [faults] ([LogId]);",
+    "CREATE INDEX IF NOT EXISTS [faults_Item] ON [faults] ([Item]);",
 };
 
 std::string ColumnDefinition(const RecordField& field) {
@@ -50,6 +59,8 @@ std::vector<std::string> ColumnsOf(SqliteDb& db, const std::string& table) {
 
 struct UpgradePlan {
     std::vector<std::string> statements;
+    // Whether any of `statements` adds a column; without one the plan only adds faults.
+    bool columns = false;
     // A table without the key is no older form of ours but somebody else's: the file is left alone.
     bool foreign = false;
 };
@@ -73,8 +84,11 @@ UpgradePlan PlanUpgrade(SqliteDb& db) {
             }
             plan.statements.push_back(std::string("ALTER TABLE [") + table + "] ADD COLUMN " + ColumnDefinition(field) +
                                       ";");
+            plan.columns = true;
         }
     }
+    if (!plan.foreign && db.hasTable("logs") && !db.hasTable("faults"))
+        plan.statements.insert(plan.statements.end(), std::begin(kFaultsSql), std::end(kFaultsSql));
     return plan;
 }
 
@@ -95,15 +109,42 @@ void Upgrade(SqliteDb& db) {
         }
         return;
     }
-    // The columns and the version go in together; another client starting at the same moment waits,
-    // then finds the work done.
-    db.execute("BEGIN IMMEDIATE TRANSACTION;");
+    // The columns, faults and the version go in together; another client starting at the same moment
+    // waits, then finds the work done.
     try {
-        if (db.queryInt("PRAGMA user_version") < RecordSchemaVersion) {
+        db.execute("BEGIN IMMEDIATE TRANSACTION;");
+        // Planned again under the lock, whatever version the file now notes: a client that opened
+        // uploads alone may have noted this version before logs (and so faults) existed.
+        if (db.queryInt("PRAGMA user_version") <= RecordSchemaVersion) {
             for (const std::string& sql : PlanUpgrade(db).statements)
                 db.execute(sql);
             db.execute(VersionSql());
         }
+        db.execute("COMMIT TRANSACTION;");
+    } catch (const SqliteError& e) {
+        try {
+            if (db.inTransaction())
+                db.execute("ROLLBACK TRANSACTION;");
+        } catch (const SqliteError&) {
+        }
+        // An older file with every column still opens for reading where it may not be written (a
+        // read-only medium or folder): its version stays, and a later open that may write adds faults.
+        // Any other failure (a lock held too long, a full disk) is the caller's to show.
+        const int primary = e.code() & 0xff;
+        if (!plan.columns && (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN))
+            return;
+        throw;
+    }
+}
+
+// A file of this version whose logs came later than its uploads.
+void AddFaultsTable(SqliteDb& db) {
+    if (db.hasTable("faults"))
+        return;
+    db.execute("BEGIN IMMEDIATE TRANSACTION;");
+    try {
+        for (const char* sql : kFaultsSql)
+            db.execute(sql);
         db.execute("COMMIT TRANSACTION;");
     } catch (const SqliteError&) {
         try {
@@ -116,6 +157,10 @@ void Upgrade(SqliteDb& db) {
 }
 
 } // namespace
+
+std::span<const char* const> FaultsTableSql() {
+    return kFaultsSql;
+}
 
 bool IsRecordTable(const std::string& table) {
     return std::find(std::begin(kRecordTables), std::end(kRecordTables), table) != std::end(kRecordTables);
@@ -181,9 +226,12 @@ void PrepareRecordTables(SqliteDb& db, const std::vector<std::string>& tables) {
                 throw;
         }
     }
+    const bool logs = std::find(tables.begin(), tables.end(), "logs") != tables.end();
     if (version < RecordSchemaVersion)
         Upgrade(db);
-    if (std::find(tables.begin(), tables.end(), "logs") != tables.end()) {
+    else if (logs)
+        AddFaultsTable(db);
+    if (logs) {
         // Only a speed-up: a table of another shape or a read-only file must still open.
         for (const char* sql : kLogIndexes) {
             try {

@@ -1,5 +1,6 @@
 #include "core/records/RecordStore.h"
 
+#include "core/app/LeadingNumber.h"
 #include "core/app/Notifier.h"
 #include "core/app/ProgramDirectory.h"
 #include "core/records/RecordSchema.h"
@@ -7,6 +8,7 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -71,7 +73,10 @@ bool RecordStore::checkWritable() {
         db_.execute("BEGIN TRANSACTION;");
         const std::string storedAt = NowText();
         insertRows("uploads", {DiagRecord{}}, storedAt);
-        insertRows("logs", {DiagRecord{}}, storedAt);
+        // With a fault, so that a faults table that refuses rows is found here, before a run.
+        DiagRecord probe;
+        probe.faults.push_back({1, "probe"});
+        insertRows("logs", {probe}, storedAt);
     } catch (const SqliteError& e) {
         fail(e.message(), true);
         writable = false;
@@ -128,9 +133,17 @@ int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>&
 void RecordStore::insertRows(const std::string& table, const std::vector<DiagRecord>& records,
                              const std::string& storedAt) {
     const std::string sql = InsertSql(table);
+    const bool withFaults = table == "logs";
     // A lock that outlasted the busy wait, a full disk or a constraint each mean the row is not stored.
-    for (const DiagRecord& record : records)
+    // A fault that cannot be stored fails its record too: the caller's transaction takes back both.
+    for (const DiagRecord& record : records) {
         db_.execute(sql, InsertParams(record, storedAt));
+        if (!withFaults || record.faults.empty())
+            continue;
+        const std::int64_t logId = db_.lastInsertId();
+        for (const RecordFault& fault : record.faults)
+            db_.execute(InsertFaultSql, {logId, static_cast<std::int64_t>(fault.item), fault.text});
+    }
 }
 
 int RecordStore::insert(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt) {
@@ -304,6 +317,53 @@ bool RecordStore::statistics(const LogFilter& filter, std::span<const StatsItem>
         return false;
     }
     return true;
+}
+
+std::optional<std::vector<LogFault>> RecordStore::readFaults(const std::string& sql, const SqliteParams& params) {
+    if (!open_)
+        return std::nullopt;
+    std::vector<LogFault> out;
+    try {
+        if (!db_.hasTable("faults"))
+            return out;
+    } catch (const SqliteError& e) {
+        fail(e.message(), false);
+        return std::nullopt;
+    }
+    const bool ok = readRows(sql, params, [&](const std::vector<std::string>&, RowTexts& texts) {
+        LogFault f;
+        f.logId = LeadingInt(texts[0].value_or(std::string()));
+        f.fault.item = LeadingInt(texts[1].value_or(std::string()));
+        f.fault.text = texts[2].value_or(std::string());
+        out.push_back(std::move(f));
+        return 0;
+    });
+    if (!ok)
+        return std::nullopt;
+    return out;
+}
+
+std::optional<std::vector<RecordFault>> RecordStore::faultsOfLog(int logId) {
+    const std::string sql = "SELECT LogId, Item, substr(Fault, 1, " + std::to_string(MaxFaultChars) +
+                            ") FROM faults WHERE LogId = ? ORDER BY id LIMIT " + std::to_string(MaxFaultsPerLog);
+    std::optional<std::vector<LogFault>> rows = readFaults(sql, {static_cast<std::int64_t>(logId)});
+    if (!rows)
+        return std::nullopt;
+    std::vector<RecordFault> out;
+    out.reserve(rows->size());
+    for (LogFault& row : *rows)
+        out.push_back(std::move(row.fault));
+    return out;
+}
+
+std::optional<std::vector<LogFault>> RecordStore::faultsOfLogs(const LogFilter& filter, int limit) {
+    const LogCondition condition = BuildLogCondition(filter);
+    SqliteParams params = condition.params;
+    params.emplace_back(static_cast<std::int64_t>(std::max(0, limit)));
+    return readFaults("SELECT LogId, Item, substr(Fault, 1, " + std::to_string(MaxFaultChars) +
+                          ") FROM faults WHERE LogId IN (SELECT id FROM logs WHERE " + condition.where +
+                          ") ORDER BY LogId DESC, id LIMIT ?",
+                      params);
 }
 
 int RecordStore::highestLogId() {

@@ -8,6 +8,7 @@
 #include "core/records/SqliteDb.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,14 @@ namespace orva {
 
 // Called once per row with the column names and texts; returns 0 to go on, anything else to stop.
 using RowVisitor = std::function<int(const std::vector<std::string>& names, const RowTexts& texts)>;
+
+// A fault of a logs row, as the table faults keeps it.
+struct LogFault {
+    int logId = 0;
+    RecordFault fault;
+
+    bool operator==(const LogFault&) const = default;
+};
 
 struct RecordRows {
     std::vector<std::string> columns;
@@ -94,6 +103,19 @@ public:
     // The figures of the rows of logs the filter selects (see RecordStats.h). False, with lastError(),
     // when not open or a statement failed; nothing is shown to the technician.
     bool statistics(const LogFilter& filter, std::span<const StatsItem> items, RecordStats& out);
+    // The reads of faults hand out at most this many rows (a record has one per failed item, 22 at
+    // most, unless the file was written by something else) and cut a fault text to this many
+    // characters: a spoilt file must not fill the memory or the screen.
+    static constexpr int MaxFaultsPerLog = 64;
+    static constexpr int MaxFaultRows = 1'000'000;
+    static constexpr int MaxFaultChars = 256;
+    // The faults stored with the logs row `logId`, in the order found; empty for a record stored
+    // before faults were kept (and for a file without the table). nullopt when not open or the read
+    // failed (lastError() says why).
+    std::optional<std::vector<RecordFault>> faultsOfLog(int logId);
+    // The faults of every row of logs the filter selects, newest log first and each log's in the
+    // order found, at most `limit` rows. nullopt when not open or the read failed.
+    std::optional<std::vector<LogFault>> faultsOfLogs(const LogFilter& filter, int limit = MaxFaultRows);
 
     // For "the diagnoses finished since the tool started": remember highestLogId() at start, later ask
     // logsAfter(it). highestLogId() is 0 for an empty table or a closed store.
@@ -110,7 +132,10 @@ private:
     bool readRows(const std::string& sql, const SqliteParams& params, const RowTaker& take);
     RecordRows collectRows(const std::string& sql, const SqliteParams& params);
     void fail(const std::string& message, bool show);
-    // Inserts every record into `table`; throws SqliteError at the first row that is not stored.
+    // Reads (LogId, Item, Fault) rows; an absent table reads as none.
+    std::optional<std::vector<LogFault>> readFaults(const std::string& sql, const SqliteParams& params);
+    // Inserts every record into `table` (and, for logs, each record's faults beside its row); throws SqliteError at the
+    // first row that is not stored.
     void insertRows(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);
     // Inserts the rows inside the open transaction under a savepoint; a failure rolls back to it.
     int insertBatch(const std::string& table, const std::vector<DiagRecord>& records, const std::string& storedAt);

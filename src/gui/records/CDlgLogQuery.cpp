@@ -1,6 +1,8 @@
 #include "gui/records/CDlgLogQuery.h"
 
+#include "core/app/ProgramDirectory.h"
 #include "core/app/TextTable.h"
+#include "core/diagnosis/RecordDetails.h"
 #include "gui/common/QtText.h"
 #include "gui/common/UiPrompts.h"
 #include "gui/controls/CLabelEx.h"
@@ -9,6 +11,7 @@
 #include "core/records/ExportQueryRows.h"
 #include "gui/records/CDlgStatistics.h"
 #include "gui/records/LogRowsModel.h"
+#include "gui/records/RecordDetailsPane.h"
 
 #include <QDateEdit>
 #include <QDateTime>
@@ -17,6 +20,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -45,8 +49,10 @@ QDateEdit* MakeDatePicker(QWidget* parent) {
 
 } // namespace
 
-CDlgLogQuery::CDlgLogQuery(QWidget* parent) : Page(parent) {
-    buildControls();
+CDlgLogQuery::CDlgLogQuery(QWidget* parent) : CDlgLogQuery(parent, JoinPath(ProgramDirectory(), "orvalog.db")) {}
+
+CDlgLogQuery::CDlgLogQuery(QWidget* parent, const std::string& databasePath) : Page(parent), store_(databasePath) {
+    buildControls(databasePath);
     // A failure has been shown by the store; the page stays, unable to search.
     store_.open("logs");
 }
@@ -59,7 +65,7 @@ CDlgLogQuery::~CDlgLogQuery() {
     store_.close();
 }
 
-void CDlgLogQuery::buildControls() {
+void CDlgLogQuery::buildControls(const std::string& databasePath) {
     // The labels keep their Chinese captions whatever the language.
     serial_ = new QLineEdit(this);
     serial_->setObjectName(QStringLiteral("serialEdit"));
@@ -129,12 +135,35 @@ void CDlgLogQuery::buildControls() {
     filters->setColumnStretch(3, 1);
     filters->setColumnStretch(5, 1);
 
+    details_ = new RecordDetailsPane(databasePath, this);
+    details_->setObjectName(QStringLiteral("recordDetailsPane"));
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CDlgLogQuery::showSelectedDetails);
+    // A new search empties the list: the pane no longer shows one of its rows.
+    connect(model_, &QAbstractItemModel::modelReset, details_, &RecordDetailsPane::clearRow);
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("resultSplitter"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(list_);
+    split->addWidget(details_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(12, 12, 12, 12);
     page->addLayout(filters);
-    page->addWidget(list_, 1);
+    page->addWidget(split, 1);
 
     resize(designSize());
+}
+
+void CDlgLogQuery::showSelectedDetails() {
+    const QModelIndex current = list_->selectionModel()->currentIndex();
+    const int row = current.isValid() ? current.row() : -1;
+    if (row < 0 || row >= model_->rowCount()) {
+        details_->clearRow();
+        return;
+    }
+    details_->showRow(model_->columnNames(), model_->rows()[static_cast<std::size_t>(row)]);
 }
 
 LogFilter CDlgLogQuery::readFilter() const {
@@ -195,7 +224,7 @@ void CDlgLogQuery::showResult(SearchResult& result) {
 }
 
 void CDlgLogQuery::exportSpreadsheet() {
-    if (busy_ || model_->rowCount() == 0)
+    if (busy_ || model_->rowCount() == 0 || !shown_)
         return;
     const QDateTime now = QDateTime::currentDateTime();
     UiPrompts::FileDialogOptions options;
@@ -213,13 +242,19 @@ void CDlgLogQuery::exportSpreadsheet() {
         return;
     setBusy(true);
     // The rows stay untouched while the page is busy, so the worker reads them where they are.
-    worker_ = std::jthread([this, path = path.toStdString(), sheet = sheetName_](std::stop_token) {
-        std::string error;
-        const bool written = ExportQueryRows(path, sheet, model_->columnNames(), model_->rows(), error);
-        QMetaObject::invokeMethod(
-            this, [this, written, error = QString::fromStdString(error)] { showExportOutcome(written, error); },
-            Qt::QueuedConnection);
-    });
+    worker_ =
+        std::jthread([this, path = path.toStdString(), sheet = sheetName_, filter = *shown_](std::stop_token) {
+            std::string error;
+            // Faults of rows stored since the search are not among the shown rows and stay out of the sheet.
+            const std::optional<std::vector<LogFault>> faults = store_.faultsOfLogs(filter);
+            const bool written = faults && ExportQueryRows(path, sheet, model_->columnNames(), model_->rows(), *faults,
+                                                           FaultItemName, error);
+            if (!faults)
+                error = store_.lastError();
+            QMetaObject::invokeMethod(
+                this, [this, written, error = QString::fromStdString(error)] { showExportOutcome(written, error); },
+                Qt::QueuedConnection);
+        });
 }
 
 CDlgStatistics* CDlgLogQuery::statisticsWindow() const {

@@ -1,8 +1,9 @@
 #pragma once
 // The log query page: searches the stored diagnoses by serial number, device type, operator or date
 // range and lists the matching rows newest first, one column per table column; the shown rows can be
-// saved as an .xls workbook. The search and the export run on the page's worker thread so that a
-// large result never freezes the window; both buttons are disabled meanwhile.
+// saved as an .xls workbook (with a sheet of their faults when they have any). Below the list, the
+// selected row's checks and faults (RecordDetailsPane). The search and the export run on the page's worker thread so
+// that a large result never freezes the window; both buttons are disabled meanwhile.
 #include "core/records/RecordStore.h"
 #include "gui/shell/Page.h"
 
@@ -25,6 +26,7 @@ class CDlgStatistics;
 class CLabelEx;
 class CPngButton;
 class LogRowsModel;
+class RecordDetailsPane;
 
 class CDlgLogQuery : public Page {
     Q_OBJECT
@@ -32,6 +34,8 @@ public:
     // Opens the page's own store on logs of orvalog.db in the program directory; a failure has been
     // shown to the technician and leaves the page unable to search.
     explicit CDlgLogQuery(QWidget* parent = nullptr);
+    // The same on the file at `databasePath`.
+    CDlgLogQuery(QWidget* parent, const std::string& databasePath);
     ~CDlgLogQuery() override;
 
     // The search button's handler: reads the filters, empties the list and starts the query. Does
@@ -63,6 +67,7 @@ public:
     CDlgStatistics* statisticsWindow() const;
     QTableView* resultList() const { return list_; }
     LogRowsModel* resultModel() const { return model_; }
+    RecordDetailsPane* detailsPane() const { return details_; }
 
 signals:
     // The rows of a search are in the list.
@@ -77,7 +82,8 @@ private:
         bool ok = false;
     };
 
-    void buildControls();
+    void buildControls(const std::string& databasePath);
+    void showSelectedDetails();
     LogFilter readFilter() const;
     void setBusy(bool busy);
     void showResult(SearchResult& result);
@@ -97,10 +103,12 @@ private:
     QPushButton* statisticsButton_ = nullptr;
     QTableView* list_ = nullptr;
     LogRowsModel* model_ = nullptr;
-    // The filter of the search under way, and of the latest one whose rows are shown.
+    // The filter of the search under way, and of the latest one whose rows are shown (the export reads
+    // their faults with it, the statistics window figures them).
     LogFilter searching_;
     std::optional<LogFilter> shown_;
     QPointer<CDlgStatistics> statistics_;
+    RecordDetailsPane* details_ = nullptr;
 
     // Declared last: it is stopped and joined first, while everything it uses still exists. It never
     // waits for the UI thread (results are posted), so joining it from there cannot deadlock.

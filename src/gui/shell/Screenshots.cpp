@@ -4,6 +4,7 @@
 #include "core/app/ProgramDirectory.h"
 #include "core/app/TextTable.h"
 #include "gui/shell/CDlgMain.h"
+#include "gui/shell/DetailsScreenshot.h"
 #include "gui/shell/MidRunScreenshot.h"
 #include "gui/shell/StatisticsScreenshot.h"
 #include "gui/web/CDlgLogin.h"
@@ -62,6 +63,7 @@ bool RenderScreenshots(const std::string& outDir) {
     // The mid-run picture needs a gateway answering on loopback; without one it is left out (and said
     // why), and the pictures of the pages themselves still count.
     RenderDiagnosisMidRun(main, dir + "/" + lang + "-main-diagnosis-midrun.png");
+    ok = RenderLogQueryDetails(dir + "/" + lang + "-log-query-details.png") && ok;
 
     // The statistics window reads a sample store of its own in the program directory, beside orvalog.db,
     // which stays as the log query page showed it.

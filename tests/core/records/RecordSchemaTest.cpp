@@ -34,7 +34,7 @@ constexpr const char* kOldCreateUploads =
     "VARCHAR (64), [MemCheck] VARCHAR (64), [PreConfigCheck] VARCHAR (64), [DiskIntegrityCheck] VARCHAR (64), "
     "[datetime] VARCHAR (64));";
 
-constexpr const char* kRefusal99 = "SQLITE_WRAPPER_ERROR[1000]: the record file is of version 99, newer than version 1 "
+constexpr const char* kRefusal99 = "SQLITE_WRAPPER_ERROR[1000]: the record file is of version 99, newer than version 2 "
                                    "this tool knows; it is left unchanged for the tool that wrote it";
 
 // A record whose every field differs from every other and from its initial value.
@@ -115,7 +115,7 @@ TEST_F(RecordSchemaFile, ANewFileHasTheOldTablesAndTheFirstVersion) {
     ASSERT_TRUE(store.open(std::vector<std::string>{"uploads", "logs"}));
     store.close();
     EXPECT_EQ(version(), RecordSchemaVersion);
-    EXPECT_EQ(RecordSchemaVersion, 1);
+    EXPECT_EQ(RecordSchemaVersion, 2);
     const std::string logs = kOldCreateLogs, uploads = kOldCreateUploads;
     // The file keeps the text without its closing semicolon.
     EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE name = 'logs'"),
@@ -154,6 +154,117 @@ TEST_F(RecordSchemaFile, NamedInsertRoundTripsEveryField) {
     EXPECT_EQ(back.datetime, "2026-01-02 03:04:05");
     ASSERT_EQ(store.logsAfter(0).size(), 1u);
     EXPECT_EQ(store.logsAfter(0)[0].record, DistinctRecord());
+}
+
+// The table of faults, as the file keeps each statement (without its closing semicolon).
+const std::vector<std::string> kFaultsSchema = {
+    "CREATE TABLE [faults] ([id] INTEGER PRIMARY KEY AUTOINCREMENT, [LogId] INTEGER NOT NULL, [Item] INTEGER NOT "
+    "NULL, [Fault] TEXT NOT NULL)",
+    "CREATE INDEX [faults_Item] ON [faults] ([Item])",
+    "CREATE INDEX [faults_LogId] ON [faults] ([LogId])",
+};
+
+TEST(RecordSchema, TheFaultsTableIsCreatedWithTheseStatements) {
+    const std::vector<std::string> sql(FaultsTableSql().begin(), FaultsTableSql().end());
+    EXPECT_EQ(sql, (std::vector<std::string>{
+                       "CREATE TABLE IF NOT EXISTS [faults] ([id] INTEGER PRIMARY KEY AUTOINCREMENT, [LogId] INTEGER "
+                       "NOT NULL, [Item] INTEGER NOT NULL, [Fault] TEXT NOT NULL);",
+                       "CREATE INDEX IF NOT EXISTS [faults_LogId] ON [faults] ([LogId]);",
+                       "CREATE INDEX IF NOT EXISTS [faults_Item] ON [faults] ([Item]);",
+                   }));
+}
+
+struct FaultsUpgradeCase {
+    const char* name;
+    int version;               // of the older file
+    bool withUploads;          // the file has uploads beside logs
+    const char* missingInLogs; // a column its logs lacks; "" for none
+};
+
+class RecordSchemaFaultsUpgrade : public RecordSchemaFile, public ::testing::WithParamInterface<FaultsUpgradeCase> {
+protected:
+    std::vector<std::string> faultsSchema() {
+        return column("SELECT sql FROM sqlite_master WHERE tbl_name = 'faults' ORDER BY name");
+    }
+};
+
+// An older file gains faults beside its logs, its rows as they were; its rows have no faults, new
+// ones keep theirs.
+TEST_P(RecordSchemaFaultsUpgrade, AnOlderFileGainsFaultsWithItsRowsUntouched) {
+    const FaultsUpgradeCase& c = GetParam();
+    std::string logs = kOldCreateLogs;
+    if (*c.missingInLogs)
+        logs = std::regex_replace(logs,
+                                  std::regex(",\\s*\\[" + std::string(c.missingInLogs) + "\\] VARCHAR \\(\\d+\\)"), "");
+    ASSERT_NO_THROW(raw().execute(logs));
+    if (c.withUploads) {
+        ASSERT_NO_THROW(raw().execute(kOldCreateUploads));
+    }
+    for (const char* sn : {"OLD-1", "OLD-2"})
+        ASSERT_NO_THROW(raw().execute(
+            "INSERT INTO logs (sn, LEDCheck, datetime) VALUES (?, '9', '2020-05-06 07:08:09')", {std::string(sn)}));
+    ASSERT_NO_THROW(raw().execute("PRAGMA user_version = " + std::to_string(c.version)));
+    const std::vector<std::string> rowsBefore = column("SELECT id || '|' || sn || '|' || LEDCheck || '|' || datetime "
+                                                       "FROM logs ORDER BY id");
+    ASSERT_TRUE(faultsSchema().empty());
+
+    ASSERT_TRUE(store.open("logs")) << store.lastError();
+    EXPECT_TRUE(notes.messages().empty());
+    EXPECT_EQ(version(), RecordSchemaVersion);
+    EXPECT_EQ(faultsSchema(), kFaultsSchema);
+    EXPECT_EQ(column("SELECT id || '|' || sn || '|' || LEDCheck || '|' || datetime FROM logs ORDER BY id"), rowsBefore);
+    const std::string logsText = column("SELECT sql FROM sqlite_master WHERE name = 'logs'").at(0);
+    if (!*c.missingInLogs) {
+        EXPECT_EQ(logsText + ";", kOldCreateLogs);
+    }
+    for (int id : {1, 2}) {
+        const auto faults = store.faultsOfLog(id);
+        ASSERT_TRUE(faults.has_value());
+        EXPECT_TRUE(faults->empty());
+    }
+    DiagRecord r = DistinctRecord();
+    r.faults = {{14, "LED 不正常"}};
+    ASSERT_EQ(store.insert("logs", {r}), RecordStore::Stored);
+    EXPECT_EQ(store.faultsOfLog(3), (std::optional<std::vector<RecordFault>>{r.faults}));
+    store.close();
+    // Opening again finds nothing left to do.
+    const std::vector<std::string> schema = column("SELECT sql FROM sqlite_master ORDER BY name");
+    ASSERT_TRUE(store.open(std::vector<std::string>{"uploads", "logs"}));
+    store.close();
+    if (c.withUploads) {
+        EXPECT_EQ(column("SELECT sql FROM sqlite_master ORDER BY name"), schema);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, RecordSchemaFaultsUpgrade,
+    ::testing::Values(FaultsUpgradeCase{"VersionOne", 1, true, ""}, FaultsUpgradeCase{"VersionZero", 0, true, ""},
+                      FaultsUpgradeCase{"VersionZeroLogsAlone", 0, false, ""},
+                      FaultsUpgradeCase{"VersionZeroWithoutAColumn", 0, true, "DiskIntegrityCheck"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A file of this version whose logs came after its uploads gains faults with its logs.
+TEST_F(RecordSchemaFile, LogsAddedToAFileOfThisVersionBringFaults) {
+    ASSERT_TRUE(store.open("uploads"));
+    store.close();
+    EXPECT_EQ(version(), RecordSchemaVersion);
+    EXPECT_TRUE(column("SELECT name FROM sqlite_master WHERE name = 'faults'").empty());
+    ASSERT_TRUE(store.open("logs"));
+    store.close();
+    EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE tbl_name = 'faults' ORDER BY name"), kFaultsSchema);
+
+    // A file of this version with logs but without faults (two clients opening one new file at once
+    // could once leave it so) gains faults on the next open, for either open or for both tables.
+    for (const std::vector<std::string>& tables :
+         {std::vector<std::string>{"logs"}, std::vector<std::string>{"uploads", "logs"}}) {
+        ASSERT_NO_THROW(raw().execute("DROP TABLE faults"));
+        ASSERT_TRUE(store.open(tables));
+        DiagRecord r = DistinctRecord();
+        r.faults = {{14, "LED 不正常"}};
+        ASSERT_EQ(store.insert("logs", {r}), RecordStore::Stored) << store.lastError();
+        store.close();
+        EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE tbl_name = 'faults' ORDER BY name"), kFaultsSchema);
+    }
 }
 
 struct UpgradeCase {
@@ -250,6 +361,8 @@ TEST_F(RecordSchemaFile, ANewerFileIsRefusedAndLeftUnchanged) {
     ASSERT_TRUE(store.open("logs"));
     ASSERT_EQ(store.insert("logs", {DistinctRecord()}), RecordStore::Stored);
     store.close();
+    // Without faults, which this tool would otherwise add.
+    ASSERT_NO_THROW(raw().execute("DROP TABLE faults"));
     ASSERT_NO_THROW(raw().execute("PRAGMA user_version = 99"));
     raw().close();
     const std::string before = test::readFile(dbPath());

@@ -73,7 +73,7 @@ TEST_F(RecordStoreTest, FirstOpenCreatesFileWithUtf16AndOnlyThatTable) {
     EXPECT_EQ(column("SELECT sql FROM sqlite_master WHERE type='table' AND name='uploads'"),
               std::vector<std::string>{UploadsSql()});
     EXPECT_EQ(column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"),
-              (std::vector<std::string>{"logs", "sqlite_sequence", "uploads"}));
+              (std::vector<std::string>{"faults", "logs", "sqlite_sequence", "uploads"}));
     EXPECT_TRUE(notes.messages().empty());
 }
 

@@ -1,3 +1,4 @@
+#include "core/app/TextTable.h"
 #include "core/records/ExportQueryRows.h"
 #include "core/records/ExportRecords.h"
 #include "core/records/RecordStore.h"
@@ -214,6 +215,73 @@ TEST_F(ExportTest, QueryRowsShowTitlesAndMappedCells) {
     EXPECT_EQ(s.cells[1],
               (std::vector<std::string>{"9", "00-11", "成功", "成功", "0.000000", "2024-03-05 10:00:00", ""}));
     EXPECT_EQ(s.cells[2], (std::vector<std::string>{"1", "00-22", "张三", "失败", "未检测", "", "x"}));
+}
+
+// The search's faults on a sheet of their own: one row per fault of a shown record, with that record's
+// id, SN, MAC and datetime, in the language selected; faults of records not shown stay out, and a
+// search without faults keeps the one sheet.
+TEST_F(ExportTest, QueryRowsWithFaultsAddAFaultsSheet) {
+    const std::vector<std::string> columns = {"id", "Mac", "Operator", "sn", "LEDCheck", "datetime"};
+    const std::vector<RowTexts> rows = {
+        {"7", "00-77", "ann", "SN7", "9", "2024-03-05 10:00:00"},
+        {"3", "00-33", "bob", "SN3", "9", "2024-03-04 09:00:00"},
+    };
+    const std::vector<LogFault> faults = {
+        {7, {14, "LED 不正常"}}, {7, {13, "Flash 不正常"}}, {5, {1, "not shown"}}, {3, {2, "FE2 不正常"}}};
+    const FaultItemNamer name = [](int item) { return "item" + std::to_string(item); };
+    struct Case {
+        const char* language;
+        std::string operatorName;
+        std::vector<LogFault> faults;
+        std::vector<std::string> sheetNames;
+        std::vector<std::string> headers;
+    };
+    const std::vector<Case> cases = {
+        {"Chinese",
+         "日志",
+         faults,
+         {"日志", "故障"},
+         {"记录ID", "序列号", "Mac地址", "日期", "检测项编号", "检测项", "故障"}},
+        {"English",
+         "logs",
+         faults,
+         {"logs", "Faults"},
+         {"Record ID", "SN", "MAC", "Date", "Item No.", "Item", "Fault"}},
+        // An operator called like the faults sheet keeps his name; the faults sheet takes a suffix.
+        {"Chinese",
+         "故障",
+         faults,
+         {"故障", "故障 (2)"},
+         {"记录ID", "序列号", "Mac地址", "日期", "检测项编号", "检测项", "故障"}},
+        {"Chinese", "日志", {{5, {1, "not shown"}}}, {"日志"}, {}},
+        {"Chinese", "日志", {}, {"日志"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.language) + " " + c.operatorName + " " + std::to_string(c.faults.size()));
+        SelectLanguage(c.language);
+        std::string error;
+        ASSERT_TRUE(ExportQueryRows(path(), c.operatorName, columns, rows, c.faults, name, error)) << error;
+        const test::XlrdBook book = read();
+        std::vector<std::string> names;
+        for (const test::XlrdSheet& sheet : book.sheets)
+            names.push_back(sheet.name);
+        ASSERT_EQ(names, c.sheetNames);
+        EXPECT_EQ(book.sheets[0].nrows, 3);
+        EXPECT_EQ(book.sheets[0].cells[1][3], "SN7");
+        if (c.sheetNames.size() < 2)
+            continue;
+        const test::XlrdSheet& s = book.sheets[1];
+        EXPECT_EQ(s.nonText, 0);
+        ASSERT_EQ(s.nrows, 4);
+        EXPECT_EQ(s.cells[0], c.headers);
+        EXPECT_EQ(s.cells[1],
+                  (std::vector<std::string>{"7", "SN7", "00-77", "2024-03-05 10:00:00", "14", "item14", "LED 不正常"}));
+        EXPECT_EQ(s.cells[2], (std::vector<std::string>{"7", "SN7", "00-77", "2024-03-05 10:00:00", "13", "item13",
+                                                        "Flash 不正常"}));
+        EXPECT_EQ(s.cells[3],
+                  (std::vector<std::string>{"3", "SN3", "00-33", "2024-03-04 09:00:00", "2", "item2", "FE2 不正常"}));
+    }
+    ResetLanguageForTests();
 }
 
 TEST_F(ExportTest, QueryRowsRefuseMoreColumnsThanASheetHas) {
