@@ -5,6 +5,7 @@
 #include "gui/records/CDlgLogQuery.h"
 #include "gui/records/LogRowsModel.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPixmap>

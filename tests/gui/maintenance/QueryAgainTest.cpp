@@ -3,6 +3,7 @@
 #include "MaintenancePageFixture.h"
 #include "TestSubnets.h"
 #include "core/app/AppSettings.h"
+#include "gui/controls/CPngButton.h"
 #include "gui/maintenance/CDlgImgUpdate.h"
 #include "sim/Journal.h"
 

@@ -17,6 +17,7 @@
 #include "gui/records/LogRowsModel.h"
 #include "gui/records/RecordDetailsPane.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>

@@ -6,6 +6,7 @@
 #include "core/records/RecordSchema.h"
 #include "core/records/RecordStatsText.h"
 #include "core/records/RecordStore.h"
+#include "gui/controls/CPngButton.h"
 #include "gui/records/CDlgLogQuery.h"
 #include "gui/records/CDlgStatistics.h"
 
