@@ -19,7 +19,7 @@ namespace orva {
 
 namespace {
 
-constexpr int kBoundMs = 10000;
+constexpr int kSearchBoundMs = 10000;
 
 // A diagnosis as a technician meets it: LAN2 down, the flash check failed and the LEDs judged "no".
 DiagRecord SampleRecord() {
@@ -65,7 +65,7 @@ bool RenderLogQueryDetails(const QString& path) {
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
-    while (!finished && !clock.hasExpired(kBoundMs)) {
+    while (!finished && !clock.hasExpired(kSearchBoundMs)) {
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec();
     }
