@@ -13,11 +13,7 @@
 namespace orva::cli {
 namespace {
 
-struct DiagnoseOptions {
-    std::string address;
-    std::string model;
-    std::string answers;
-    int replyTimeout = 0; // 0: the session's default
+struct DiagnoseOptions : RunOptions {
     bool json = false;
 };
 
@@ -35,18 +31,8 @@ int RunDiagnose(const DiagnoseOptions& options);
 Command AddDiagnose(CLI::App& program) {
     auto options = std::make_shared<DiagnoseOptions>();
     CLI::App* app = program.add_subcommand("diagnose", "Run a whole diagnosis; store and report its record");
-    app->add_option("--address", options->address, "the gateway (default: MaintenanceAddress of setting.ini)")
-        ->type_name("ADDRESS")
-        ->check(Ipv4Address());
-    app->add_option("--model", options->model, "a model of res/device.ini, any letter case (default: the gateway's)")
-        ->type_name("MODEL");
-    app->add_option("--answers", options->answers,
-                    "yes, no, or NAME=yes|no,... on a default of yes (default: asked on the terminal)")
-        ->type_name("LIST")
-        ->check(AnswersText());
-    app->add_option("--reply-timeout", options->replyTimeout, "seconds to wait for each reply (default 15)")
-        ->type_name("SECONDS")
-        ->check(Seconds());
+    AddRunOptions(app, *options, "the gateway (default: MaintenanceAddress of setting.ini)",
+                  "a model of res/device.ini, any letter case (default: the gateway's)");
     app->add_flag("--json", options->json, "print the run as one JSON document (the lines go to stderr)");
     app->footer("Question names for --answers: uplink, led, ring1, dtmf1, cng1, ring2, dtmf2, cng2, loop.\n"
                 "Exit: 0 every check passed and the record is stored, 1 faults (or the record not stored),\n"

@@ -138,6 +138,18 @@ bool StopSignals::waitForStop(int ms) {
     }
 }
 
+void AddRunOptions(CLI::App* app, RunOptions& o, const char* addressHelp, const char* modelHelp) {
+    app->add_option("--address", o.address, addressHelp)->type_name("ADDRESS")->check(Ipv4Address());
+    app->add_option("--model", o.model, modelHelp)->type_name("MODEL");
+    app->add_option("--answers", o.answers,
+                    "yes, no, or NAME=yes|no,... on a default of yes (default: asked on the terminal)")
+        ->type_name("LIST")
+        ->check(AnswersText());
+    app->add_option("--reply-timeout", o.replyTimeout, "seconds to wait for each reply (default 15)")
+        ->type_name("SECONDS")
+        ->check(Seconds());
+}
+
 bool AnswersOrTerminal(const std::string& answers, std::optional<AnswerScript>& script) {
     if (!answers.empty()) {
         script.emplace();

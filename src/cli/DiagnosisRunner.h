@@ -11,6 +11,10 @@
 #include <optional>
 #include <string>
 
+namespace CLI {
+class App;
+}
+
 namespace orva {
 class UploadPass;
 }
@@ -36,6 +40,17 @@ public:
 private:
     int fds_[2] = {-1, -1};
 };
+
+// The options of a command that runs diagnoses: where, as which model, the answers, the reply time-out.
+struct RunOptions {
+    std::string address;
+    std::string model;
+    std::string answers;
+    int replyTimeout = 0; // 0: the session's default
+};
+// Adds --address, --model, --answers and --reply-timeout; `addressHelp` and `modelHelp` say what their
+// defaults are for this command.
+void AddRunOptions(CLI::App* app, RunOptions& o, const char* addressHelp, const char* modelHelp);
 
 // The --answers script, or nullopt for the terminal. False (after the message) when there is neither.
 bool AnswersOrTerminal(const std::string& answers, std::optional<AnswerScript>& script);

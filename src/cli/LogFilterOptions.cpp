@@ -3,6 +3,8 @@
 #include "cli/CliCommon.h"
 #include "cli/OptionChecks.h"
 
+#include <cstdio>
+
 namespace orva::cli {
 
 const char* const kLogFilterFooter = "One filter at a time: --sn, --device-type, --operator, or the days --from/--to.";
@@ -43,6 +45,17 @@ LogFilter LogFilterOf(const LogFilterOptions& o) {
     if (!o.to.empty())
         filter.to = ParseLogDate(o.to);
     return filter;
+}
+
+std::optional<int> EnterAndOpenLogs(RecordStore& store) {
+    std::string operatorName;
+    if (const std::optional<int> code = EnterTool(operatorName))
+        return code;
+    if (!store.open("logs")) {
+        std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());
+        return kExitNotFinished;
+    }
+    return std::nullopt;
 }
 
 } // namespace orva::cli

@@ -2,6 +2,7 @@
 // The search filters of the log query page as options, shared by the commands that read the stored
 // records (logs, stats): --sn, --device-type, --operator, --from/--to, one filter at a time.
 #include "core/records/LogQuery.h"
+#include "core/records/RecordStore.h"
 
 #include <CLI/CLI.hpp>
 
@@ -28,5 +29,8 @@ extern const char* const kLogFilterFooter;
 std::optional<int> CheckOneLogFilter(const LogFilterOptions& options);
 // The filter the options say; the dates not given are today's, as on the page.
 LogFilter LogFilterOf(const LogFilterOptions& options);
+// Enters the tool (the login) and opens the store's logs for reading them: an exit code, after the
+// message, when either failed.
+std::optional<int> EnterAndOpenLogs(RecordStore& store);
 
 } // namespace orva::cli

@@ -88,15 +88,9 @@ nlohmann::json RowsJson(const RecordRows& result, const std::vector<LogFault>& f
 int RunLogs(const LogsOptions& o) {
     const LogFilter filter = LogFilterOf(o.filter);
 
-    std::string operatorName;
-    if (const std::optional<int> code = EnterTool(operatorName))
-        return *code;
-
     RecordStore store;
-    if (!store.open("logs")) {
-        std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());
-        return kExitNotFinished;
-    }
+    if (const std::optional<int> code = EnterAndOpenLogs(store))
+        return *code;
     RecordRows result = store.queryLogs(filter);
     if (!store.lastError().empty() && result.columns.empty()) {
         std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());

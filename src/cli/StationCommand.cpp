@@ -28,12 +28,8 @@ constexpr int kProbeReplyTimeout = 1;
 constexpr int kMissesForGone = 2;
 constexpr size_t kMaxModelText = 64;
 
-struct StationOptions {
-    std::string address;
-    std::string model;
-    std::string answers;
+struct StationOptions : RunOptions {
     std::string junit;
-    int replyTimeout = 0; // 0: the session's default
     bool json = false;
 };
 
@@ -304,18 +300,8 @@ Command AddStation(CLI::App& program) {
     auto options = std::make_shared<StationOptions>();
     CLI::App* app = program.add_subcommand(
         "station", "Diagnose unit after unit on a test line: each one that answers, until Ctrl-C");
-    app->add_option("--address", options->address, "where the units answer (default: MaintenanceAddress of setting.ini)")
-        ->type_name("ADDRESS")
-        ->check(Ipv4Address());
-    app->add_option("--model", options->model, "a model of res/device.ini, any letter case (default: each unit's)")
-        ->type_name("MODEL");
-    app->add_option("--answers", options->answers,
-                    "yes, no, or NAME=yes|no,... on a default of yes (default: asked on the terminal)")
-        ->type_name("LIST")
-        ->check(AnswersText());
-    app->add_option("--reply-timeout", options->replyTimeout, "seconds to wait for each reply (default 15)")
-        ->type_name("SECONDS")
-        ->check(Seconds());
+    AddRunOptions(app, *options, "where the units answer (default: MaintenanceAddress of setting.ini)",
+                  "a model of res/device.ini, any letter case (default: each unit's)");
     app->add_option("--junit", options->junit, "keep a JUnit XML file of every unit, rewritten after each one")
         ->type_name("FILE")
         ->check(NotEmpty());

@@ -61,15 +61,9 @@ void PrintTables(const RecordStats& s) {
 
 int RunStats(const StatsOptions& o) {
     const LogFilter filter = LogFilterOf(o.filter);
-    std::string operatorName;
-    if (const std::optional<int> code = EnterTool(operatorName))
-        return *code;
-
     RecordStore store;
-    if (!store.open("logs")) {
-        std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());
-        return kExitNotFinished;
-    }
+    if (const std::optional<int> code = EnterAndOpenLogs(store))
+        return *code;
     RecordStats stats;
     if (!store.statistics(filter, CheckStatsItems(), stats)) {
         std::fprintf(stderr, "orva-cli: %s\n", store.lastError().c_str());
