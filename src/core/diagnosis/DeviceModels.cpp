@@ -70,7 +70,7 @@ ModelList ReadModelList() {
 std::vector<std::string> SplitModelList(const std::string& list) {
     std::vector<std::string> names;
     size_t start = 0;
-    while (start <= list.size() && names.size() < static_cast<size_t>(kCheckItemCount)) {
+    while (start <= list.size() && names.size() < static_cast<size_t>(kMaxModelCount)) {
         size_t comma = list.find(',', start);
         size_t end = comma == std::string::npos ? list.size() : comma;
         if (end > start)

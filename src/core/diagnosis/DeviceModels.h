@@ -50,6 +50,8 @@ std::string DeviceIniPath();
 ModelList ReadModelList();
 DeviceTemplate LoadDeviceTemplate(const std::string& model);
 
+// The model list names at most this many models (a limit of its own, not the number of check items).
+inline constexpr int kMaxModelCount = 22;
 // Cuts the list at every ','; empty pieces are skipped and names after the 22nd ignored.
 std::vector<std::string> SplitModelList(const std::string& list);
 // The first `count` names of the list, in list order (the names a model chooser offers).

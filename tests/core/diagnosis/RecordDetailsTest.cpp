@@ -1,5 +1,6 @@
 // The text beside the log query page's list for one stored row: its checks as the list words them and
 // the faults kept with it, in the selected language.
+#include "core/diagnosis/CheckItems.h"
 #include "core/diagnosis/RecordDetails.h"
 
 #include "core/app/TextTable.h"
@@ -101,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RecordDetails, ItemNamesAndTheEmptyPane) {
     SelectLanguage("English");
     EXPECT_EQ(FaultItemName(14), Text(TextId::ItemLed));
-    EXPECT_EQ(FaultItemName(23), "#23");
+    EXPECT_EQ(FaultItemName(kCheckItemCount + 1), "#" + std::to_string(kCheckItemCount + 1));
     EXPECT_EQ(NoRecordSelectedText(), "Select a record to see its checks and faults.");
     SelectLanguage("Chinese");
     EXPECT_EQ(FaultItemName(1), Text(TextId::ItemLan1));
