@@ -108,9 +108,9 @@ int RunLogs(const LogsOptions& o) {
     store.close();
 
     if (!o.xls.empty()) {
-        std::string error;
-        if (!ExportQueryRows(o.xls, "logs", result.columns, result.rows, faults, FaultItemName, error)) {
-            std::fprintf(stderr, "orva-cli: %s\n", error.c_str());
+        if (const Result<void> saved = ExportQueryRows(o.xls, "logs", result.columns, result.rows, faults, FaultItemName);
+            !saved) {
+            std::fprintf(stderr, "orva-cli: %s\n", saved.error().c_str());
             return kExitNotFinished;
         }
         std::fprintf(stderr, "%zu rows written to %s\n", result.rows.size(), o.xls.c_str());

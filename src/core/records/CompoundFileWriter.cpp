@@ -182,22 +182,20 @@ std::string CompoundFileWriter::build(const std::string& streamName, const std::
     return out.take();
 }
 
-bool CompoundFileWriter::write(const std::string& path, const std::string& streamName, const std::string& data,
-                               std::string& error) {
+Result<void> CompoundFileWriter::write(const std::string& path, const std::string& streamName,
+                                       const std::string& data) {
     const std::string image = build(streamName, data);
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!file)
+        return Failure{"cannot create " + path + ": " + std::strerror(errno)};
     const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size();
     const int writeErrno = errno;
     const bool closed = std::fclose(file) == 0;
     if (written && closed)
-        return true;
-    error = "cannot write " + path + ": " + std::strerror(written ? errno : writeErrno);
+        return {};
+    Failure failure{"cannot write " + path + ": " + std::strerror(written ? errno : writeErrno)};
     std::remove(path.c_str());
-    return false;
+    return failure;
 }
 
 } // namespace orva

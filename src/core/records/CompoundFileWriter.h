@@ -3,6 +3,8 @@
 // Streams shorter than the mini stream cutoff go into the mini stream (64-byte mini sectors), longer
 // ones into regular sectors; the FAT grows into DIFAT sectors when it needs more than the header's
 // 109 entries.
+#include "core/app/Result.h"
+
 #include <cstdint>
 #include <string>
 
@@ -24,10 +26,9 @@ public:
     // The whole file image. `streamName` has at most 31 UTF-16 units; `data` below 4 GiB.
     static std::string build(const std::string& streamName, const std::string& data);
 
-    // build() written to `path` (created or truncated). On failure `error` says why and no partial file
-    // is left behind.
-    static bool write(const std::string& path, const std::string& streamName, const std::string& data,
-                      std::string& error);
+    // build() written to `path` (created or truncated). A failure says why and leaves no partial file
+    // behind.
+    static Result<void> write(const std::string& path, const std::string& streamName, const std::string& data);
 };
 
 } // namespace orva

@@ -29,13 +29,11 @@ std::vector<std::string> QueryRowTexts(const RowTexts& row) {
 
 namespace {
 
-bool ExportWorkbook(const std::string& path, const std::string& sheetName, const std::vector<std::string>& columns,
-                    const std::vector<RowTexts>& rows, const std::vector<std::vector<std::string>>& faultRows,
-                    std::string& error) {
-    if (columns.size() > XlsWorksheet::MaxColumns) {
-        error = "a sheet holds at most " + std::to_string(XlsWorksheet::MaxColumns) + " columns";
-        return false;
-    }
+Result<void> ExportWorkbook(const std::string& path, const std::string& sheetName,
+                            const std::vector<std::string>& columns, const std::vector<RowTexts>& rows,
+                            const std::vector<std::vector<std::string>>& faultRows) {
+    if (columns.size() > XlsWorksheet::MaxColumns)
+        return Failure{"a sheet holds at most " + std::to_string(XlsWorksheet::MaxColumns) + " columns"};
     XlsWorkbook book = XlsWorkbook::create(1);
     const std::string name = MakeSheetName(sheetName);
     book.renameSheet("Sheet1", name);
@@ -54,32 +52,27 @@ bool ExportWorkbook(const std::string& path, const std::string& sheetName, const
         const std::string wanted = MakeSheetName(Text(TextId::FaultSheetName));
         std::string faultsName = wanted;
         for (int n = 2; !book.addSheet(faultsName); ++n) {
-            if (n > 1000) {
-                error = "no name left for the faults sheet";
-                return false;
-            }
+            if (n > 1000)
+                return Failure{"no name left for the faults sheet"};
             faultsName = SheetNameWithSuffix(wanted, " (" + std::to_string(n) + ")");
         }
         FillExportSheets(book, faultsName, FaultSheetHeaders(), faultRows.size(),
                          [&](std::size_t index, std::vector<std::string>& texts) { texts = faultRows[index]; });
     }
-    if (!book.saveAs(path)) {
-        error = book.lastError();
-        return false;
-    }
-    return true;
+    if (!book.saveAs(path))
+        return Failure{book.lastError()};
+    return {};
 }
 
 } // namespace
 
-bool ExportQueryRows(const std::string& path, const std::string& sheetName, const std::vector<std::string>& columns,
-                     const std::vector<RowTexts>& rows, std::string& error) {
-    return ExportWorkbook(path, sheetName, columns, rows, {}, error);
+Result<void> ExportQueryRows(const std::string& path, const std::string& sheetName,
+                             const std::vector<std::string>& columns, const std::vector<RowTexts>& rows) {
+    return ExportWorkbook(path, sheetName, columns, rows, {});
 }
 
-bool ExportQueryRows(const std::string& path, const std::string& sheetName, const RecordRows& result,
-                     std::string& error) {
-    return ExportQueryRows(path, sheetName, result.columns, result.rows, error);
+Result<void> ExportQueryRows(const std::string& path, const std::string& sheetName, const RecordRows& result) {
+    return ExportQueryRows(path, sheetName, result.columns, result.rows);
 }
 
 std::vector<std::string> FaultSheetHeaders() {
@@ -120,10 +113,10 @@ std::vector<std::vector<std::string>> FaultSheetRows(const std::vector<std::stri
     return out;
 }
 
-bool ExportQueryRows(const std::string& path, const std::string& sheetName, const std::vector<std::string>& columns,
-                     const std::vector<RowTexts>& rows, const std::vector<LogFault>& faults,
-                     const FaultItemNamer& itemName, std::string& error) {
-    return ExportWorkbook(path, sheetName, columns, rows, FaultSheetRows(columns, rows, faults, itemName), error);
+Result<void> ExportQueryRows(const std::string& path, const std::string& sheetName,
+                             const std::vector<std::string>& columns, const std::vector<RowTexts>& rows,
+                             const std::vector<LogFault>& faults, const FaultItemNamer& itemName) {
+    return ExportWorkbook(path, sheetName, columns, rows, FaultSheetRows(columns, rows, faults, itemName));
 }
 
 } // namespace orva

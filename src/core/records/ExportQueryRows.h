@@ -1,6 +1,7 @@
 #pragma once
 // The export of the log query's result rows: the column titles and cell texts as the log query page
 // shows them, in the same spreadsheet form as the record export.
+#include "core/app/Result.h"
 #include "core/records/RecordStore.h"
 
 #include <functional>
@@ -15,12 +16,11 @@ std::vector<std::string> QueryRowTexts(const RowTexts& row);
 
 // Writes a sheet named `sheetName` (made valid as ExportSheetName does) whose row 0 holds the titles
 // of `columns` (LogColumnTitle; empty for an unknown name) and whose further rows hold `rows` in the
-// given order. False with `error` when there are more columns than a sheet holds or the file cannot be
+// given order. Fails, saying why, when there are more columns than a sheet holds or the file cannot be
 // created or written.
-bool ExportQueryRows(const std::string& path, const std::string& sheetName, const std::vector<std::string>& columns,
-                     const std::vector<RowTexts>& rows, std::string& error);
-bool ExportQueryRows(const std::string& path, const std::string& sheetName, const RecordRows& result,
-                     std::string& error);
+Result<void> ExportQueryRows(const std::string& path, const std::string& sheetName,
+                             const std::vector<std::string>& columns, const std::vector<RowTexts>& rows);
+Result<void> ExportQueryRows(const std::string& path, const std::string& sheetName, const RecordRows& result);
 
 // The name a fault's item is shown with (the check table lives above this library).
 using FaultItemNamer = std::function<std::string(int item)>;
@@ -38,8 +38,8 @@ std::vector<std::vector<std::string>> FaultSheetRows(const std::vector<std::stri
 
 // The same export with a second sheet (named FaultSheetName, made unique beside the first) holding
 // FaultSheetRows(); when no shown row has a fault the workbook is the one above.
-bool ExportQueryRows(const std::string& path, const std::string& sheetName, const std::vector<std::string>& columns,
-                     const std::vector<RowTexts>& rows, const std::vector<LogFault>& faults,
-                     const FaultItemNamer& itemName, std::string& error);
+Result<void> ExportQueryRows(const std::string& path, const std::string& sheetName,
+                             const std::vector<std::string>& columns, const std::vector<RowTexts>& rows,
+                             const std::vector<LogFault>& faults, const FaultItemNamer& itemName);
 
 } // namespace orva

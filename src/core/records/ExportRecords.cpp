@@ -108,23 +108,19 @@ bool BuildExportWorkbook(XlsWorkbook& book, const std::string& operatorName, con
     return true;
 }
 
-bool ExportRecords(const std::string& path, const std::string& operatorName, const std::vector<DiagRecord>& records,
-                   std::string& error) {
-    return ExportRecords(path, operatorName, records, TodayLogDate(), error);
+Result<void> ExportRecords(const std::string& path, const std::string& operatorName,
+                           const std::vector<DiagRecord>& records) {
+    return ExportRecords(path, operatorName, records, TodayLogDate());
 }
 
-bool ExportRecords(const std::string& path, const std::string& operatorName, const std::vector<DiagRecord>& records,
-                   const LogDate& date, std::string& error) {
+Result<void> ExportRecords(const std::string& path, const std::string& operatorName,
+                           const std::vector<DiagRecord>& records, const LogDate& date) {
     XlsWorkbook book;
-    if (!BuildExportWorkbook(book, operatorName, records, date)) {
-        error = "no sheet for operator " + operatorName;
-        return false;
-    }
-    if (!book.saveAs(path)) {
-        error = book.lastError();
-        return false;
-    }
-    return true;
+    if (!BuildExportWorkbook(book, operatorName, records, date))
+        return Failure{"no sheet for operator " + operatorName};
+    if (!book.saveAs(path))
+        return Failure{book.lastError()};
+    return {};
 }
 
 std::vector<DiagRecord> RecordsStoredAfter(RecordStore& store, int logId) {

@@ -1,6 +1,7 @@
 #pragma once
 // The export of diagnosis records to an Excel 97-2003 workbook: one sheet named after the operator,
 // a header row and one row per record, every cell a text.
+#include "core/app/Result.h"
 #include "core/records/DiagRecord.h"
 #include "core/records/LogQuery.h"
 
@@ -38,12 +39,12 @@ std::string ExportSheetName(const std::string& operatorName);
 bool BuildExportWorkbook(XlsWorkbook& book, const std::string& operatorName, const std::vector<DiagRecord>& records,
                          const LogDate& date);
 
-// Writes the records to `path` as the export does, dated today (or `date`). False with `error` when the
+// Writes the records to `path` as the export does, dated today (or `date`). Fails, saying why, when the
 // workbook cannot be built or the file cannot be created or written.
-bool ExportRecords(const std::string& path, const std::string& operatorName, const std::vector<DiagRecord>& records,
-                   std::string& error);
-bool ExportRecords(const std::string& path, const std::string& operatorName, const std::vector<DiagRecord>& records,
-                   const LogDate& date, std::string& error);
+Result<void> ExportRecords(const std::string& path, const std::string& operatorName,
+                           const std::vector<DiagRecord>& records);
+Result<void> ExportRecords(const std::string& path, const std::string& operatorName,
+                           const std::vector<DiagRecord>& records, const LogDate& date);
 
 // The records of the diagnoses stored after the row `logId` of logs, oldest first: with `logId` taken
 // from RecordStore::highestLogId() at start-up, the diagnoses finished since the tool started. The

@@ -72,14 +72,12 @@ std::string XlsWorkbook::nextDefaultSheetName() const {
     }
 }
 
-std::string XlsWorkbook::workbookStream(std::string& error) const {
+Result<std::string> XlsWorkbook::workbookStream() const {
     std::vector<XlsSheetView> views;
     for (const auto& s : sheets_) {
-        if (s->cells.hasTextOutsideGrid()) {
-            error = "sheet " + s->name + " holds text beyond row " + std::to_string(XlsWorksheet::MaxRows) +
-                    " or column " + std::to_string(XlsWorksheet::MaxColumns);
-            return {};
-        }
+        if (s->cells.hasTextOutsideGrid())
+            return Failure{"sheet " + s->name + " holds text beyond row " + std::to_string(XlsWorksheet::MaxRows) +
+                           " or column " + std::to_string(XlsWorksheet::MaxColumns)};
         views.push_back({s->name, &s->cells});
     }
     return BuildWorkbookStream(views);
@@ -87,10 +85,14 @@ std::string XlsWorkbook::workbookStream(std::string& error) const {
 
 bool XlsWorkbook::saveAs(const std::string& path) {
     lastError_.clear();
-    const std::string stream = workbookStream(lastError_);
-    if (!lastError_.empty())
+    const Result<std::string> stream = workbookStream();
+    if (!stream) {
+        lastError_ = stream.error();
         return false;
-    return CompoundFileWriter::write(path, "Workbook", stream, lastError_);
+    }
+    const Result<void> written = CompoundFileWriter::write(path, "Workbook", stream.value());
+    lastError_ = written.error();
+    return written.ok();
 }
 
 } // namespace orva

@@ -1,6 +1,7 @@
 #pragma once
 // A workbook of text sheets, saved as an Excel 97-2003 file: a BIFF8 workbook stream inside a
 // compound file.
+#include "core/app/Result.h"
 #include "core/records/XlsWorksheet.h"
 
 #include <memory>
@@ -39,8 +40,8 @@ public:
     bool saveAs(const std::string& path);
     const std::string& lastError() const { return lastError_; }
 
-    // The BIFF8 workbook stream saveAs stores; empty with `error` set when it cannot be built.
-    std::string workbookStream(std::string& error) const;
+    // The BIFF8 workbook stream saveAs stores, or why it cannot be built.
+    Result<std::string> workbookStream() const;
 
 private:
     struct Sheet {

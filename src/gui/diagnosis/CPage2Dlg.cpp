@@ -58,12 +58,11 @@ void CPage2Dlg::exportSpreadsheet() {
         records = RecordsStoredAfter(store, page_ ? page_->logIdAtStart() : 0);
         store.close();
     }
-    std::string error;
     const std::string operatorName = page_ ? page_->operatorName() : std::string();
-    if (!ExportRecords(path.toStdString(), operatorName, records, error)) {
-        LogFile::instance().write("EXPORT", path.toStdString() + ": " + error);
+    if (const Result<void> saved = ExportRecords(path.toStdString(), operatorName, records); !saved) {
+        LogFile::instance().write("EXPORT", path.toStdString() + ": " + saved.error());
         // The technician chose the file and waits for it: a failure is told as the query page tells it.
-        UiPrompts::information(this, QStringLiteral("Excel文件保存失败!\n") + Q(error));
+        UiPrompts::information(this, QStringLiteral("Excel文件保存失败!\n") + Q(saved.error()));
         return;
     }
     UiPrompts::information(this, QString::fromUtf8(ExportSavedText));

@@ -244,13 +244,13 @@ void CDlgLogQuery::exportSpreadsheet() {
     // The rows stay untouched while the page is busy, so the worker reads them where they are.
     worker_ =
         std::jthread([this, path = path.toStdString(), sheet = sheetName_, filter = *shown_](std::stop_token) {
-            std::string error;
             // Faults of rows stored since the search are not among the shown rows and stay out of the sheet.
             const std::optional<std::vector<LogFault>> faults = store_.faultsOfLogs(filter);
-            const bool written = faults && ExportQueryRows(path, sheet, model_->columnNames(), model_->rows(), *faults,
-                                                           FaultItemName, error);
-            if (!faults)
-                error = store_.lastError();
+            const Result<void> saved =
+                faults ? ExportQueryRows(path, sheet, model_->columnNames(), model_->rows(), *faults, FaultItemName)
+                       : Result<void>(Failure{store_.lastError()});
+            const bool written = saved.ok();
+            const std::string error = saved.error();
             QMetaObject::invokeMethod(
                 this, [this, written, error = QString::fromStdString(error)] { showExportOutcome(written, error); },
                 Qt::QueuedConnection);

@@ -88,17 +88,18 @@ INSTANTIATE_TEST_SUITE_P(Sizes, CompoundFileSizes,
 TEST(CompoundFileWrite, WritesTheImageAndReportsUnwritablePaths) {
     test::TempProgramDir dir("xls-cfb");
     const std::string data = Bytes(5000);
-    std::string error;
-    ASSERT_TRUE(CompoundFileWriter::write(dir.file("a.xls"), "Workbook", data, error)) << error;
+    const Result<void> first = CompoundFileWriter::write(dir.file("a.xls"), "Workbook", data);
+    ASSERT_TRUE(first.ok()) << first.error();
     EXPECT_EQ(test::readFile(dir.file("a.xls")), CompoundFileWriter::build("Workbook", data));
 
     // A second write replaces the file rather than appending.
-    ASSERT_TRUE(CompoundFileWriter::write(dir.file("a.xls"), "Workbook", "short", error)) << error;
+    const Result<void> second = CompoundFileWriter::write(dir.file("a.xls"), "Workbook", "short");
+    ASSERT_TRUE(second.ok()) << second.error();
     EXPECT_EQ(ParseCompoundFile(test::readFile(dir.file("a.xls"))).stream, "short");
 
-    error.clear();
-    EXPECT_FALSE(CompoundFileWriter::write(dir.file("missing/a.xls"), "Workbook", data, error));
-    EXPECT_FALSE(error.empty());
+    const Result<void> missing = CompoundFileWriter::write(dir.file("missing/a.xls"), "Workbook", data);
+    EXPECT_FALSE(missing.ok());
+    EXPECT_FALSE(missing.error().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing/a.xls")));
 }
 

@@ -44,8 +44,8 @@ TEST_F(ExportTest, FewRecordsFollowTheExportLayout) {
     DiagRecord noVersion = ExportRecord("SN0002");
     noVersion.SoftWareVersionCheck.clear();
     noVersion.CPULoadCheck = 0;
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", {ExportRecord("SN0001"), noVersion}, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), "tech", {ExportRecord("SN0001"), noVersion}, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
 
     const test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.size(), 1u);
@@ -74,8 +74,8 @@ TEST_F(ExportTest, FewRecordsFollowTheExportLayout) {
 }
 
 TEST_F(ExportTest, NoRecordsWritesTheHeaderRowOnly) {
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", {}, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), "tech", {}, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
     const test::BiffBook b = analyse();
     ASSERT_EQ(b.sheets.size(), 1u);
     EXPECT_EQ(b.sheets[0].cells.size(), 22u);
@@ -92,8 +92,8 @@ TEST_F(ExportTest, NoRecordsWritesTheHeaderRowOnly) {
 TEST_F(ExportTest, RepeatedTextsAreStoredOnceButCountedPerCell) {
     DiagRecord r = ExportRecord("SN1");
     r.FE1Check = r.FE2Check = r.FE3Check = r.FE4Check = r.POS1Check = r.POS2Check = CheckPassed;
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", {r, r}, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), "tech", {r, r}, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
     const test::BiffBook b = analyse();
     EXPECT_EQ(b.sstTotal, 22u + 2 * 21u);
     EXPECT_EQ(std::count(b.sst.begin(), b.sst.end(), "1"), 1);
@@ -105,8 +105,8 @@ TEST_F(ExportTest, ThirtyTwoRecordsMakeTwoRowBlocks) {
     std::vector<DiagRecord> records;
     for (int i = 0; i < 32; ++i)
         records.push_back(ExportRecord("SN" + std::to_string(i)));
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", records, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), "tech", records, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
     const test::BiffBook b = analyse();
     EXPECT_EQ(b.sheets.at(0).dbCells, 2);
     EXPECT_EQ(b.sheets.at(0).dbCellOffsets.size(), 2u);
@@ -123,8 +123,8 @@ struct OperatorCase {
 class ExportOperators : public ExportTest, public ::testing::WithParamInterface<OperatorCase> {};
 
 TEST_P(ExportOperators, TheSheetIsNamedAfterTheOperator) {
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), GetParam().operatorName, {ExportRecord("SN1")}, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), GetParam().operatorName, {ExportRecord("SN1")}, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
     const test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.size(), 1u);
     EXPECT_EQ(book.sheets[0].name, GetParam().sheetName);
@@ -143,9 +143,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(ExportTest, AnUnwritablePathIsReportedAndNoFileIsLeft) {
-    std::string error;
-    EXPECT_FALSE(ExportRecords(dir.file("no/such/dir/x.xls"), "tech", {ExportRecord("SN1")}, kExportDate, error));
-    EXPECT_FALSE(error.empty());
+    const Result<void> saved = ExportRecords(dir.file("no/such/dir/x.xls"), "tech", {ExportRecord("SN1")}, kExportDate);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_FALSE(saved.error().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.file("no/such/dir/x.xls")));
 }
 
@@ -175,8 +175,8 @@ TEST_F(ExportTest, HundredThousandRecordsContinueOnASecondSheet) {
     std::vector<DiagRecord> records;
     for (int i = 0; i < 100000; ++i)
         records.push_back(ExportRecord("SN" + std::to_string(i)));
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", records, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), "tech", records, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
 
     const test::CfbFile cfb = test::ParseCompoundFile(test::readFile(path()));
     EXPECT_TRUE(cfb.problems.empty()) << ::testing::PrintToString(cfb.problems);
@@ -203,8 +203,8 @@ TEST_F(ExportTest, QueryRowsShowTitlesAndMappedCells) {
         {"9", "00-11", "1", "1", "0.000000", "2024-03-05 10:00:00", std::nullopt},
         {"1", "00-22", "张三", "0", "9", std::nullopt, "x"},
     };
-    std::string error;
-    ASSERT_TRUE(ExportQueryRows(path(), "日志", columns, rows, error)) << error;
+    const Result<void> saved = ExportQueryRows(path(), "日志", columns, rows);
+    ASSERT_TRUE(saved.ok()) << saved.error();
     const test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.size(), 1u);
     const test::XlrdSheet& s = book.sheets[0];
@@ -259,8 +259,8 @@ TEST_F(ExportTest, QueryRowsWithFaultsAddAFaultsSheet) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.language) + " " + c.operatorName + " " + std::to_string(c.faults.size()));
         SelectLanguage(c.language);
-        std::string error;
-        ASSERT_TRUE(ExportQueryRows(path(), c.operatorName, columns, rows, c.faults, name, error)) << error;
+        const Result<void> saved = ExportQueryRows(path(), c.operatorName, columns, rows, c.faults, name);
+        ASSERT_TRUE(saved.ok()) << saved.error();
         const test::XlrdBook book = read();
         std::vector<std::string> names;
         for (const test::XlrdSheet& sheet : book.sheets)
@@ -285,9 +285,9 @@ TEST_F(ExportTest, QueryRowsWithFaultsAddAFaultsSheet) {
 }
 
 TEST_F(ExportTest, QueryRowsRefuseMoreColumnsThanASheetHas) {
-    std::string error;
-    EXPECT_FALSE(ExportQueryRows(path(), "q", std::vector<std::string>(257, "id"), {}, error));
-    EXPECT_FALSE(error.empty());
+    const Result<void> saved = ExportQueryRows(path(), "q", std::vector<std::string>(257, "id"), {});
+    EXPECT_FALSE(saved.ok());
+    EXPECT_FALSE(saved.error().empty());
 }
 
 // The exports as the front ends use them: the store's rows since start-up, and a search result.
@@ -304,8 +304,8 @@ TEST_F(ExportTest, RecordsStoredSinceStartUpAndASearchResult) {
     ASSERT_EQ(since.size(), 3u);
     EXPECT_EQ(since[0].sn, "NEW1");
     EXPECT_EQ(since[2].sn, "NEW3");
-    std::string error;
-    ASSERT_TRUE(ExportRecords(path(), "tech", since, kExportDate, error)) << error;
+    const Result<void> saved = ExportRecords(path(), "tech", since, kExportDate);
+    ASSERT_TRUE(saved.ok()) << saved.error();
     test::XlrdBook book = read();
     ASSERT_EQ(book.sheets.at(0).nrows, 4);
     EXPECT_EQ(book.sheets[0].cells[3][2], "NEW3");
@@ -314,7 +314,8 @@ TEST_F(ExportTest, RecordsStoredSinceStartUpAndASearchResult) {
     filter.operatorName = "tech";
     const RecordRows found = store.queryLogs(filter);
     ASSERT_EQ(found.rows.size(), 5u);
-    ASSERT_TRUE(ExportQueryRows(path(), "tech", found, error)) << error;
+    const Result<void> savedRows = ExportQueryRows(path(), "tech", found);
+    ASSERT_TRUE(savedRows.ok()) << savedRows.error();
     book = read();
     ASSERT_EQ(book.sheets.at(0).nrows, 6);
     EXPECT_EQ(book.sheets[0].cells[0][0], "ID");

@@ -79,18 +79,17 @@ std::vector<std::string> RecordRow(int number, const std::string& sn, const std:
 
 struct LoCase {
     const char* label;
-    // Writes the file; false with `error` when it could not.
-    std::function<bool(const std::string& path, std::string& error)> write;
+    // Writes the file, or says why it could not.
+    std::function<Result<void>(const std::string& path)> write;
     std::vector<ExpectedSheet> expected;
     // For a large case, the expected sheets made only when the case is checked.
     std::function<std::vector<ExpectedSheet>()> expectedLater{};
 };
 
-bool SaveBook(XlsWorkbook& book, const std::string& path, std::string& error) {
+Result<void> SaveBook(XlsWorkbook& book, const std::string& path) {
     if (book.saveAs(path))
-        return true;
-    error = book.lastError();
-    return false;
+        return {};
+    return Failure{book.lastError()};
 }
 
 // One sheet holding `cells`; returns the workbook stream's size.
@@ -98,8 +97,8 @@ std::size_t StreamSize(const Cells& cells) {
     XlsWorkbook book = XlsWorkbook::create(1);
     for (const auto& [at, text] : cells)
         book.sheetAt(0).cell(at.first, at.second).setText(text);
-    std::string error;
-    return book.workbookStream(error).size();
+    const Result<std::string> stream = book.workbookStream();
+    return stream ? stream.value().size() : 0;
 }
 
 // Cells whose workbook stream has exactly `size` bytes: a long text in A1 and, to reach odd sizes, a
@@ -123,23 +122,21 @@ Cells CellsOfStreamSize(std::size_t size) {
 LoCase ExportCase(const char* label, const std::string& operatorName, std::vector<DiagRecord> records,
                   ExpectedSheet expected) {
     return {label,
-            [operatorName, records](const std::string& path, std::string& error) {
-                return ExportRecords(path, operatorName, records, kExportDate, error);
+            [operatorName, records](const std::string& path) {
+                return ExportRecords(path, operatorName, records, kExportDate);
             },
             {std::move(expected)}};
 }
 
 LoCase BookCase(const char* label, Cells cells) {
     return {label,
-            [cells](const std::string& path, std::string& error) {
-                if (cells.empty()) {
-                    error = "no cells for this case";
-                    return false;
-                }
+            [cells](const std::string& path) -> Result<void> {
+                if (cells.empty())
+                    return Failure{"no cells for this case"};
                 XlsWorkbook book = XlsWorkbook::create(1);
                 for (const auto& [at, text] : cells)
                     book.sheetAt(0).cell(at.first, at.second).setText(text);
-                return SaveBook(book, path, error);
+                return SaveBook(book, path);
             },
             {{"Sheet1", cells}}};
 }
@@ -202,8 +199,8 @@ std::vector<LoCase> Cases() {
         PutRow(cells, 1, {"2", "成功", "SN2", "失败", "0.000000", "2024-03-05 10:00:00"});
         PutRow(cells, 2, {"1", "李四", "SN1", "未检测", "", "2024-03-05 09:00:00"});
         cases.push_back({"query_rows",
-                         [columns, rows](const std::string& path, std::string& error) {
-                             return ExportQueryRows(path, "日志", columns, rows, error);
+                         [columns, rows](const std::string& path) {
+                             return ExportQueryRows(path, "日志", columns, rows);
                          },
                          {{"日志", cells}}});
     }
@@ -212,12 +209,12 @@ std::vector<LoCase> Cases() {
         // and a file this size needs DIFAT sectors.
         constexpr int kRecords = 66000, kSheetRecords = 65535;
         LoCase big{"second_sheet_and_difat",
-                   [](const std::string& path, std::string& error) {
+                   [](const std::string& path) {
                        std::vector<DiagRecord> records;
                        records.reserve(kRecords);
                        for (int i = 1; i <= kRecords; ++i)
                            records.push_back(ExportRecord("SN" + std::to_string(i)));
-                       return ExportRecords(path, "tech", records, kExportDate, error);
+                       return ExportRecords(path, "tech", records, kExportDate);
                    },
                    {}};
         big.expectedLater = [] {
@@ -246,11 +243,10 @@ TEST(XlsLibreOffice, EveryCaseReadsBackCellByCell) {
     std::map<std::string, std::string> writeErrors;
     for (const LoCase& c : cases) {
         const std::string path = dir.file(std::string(c.label) + ".xls");
-        std::string error;
-        if (c.write(path, error))
+        if (const Result<void> written = c.write(path))
             files.push_back(path);
         else
-            writeErrors[c.label] = error.empty() ? "not written" : error;
+            writeErrors[c.label] = written.error().empty() ? "not written" : written.error();
     }
     std::string error;
     ASSERT_TRUE(test::ConvertToCsv(soffice, files, dir.path(), error)) << error;

@@ -290,8 +290,9 @@ TEST(XlsSave, BoundSheetNamesUseTheEightBitFormWhenEveryCharacterFits) {
              {"tech", false}, {"Müller", false}, {"张三", true}, {"Zoë 😀", true}}) {
         XlsWorkbook book = XlsWorkbook::create(1);
         ASSERT_TRUE(book.renameSheet("Sheet1", name)) << name;
-        std::string error;
-        const BiffBook b = AnalyseWorkbook(book.workbookStream(error));
+        const Result<std::string> stream = book.workbookStream();
+        ASSERT_TRUE(stream.ok()) << stream.error();
+        const BiffBook b = AnalyseWorkbook(stream.value());
         const test::BiffRecord& bound = b.globals.at(33);
         ASSERT_EQ(bound.id, XlsRecord::BoundSheet);
         EXPECT_EQ(bound.data[4], 0) << "visible";
