@@ -89,9 +89,9 @@ int main(int argc, char** argv) {
     options.model = "KT540G";
     options.sn = "BENCH0001";
     orva::sim::GatewaySimulator sim(options);
-    std::string error;
-    if (!sim.start(error)) {
-        std::fprintf(stderr, "bench_diagnosis: simulator: %s\n", error.c_str());
+    const orva::Result<void> startup = sim.start();
+    if (!startup) {
+        std::fprintf(stderr, "bench_diagnosis: simulator: %s\n", startup.error().c_str());
         return 1;
     }
 

@@ -92,9 +92,9 @@ int main(int argc, char** argv) {
     options.gateways = kGateways;
     options.sn = "BENCH";
     orva::sim::GatewaySimulator sim(options);
-    std::string error;
-    if (!sim.start(error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    const orva::Result<void> startup = sim.start();
+    if (!startup) {
+        std::fprintf(stderr, "simulator: %s\n", startup.error().c_str());
         return 1;
     }
 

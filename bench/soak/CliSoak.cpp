@@ -178,9 +178,9 @@ int main(int argc, char** argv) {
     options.reportFailEvery = failEvery;
     options.reportFailMode = orva::sim::ReportMode::Code1;
     orva::sim::GatewaySimulator sim(options);
-    std::string error;
-    if (!sim.start(error)) {
-        std::fprintf(stderr, "bench_soak_cli: simulator: %s\n", error.c_str());
+    const orva::Result<void> startup = sim.start();
+    if (!startup) {
+        std::fprintf(stderr, "bench_soak_cli: simulator: %s\n", startup.error().c_str());
         return 1;
     }
     WriteSettings(dir, sim.services()->httpUrl());
@@ -282,8 +282,8 @@ int main(int argc, char** argv) {
     orva::sim::Options accepting = options;
     accepting.reportFailEvery = 0;
     orva::sim::GatewaySimulator service(accepting);
-    if (!service.start(error)) {
-        std::fprintf(stderr, "bench_soak_cli: simulator: %s\n", error.c_str());
+    if (const orva::Result<void> serving = service.start(); !serving) {
+        std::fprintf(stderr, "bench_soak_cli: simulator: %s\n", serving.error().c_str());
         return 1;
     }
     WriteSettings(dir, service.services()->httpUrl());

@@ -177,9 +177,9 @@ int main(int argc, char** argv) {
     options.reportFailEvery = 3;
     options.reportFailMode = orva::sim::ReportMode::Code1;
     orva::sim::GatewaySimulator sim(options);
-    std::string error;
-    if (!sim.start(error)) {
-        std::fprintf(stderr, "bench_soak_gui: simulator: %s\n", error.c_str());
+    const orva::Result<void> startup = sim.start();
+    if (!startup) {
+        std::fprintf(stderr, "bench_soak_gui: simulator: %s\n", startup.error().c_str());
         return 1;
     }
     const std::string service = sim.services()->httpUrl();

@@ -101,37 +101,30 @@ void GatewaySimulator::clearOverrides() {
     overrides_.clear();
 }
 
-bool GatewaySimulator::start(std::string& error) {
-    if (running()) {
-        error = "already running";
-        return false;
-    }
+Result<void> GatewaySimulator::start() {
+    if (running())
+        return Failure{"already running"};
     uint32_t addr = 0;
-    if (!CheckLoopbackOnly(options_.address, options_.http, options_.https, error) ||
-        !ParseIpv4(options_.address, addr))
-        return false;
-    if (options_.gateways < 1) {
-        error = "the number of gateways must be at least 1";
-        return false;
-    }
+    if (Result<void> allowed = CheckLoopbackOnly(options_.address, options_.http, options_.https); !allowed)
+        return allowed;
+    if (!ParseIpv4(options_.address, addr))
+        return Failure{"'" + options_.address + "' is not a dotted-decimal IPv4 address"};
+    if (options_.gateways < 1)
+        return Failure{"the number of gateways must be at least 1"};
     address_ = addr;
-    if (!options_.udp && options_.http.empty() && options_.https.empty()) {
-        error = "nothing to serve: no gateway sockets and no web endpoint";
-        return false;
-    }
-    if (!options_.journalFile.empty() && !journal_.openFile(options_.journalFile)) {
-        error = "cannot open journal file " + options_.journalFile;
-        return false;
-    }
+    if (!options_.udp && options_.http.empty() && options_.https.empty())
+        return Failure{"nothing to serve: no gateway sockets and no web endpoint"};
+    if (!options_.journalFile.empty() && !journal_.openFile(options_.journalFile))
+        return Failure{"cannot open journal file " + options_.journalFile};
     if (!options_.http.empty() || !options_.https.empty()) {
         services_ = std::make_unique<ServiceEndpoints>(options_);
-        if (!services_->start(error)) {
+        if (Result<void> served = services_->start(); !served) {
             services_.reset();
-            return false;
+            return served;
         }
     }
     if (!options_.udp)
-        return true;
+        return {};
 
     std::vector<uint32_t> addresses{addr};
     if (SegmentBroadcast(addr) != addr)
@@ -141,18 +134,19 @@ bool GatewaySimulator::start(std::string& error) {
         for (uint32_t a : addresses) {
             int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             if (fd < 0) {
-                error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
+                Failure failure{std::string("cannot create a UDP socket: ") + std::strerror(errno)};
                 stop();
-                return false;
+                return failure;
             }
             int on = 1;
             ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
             sockaddr_in sa = makeAddress(a, port);
             if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-                error = "cannot bind " + FormatIpv4(a) + ":" + std::to_string(port) + ": " + std::strerror(errno);
+                Failure failure{"cannot bind " + FormatIpv4(a) + ":" + std::to_string(port) + ": " +
+                                std::strerror(errno)};
                 ::close(fd);
                 stop();
-                return false;
+                return failure;
             }
             if (replyFd < 0)
                 replyFd = fd;
@@ -161,13 +155,13 @@ bool GatewaySimulator::start(std::string& error) {
     }
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) {
-        error = std::string("cannot create an event descriptor: ") + std::strerror(errno);
+        Failure failure{std::string("cannot create an event descriptor: ") + std::strerror(errno)};
         stop();
-        return false;
+        return failure;
     }
     started_ = std::chrono::steady_clock::now();
     worker_ = std::jthread([this](std::stop_token st) { serve(st); });
-    return true;
+    return {};
 }
 
 void GatewaySimulator::stop() {

@@ -24,9 +24,9 @@ public:
     GatewaySimulator(const GatewaySimulator&) = delete;
     GatewaySimulator& operator=(const GatewaySimulator&) = delete;
 
-    // Binds every socket (and the web endpoints when asked for) and starts serving. False with
-    // an error text when an address is refused or a socket cannot be bound; nothing stays open then.
-    bool start(std::string& error);
+    // Binds every socket (and the web endpoints when asked for) and starts serving. Fails, saying why,
+    // when an address is refused or a socket cannot be bound; nothing stays open then.
+    Result<void> start();
     void stop();
     bool running() const { return worker_.joinable() || services_ != nullptr; }
 

@@ -47,45 +47,34 @@ uint32_t SegmentBroadcast(uint32_t hostOrder) {
     return hostOrder | 0xFFu;
 }
 
-bool ParseLoopbackEndpoint(const std::string& text, std::string& host, int& port, std::string& error) {
+Result<LoopbackEndpoint> ParseLoopbackEndpoint(const std::string& text) {
     auto colon = text.rfind(':');
     uint32_t addr = 0;
-    if (colon == std::string::npos || !ParseIpv4(text.substr(0, colon), addr)) {
-        error = "'" + text + "' is not IPV4:PORT";
-        return false;
-    }
-    if (!IsLoopback(addr)) {
-        error = "refusing to serve on " + text + ": only loopback addresses (127.0.0.0/8) are allowed";
-        return false;
-    }
+    if (colon == std::string::npos || !ParseIpv4(text.substr(0, colon), addr))
+        return Failure{"'" + text + "' is not IPV4:PORT"};
+    if (!IsLoopback(addr))
+        return Failure{"refusing to serve on " + text + ": only loopback addresses (127.0.0.0/8) are allowed"};
     std::string portText = text.substr(colon + 1);
+    int port = 0;
     auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
-    if (ec != std::errc() || end != portText.data() + portText.size() || port < 0 || port > 65535) {
-        error = "bad port in '" + text + "'";
-        return false;
-    }
-    host = FormatIpv4(addr);
-    return true;
+    if (ec != std::errc() || end != portText.data() + portText.size() || port < 0 || port > 65535)
+        return Failure{"bad port in '" + text + "'"};
+    return LoopbackEndpoint{FormatIpv4(addr), port};
 }
 
-bool CheckLoopbackOnly(const std::string& address, const std::string& http, const std::string& https,
-                       std::string& error) {
+Result<void> CheckLoopbackOnly(const std::string& address, const std::string& http, const std::string& https) {
     uint32_t addr = 0;
-    if (!ParseIpv4(address, addr)) {
-        error = "'" + address + "' is not a dotted-decimal IPv4 address";
-        return false;
-    }
-    if (!IsLoopback(addr)) {
-        error = "refusing to bind " + address + ": only loopback addresses (127.0.0.0/8) are allowed";
-        return false;
-    }
+    if (!ParseIpv4(address, addr))
+        return Failure{"'" + address + "' is not a dotted-decimal IPv4 address"};
+    if (!IsLoopback(addr))
+        return Failure{"refusing to bind " + address + ": only loopback addresses (127.0.0.0/8) are allowed"};
     for (const std::string* endpoint : {&http, &https}) {
-        std::string host;
-        int port = 0;
-        if (!endpoint->empty() && !ParseLoopbackEndpoint(*endpoint, host, port, error))
-            return false;
+        if (endpoint->empty())
+            continue;
+        if (const Result<LoopbackEndpoint> parsed = ParseLoopbackEndpoint(*endpoint); !parsed)
+            return Failure{parsed.error()};
     }
-    return true;
+    return {};
 }
 
 } // namespace orva::sim

@@ -1,5 +1,7 @@
 #pragma once
 // The simulator only ever binds loopback addresses: real gateway segments are customer networks.
+#include "core/app/Result.h"
+
 #include <cstdint>
 #include <string>
 
@@ -11,10 +13,13 @@ bool IsLoopback(uint32_t hostOrder);
 std::string FormatIpv4(uint32_t hostOrder);
 // The segment broadcast address: the last dotted part replaced by 255.
 uint32_t SegmentBroadcast(uint32_t hostOrder);
-// "HOST:PORT" with HOST a loopback IPv4 address and PORT 0..65535; false with an error text otherwise.
-bool ParseLoopbackEndpoint(const std::string& text, std::string& host, int& port, std::string& error);
+struct LoopbackEndpoint {
+    std::string host; // dotted decimal, as parsed
+    int port = 0;
+};
+// "HOST:PORT" with HOST a loopback IPv4 address and PORT 0..65535; otherwise a failure saying what is wrong.
+Result<LoopbackEndpoint> ParseLoopbackEndpoint(const std::string& text);
 // Every address the options name (gateway, web endpoints) is loopback and well formed.
-bool CheckLoopbackOnly(const std::string& address, const std::string& http, const std::string& https,
-                       std::string& error);
+Result<void> CheckLoopbackOnly(const std::string& address, const std::string& http, const std::string& https);
 
 } // namespace orva::sim

@@ -91,38 +91,30 @@ bool parseReportMode(const std::string& text, ReportMode& mode) {
 
 } // namespace
 
-bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& error) {
+Result<void> ParseOverrideSetting(const std::string& setting, Override& o) {
     if (setting == "no-reply") {
         o.noReply = true;
-        return true;
+        return {};
     }
     auto eq = setting.find('=');
-    if (eq == std::string::npos || eq == 0) {
-        error = "bad override setting '" + setting + "'";
-        return false;
-    }
+    if (eq == std::string::npos || eq == 0)
+        return Failure{"bad override setting '" + setting + "'"};
     std::string key = setting.substr(0, eq);
     std::string value = setting.substr(eq + 1);
     if (key == "delay") {
         int ms = 0;
-        if (!parseInt(value, ms, 0)) {
-            error = "bad delay '" + value + "'";
-            return false;
-        }
+        if (!parseInt(value, ms, 0))
+            return Failure{"bad delay '" + value + "'"};
         o.delayMs = ms;
     } else if (key == "gateway") {
         int k = 0;
-        if (!parseInt(value, k, 1)) {
-            error = "bad gateway number '" + value + "'";
-            return false;
-        }
+        if (!parseInt(value, k, 1))
+            return Failure{"bad gateway number '" + value + "'"};
         o.gateway = k;
     } else if (key == "unit") {
         int k = 0;
-        if (!parseInt(value, k, 1)) {
-            error = "bad unit number '" + value + "'";
-            return false;
-        }
+        if (!parseInt(value, k, 1))
+            return Failure{"bad unit number '" + value + "'"};
         o.unit = k;
     } else if (key == "status") {
         o.status = value;
@@ -135,10 +127,12 @@ bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& 
     } else {
         o.fields.emplace_back(key, value);
     }
-    return true;
+    return {};
 }
 
-bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help, std::string& error) {
+namespace {
+
+bool ParseArguments(const std::vector<std::string>& args, Options& options, bool& help, std::string& error) {
     help = false;
     bool swapTimes = false;
     size_t i = 0;
@@ -219,8 +213,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
                 error = a + " needs PREFIX=VALUE";
                 return false;
             }
-            if (!ParseOverrideSetting(a.substr(2) + "=" + value, o, error))
+            if (Result<void> set = ParseOverrideSetting(a.substr(2) + "=" + value, o); !set) {
+                error = set.error();
                 return false;
+            }
             options.overrides.push_back(o);
         } else if (a == "--override") {
             Override o;
@@ -228,8 +224,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
                 return false;
             int settings = 0;
             while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-                if (!ParseOverrideSetting(args[++i], o, error))
+                if (Result<void> set = ParseOverrideSetting(args[++i], o); !set) {
+                    error = set.error();
                     return false;
+                }
                 ++settings;
             }
             if (settings == 0) {
@@ -304,6 +302,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bo
         return false;
     }
     return true;
+}
+
+} // namespace
+
+Result<void> ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help) {
+    std::string error;
+    if (!ParseArguments(args, options, help, error))
+        return Failure{error};
+    return {};
 }
 
 std::string UsageText() {

@@ -1,5 +1,7 @@
 #pragma once
 // What the gateway simulator pretends to be and how it misbehaves on purpose.
+#include "core/app/Result.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -70,10 +72,11 @@ struct Options {
 
 // Parses one override setting ("no-reply", "delay=MS", "status=WORD", "raw=TEXT", "payload=TEXT",
 // "drop=NAME", "gateway=K", "unit=K" or a field "NAME=VALUE") into `o`.
-bool ParseOverrideSetting(const std::string& setting, Override& o, std::string& error);
+Result<void> ParseOverrideSetting(const std::string& setting, Override& o);
 
-// Command-line parsing. Returns false with an error text on bad usage; `help` is set for --help.
-bool ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help, std::string& error);
+// Command-line parsing into `options`: a failure says what is wrong with the usage; `help` is set for
+// --help.
+Result<void> ParseCommandLine(const std::vector<std::string>& args, Options& options, bool& help);
 
 std::string UsageText();
 

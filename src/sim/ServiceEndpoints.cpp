@@ -140,11 +140,9 @@ ServiceEndpoints::~ServiceEndpoints() {
     stop();
 }
 
-bool ServiceEndpoints::start(std::string& error) {
-    if (!endpoints_.empty()) {
-        error = "already running";
-        return false;
-    }
+Result<void> ServiceEndpoints::start() {
+    if (!endpoints_.empty())
+        return Failure{"already running"};
     // httplib writes to its sockets without MSG_NOSIGNAL: a client that hangs up (or a connection dropped
     // on purpose) must not kill the whole process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -153,50 +151,45 @@ bool ServiceEndpoints::start(std::string& error) {
         stopping_ = false;
         if (!options_.reportsFile.empty()) {
             reportsFile_.open(options_.reportsFile, std::ios::app | std::ios::binary);
-            if (!reportsFile_) {
-                error = "cannot open reports file " + options_.reportsFile;
-                return false;
-            }
+            if (!reportsFile_)
+                return Failure{"cannot open reports file " + options_.reportsFile};
         }
     }
-    if ((!options_.http.empty() && !startEndpoint(options_.http, false, error)) ||
-        (!options_.https.empty() && !startEndpoint(options_.https, true, error))) {
-        stop();
-        return false;
+    for (const auto& [text, tls] : {std::pair{&options_.http, false}, std::pair{&options_.https, true}}) {
+        if (text->empty())
+            continue;
+        if (Result<void> serving = startEndpoint(*text, tls); !serving) {
+            stop();
+            return serving;
+        }
     }
-    return true;
+    return {};
 }
 
-bool ServiceEndpoints::startEndpoint(const std::string& text, bool tls, std::string& error) {
-    std::string host;
-    int port = 0;
-    if (!ParseLoopbackEndpoint(text, host, port, error))
-        return false;
+Result<void> ServiceEndpoints::startEndpoint(const std::string& text, bool tls) {
+    const Result<LoopbackEndpoint> endpoint = ParseLoopbackEndpoint(text);
+    if (!endpoint)
+        return Failure{endpoint.error()};
+    const std::string& host = endpoint.value().host;
+    int port = endpoint.value().port;
     Endpoint ep;
     ep.host = host;
     ep.scheme = tls ? "https" : "http";
     if (tls) {
-        if (options_.certFile.empty() || options_.keyFile.empty()) {
-            error = "https needs a certificate and a key file";
-            return false;
-        }
+        if (options_.certFile.empty() || options_.keyFile.empty())
+            return Failure{"https needs a certificate and a key file"};
         ep.server = std::make_unique<httplib::SSLServer>(options_.certFile.c_str(), options_.keyFile.c_str());
-        if (!ep.server->is_valid()) {
-            error = "cannot load the certificate " + options_.certFile + " or the key " + options_.keyFile;
-            return false;
-        }
+        if (!ep.server->is_valid())
+            return Failure{"cannot load the certificate " + options_.certFile + " or the key " + options_.keyFile};
     } else {
         ep.server = std::make_unique<httplib::Server>();
     }
     if (port == 0) {
         port = ep.server->bind_to_any_port(host);
-        if (port <= 0) {
-            error = "cannot bind " + text;
-            return false;
-        }
+        if (port <= 0)
+            return Failure{"cannot bind " + text};
     } else if (!ep.server->bind_to_port(host, port)) {
-        error = "cannot bind " + text;
-        return false;
+        return Failure{"cannot bind " + text};
     }
     (tls ? httpsPort_ : httpPort_) = port;
     install(*ep.server, ep.scheme, host + ":" + std::to_string(port));
@@ -213,11 +206,10 @@ bool ServiceEndpoints::startEndpoint(const std::string& text, bool tls, std::str
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (*ended) {
         ep.thread.join();
-        error = "cannot serve " + text;
-        return false;
+        return Failure{"cannot serve " + text};
     }
     endpoints_.push_back(std::move(ep));
-    return true;
+    return {};
 }
 
 void ServiceEndpoints::stop() {

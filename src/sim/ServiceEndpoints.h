@@ -44,10 +44,10 @@ public:
     ServiceEndpoints(const ServiceEndpoints&) = delete;
     ServiceEndpoints& operator=(const ServiceEndpoints&) = delete;
 
-    // Binds the endpoints named in the options ("127.0.0.1:PORT"; port 0 picks a free one). False with
-    // an error text for a non-loopback address, a bad endpoint text, missing certificate files or a
-    // port in use; nothing stays open then.
-    bool start(std::string& error);
+    // Binds the endpoints named in the options ("127.0.0.1:PORT"; port 0 picks a free one). Fails,
+    // saying why, for a non-loopback address, a bad endpoint text, missing certificate files or a port
+    // in use; nothing stays open then.
+    Result<void> start();
     void stop();
 
     int httpPort() const { return httpPort_; }   // 0 when not serving plain HTTP
@@ -74,7 +74,7 @@ private:
         std::thread thread;
     };
 
-    bool startEndpoint(const std::string& text, bool tls, std::string& error);
+    Result<void> startEndpoint(const std::string& text, bool tls);
     void install(httplib::Server& server, const std::string& scheme, const std::string& host);
     void handleLogin(const httplib::Request& req, httplib::Response& res, const std::string& baseUrl);
     void handleReport(const httplib::Request& req, httplib::Response& res);

@@ -10,9 +10,9 @@ int main(int argc, char** argv) {
     using namespace orva::sim;
     Options options;
     bool help = false;
-    std::string error;
-    if (!ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, help, error)) {
-        std::cerr << "orva-gateway-sim: " << error << "\n";
+    if (const orva::Result<void> parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), options, help);
+        !parsed) {
+        std::cerr << "orva-gateway-sim: " << parsed.error() << "\n";
         return 2;
     }
     if (help) {
@@ -24,8 +24,8 @@ int main(int argc, char** argv) {
                   << "program directory: none (the files named by --journal and --reports only)\n";
         return 0;
     }
-    if (!CheckLoopbackOnly(options.address, options.http, options.https, error)) {
-        std::cerr << "orva-gateway-sim: " << error << "\n";
+    if (const orva::Result<void> allowed = CheckLoopbackOnly(options.address, options.http, options.https); !allowed) {
+        std::cerr << "orva-gateway-sim: " << allowed.error() << "\n";
         return 2;
     }
 
@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     GatewaySimulator sim(options);
-    if (!sim.start(error)) {
-        std::cerr << "orva-gateway-sim: " << error << "\n";
+    if (const orva::Result<void> started = sim.start(); !started) {
+        std::cerr << "orva-gateway-sim: " << started.error() << "\n";
         return 1;
     }
     std::cout << sim.listeningLine() << std::endl;

@@ -28,9 +28,9 @@ std::string broadcastAddress(int n) {
 // A simulator on subnet N, started in the constructor and stopped at the end of the test.
 struct RunningSim {
     explicit RunningSim(int n, Options o = {}) : sim((o.address = gatewayAddress(n), o)) {
-        std::string error;
-        started = sim.start(error);
-        EXPECT_TRUE(started) << error;
+        const Result<void> startup = sim.start();
+        started = startup.ok();
+        EXPECT_TRUE(started) << startup.error();
     }
     GatewaySimulator sim;
     bool started = false;
@@ -40,8 +40,8 @@ Override makeOverride(const std::string& prefix, const std::vector<std::string>&
     Override o;
     o.prefix = prefix;
     for (const auto& s : settings) {
-        std::string error;
-        EXPECT_TRUE(ParseOverrideSetting(s, o, error)) << error;
+        const Result<void> set = ParseOverrideSetting(s, o);
+        EXPECT_TRUE(set.ok()) << set.error();
     }
     return o;
 }
@@ -343,9 +343,9 @@ TEST(GatewaySimulator, SecondSimulatorOnTheSameAddressFailsCleanly) {
     Options o;
     o.address = gatewayAddress(simSubnets::kSecondSimulator);
     GatewaySimulator second(o);
-    std::string error;
-    EXPECT_FALSE(second.start(error));
-    EXPECT_NE(error.find("cannot bind"), std::string::npos) << error;
+    const Result<void> startup = second.start();
+    EXPECT_FALSE(startup.ok());
+    EXPECT_NE(startup.error().find("cannot bind"), std::string::npos) << startup.error();
     EXPECT_FALSE(second.running());
     UdpTestClient client;
     EXPECT_EQ(client.exchange(gatewayAddress(simSubnets::kSecondSimulator), 7998, "CONNECT"), "CONNECT_SUCC");
@@ -369,9 +369,9 @@ TEST(GatewaySimulator, RefusesAddressesOutsideLoopback) {
         Options o;
         o.address = c.address;
         GatewaySimulator sim(o);
-        std::string error;
-        EXPECT_FALSE(sim.start(error));
-        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        const Result<void> startup = sim.start();
+        EXPECT_FALSE(startup.ok());
+        EXPECT_NE(startup.error().find(c.error), std::string::npos) << startup.error();
         EXPECT_FALSE(sim.running());
     }
 }

@@ -8,7 +8,9 @@ namespace {
 
 bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
     bool help = false;
-    return ParseCommandLine(args, o, help, error);
+    const Result<void> parsed = ParseCommandLine(args, o, help);
+    error = parsed.error();
+    return parsed.ok();
 }
 
 TEST(SimOptions, OverrideSyntaxCarriesCommandsWithBlanksAndEquals) {
@@ -117,12 +119,11 @@ TEST(SimOptions, BadUsageIsRefusedWithAReason) {
 TEST(SimOptions, HelpStopsParsing) {
     Options o;
     bool help = false;
-    std::string error;
-    EXPECT_TRUE(ParseCommandLine({"--help", "--bogus"}, o, help, error));
+    EXPECT_TRUE(ParseCommandLine({"--help", "--bogus"}, o, help).ok());
     EXPECT_TRUE(help);
     EXPECT_NE(UsageText().find("--override PREFIX SETTING"), std::string::npos);
     Options v;
-    EXPECT_TRUE(ParseCommandLine({"--version", "--bogus"}, v, help, error));
+    EXPECT_TRUE(ParseCommandLine({"--version", "--bogus"}, v, help).ok());
     EXPECT_TRUE(v.showVersion);
     EXPECT_FALSE(help);
 }

@@ -39,9 +39,9 @@ Options webOptions() {
 
 struct Started {
     explicit Started(Options o) : services(std::move(o)) {
-        std::string error;
-        ok = services.start(error);
-        EXPECT_TRUE(ok) << error;
+        const Result<void> startup = services.start();
+        ok = startup.ok();
+        EXPECT_TRUE(ok) << startup.error();
     }
     ServiceEndpoints services;
     bool ok = false;
@@ -193,8 +193,8 @@ TEST(SimServices, EveryNthReportIsAnsweredInTheFailureMode) {
         SCOPED_TRACE(line);
         Options o = webOptions();
         bool help = false;
-        std::string error;
-        ASSERT_TRUE(ParseCommandLine(c.args, o, help, error)) << error;
+        const Result<void> parsed = ParseCommandLine(c.args, o, help);
+        ASSERT_TRUE(parsed.ok()) << parsed.error();
         Started s(o);
         ASSERT_TRUE(s.ok);
         std::string answers;
@@ -234,14 +234,13 @@ TEST(SimServices, FailEveryNeedsACountAndAKnownMode) {
         SCOPED_TRACE(c.args[0]);
         Options o;
         bool help = false;
-        std::string error;
-        EXPECT_FALSE(ParseCommandLine(c.args, o, help, error));
-        EXPECT_TRUE(error.starts_with(c.error)) << error;
+        const Result<void> parsed = ParseCommandLine(c.args, o, help);
+        EXPECT_FALSE(parsed.ok());
+        EXPECT_TRUE(parsed.error().starts_with(c.error)) << parsed.error();
     }
     Options o;
     bool help = false;
-    std::string error;
-    ASSERT_TRUE(ParseCommandLine({"--report-fail-every", "5", "--report-fail-mode", "silent"}, o, help, error));
+    ASSERT_TRUE(ParseCommandLine({"--report-fail-every", "5", "--report-fail-mode", "silent"}, o, help).ok());
     EXPECT_EQ(o.reportFailEvery, 5);
     EXPECT_EQ(o.reportFailMode, ReportMode::Silent);
     EXPECT_NE(UsageText().find("--report-fail-every N"), std::string::npos);
@@ -277,10 +276,10 @@ TEST(SimServices, StopStraightAfterStartAlwaysEnds) {
     std::thread rounds([shared] {
         for (int i = 0; i < 200; ++i) {
             ServiceEndpoints services(webOptions());
-            std::string error;
-            if (!services.start(error)) {
+            const Result<void> startup = services.start();
+            if (!startup) {
                 std::lock_guard lock(shared->mutex);
-                shared->failures.push_back("round " + std::to_string(i) + ": " + error);
+                shared->failures.push_back("round " + std::to_string(i) + ": " + startup.error());
                 continue;
             }
             if (i % 2 == 0)
@@ -366,17 +365,17 @@ TEST(SimServices, BadEndpointsAreRefused) {
         o.certFile = c.cert;
         o.keyFile = c.cert;
         ServiceEndpoints services(o);
-        std::string error;
-        EXPECT_FALSE(services.start(error));
-        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        const Result<void> startup = services.start();
+        EXPECT_FALSE(startup.ok());
+        EXPECT_NE(startup.error().find(c.error), std::string::npos) << startup.error();
         EXPECT_EQ(services.httpPort(), 0);
     }
 }
 
 TEST(SimServices, SimulatorCanServeTheWebEndpointsAlone) {
     GatewaySimulator sim(webOptions());
-    std::string error;
-    ASSERT_TRUE(sim.start(error)) << error;
+    const Result<void> startup = sim.start();
+    ASSERT_TRUE(startup.ok()) << startup.error();
     ASSERT_NE(sim.services(), nullptr);
     const std::string endpoint = "127.0.0.1:" + std::to_string(sim.services()->httpPort());
     EXPECT_EQ(sim.listeningLine(), "orva-gateway-sim listening on " + endpoint + " (http " + endpoint + ")");
@@ -390,8 +389,9 @@ TEST(SimServices, SimulatorCanServeTheWebEndpointsAlone) {
     Options nothing;
     nothing.udp = false;
     GatewaySimulator idle(nothing);
-    EXPECT_FALSE(idle.start(error));
-    EXPECT_NE(error.find("nothing to serve"), std::string::npos);
+    const Result<void> idleStartup = idle.start();
+    EXPECT_FALSE(idleStartup.ok());
+    EXPECT_NE(idleStartup.error().find("nothing to serve"), std::string::npos);
 }
 
 } // namespace

@@ -21,7 +21,9 @@ using namespace std::chrono_literals;
 
 bool parseSwapOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
     bool help = false;
-    return ParseCommandLine(args, o, help, error);
+    const Result<void> parsed = ParseCommandLine(args, o, help);
+    error = parsed.error();
+    return parsed.ok();
 }
 
 // The DEVTYPE of a QUERY_SYSTEM_INFO answer, "-" when nobody answered.
@@ -123,8 +125,8 @@ TEST(SimUnitSwap, UnitsAnswerInOrderSilentInBetween) {
                                  .units = {"UA", "UB", "UC"},
                                  .swapAfterMs = 800,
                                  .swapGapMs = 800});
-    std::string error;
-    ASSERT_TRUE(sim.start(error)) << error;
+    const Result<void> startup = sim.start();
+    ASSERT_TRUE(startup.ok()) << startup.error();
     EXPECT_NE(sim.listeningLine().find("3 units swapped every 800 ms with 800 ms between"), std::string::npos)
         << sim.listeningLine();
 
@@ -159,8 +161,8 @@ TEST(SimUnitSwap, AnOverrideMayNameOneUnit) {
                                  .swapAfterMs = 1000,
                                  .swapGapMs = 0,
                                  .overrides = {usb, flash}});
-    std::string error;
-    ASSERT_TRUE(sim.start(error)) << error;
+    const Result<void> startup = sim.start();
+    ASSERT_TRUE(startup.ok()) << startup.error();
     test::UdpTestClient client;
     const auto started = std::chrono::steady_clock::now();
     struct Turn {

@@ -10,9 +10,9 @@ namespace orva::test {
                                           sim::Options options) {
     options.address = gatewayAddress(subnetN);
     simulator = std::make_unique<sim::GatewaySimulator>(std::move(options));
-    std::string error;
-    if (!simulator->start(error))
-        return ::testing::AssertionFailure() << "simulator did not start: " << error;
+    const Result<void> startup = simulator->start();
+    if (!startup)
+        return ::testing::AssertionFailure() << "simulator did not start: " << startup.error();
     return ::testing::AssertionSuccess();
 }
 
@@ -20,9 +20,9 @@ namespace orva::test {
     options.udp = false;
     options.http = "127.0.0.1:0";
     service = std::make_unique<sim::ServiceEndpoints>(std::move(options));
-    std::string error;
-    if (!service->start(error))
-        return ::testing::AssertionFailure() << "service endpoints did not start: " << error;
+    const Result<void> startup = service->start();
+    if (!startup)
+        return ::testing::AssertionFailure() << "service endpoints did not start: " << startup.error();
     return ::testing::AssertionSuccess();
 }
 

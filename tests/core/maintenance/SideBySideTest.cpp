@@ -78,8 +78,8 @@ TEST(SideBySide, AnUpgradeCheckEndingMidDiagnosisLeavesTheDiagnosisOnItsPorts) {
     options.address = gatewayAddress(kSubnet);
     options.sn = "SIDE0001";
     sim::GatewaySimulator gateway(options);
-    std::string error;
-    ASSERT_TRUE(gateway.start(error)) << error;
+    const Result<void> startup = gateway.start();
+    ASSERT_TRUE(startup.ok()) << startup.error();
     auto journalled = [&](const std::string& command) {
         const auto journal = gateway.journal();
         return std::count_if(journal.begin(), journal.end(), [&](const sim::JournalEntry& e) {

@@ -28,16 +28,16 @@ constexpr const char* kBuildDate = "20250607";
 // A simulator on 127.0.N.1 and its segment broadcast address, set up by command-line arguments.
 struct Simulator {
     Simulator(int subnetN, std::vector<std::string> args) : sim(parse(subnetN, std::move(args))) {
-        std::string error;
-        started = sim.start(error);
-        EXPECT_TRUE(started) << error;
+        const Result<void> startup = sim.start();
+        started = startup.ok();
+        EXPECT_TRUE(started) << startup.error();
     }
     static sim::Options parse(int subnetN, std::vector<std::string> args) {
         args.insert(args.begin(), {"--address", gatewayAddress(subnetN), "--sn", kSn, "--build-date", kBuildDate});
         sim::Options options;
         bool help = false;
-        std::string error;
-        EXPECT_TRUE(sim::ParseCommandLine(args, options, help, error)) << error;
+        const Result<void> parsed = sim::ParseCommandLine(args, options, help);
+        EXPECT_TRUE(parsed.ok()) << parsed.error();
         return options;
     }
     // The journal entry of the first status query; null while none arrived.

@@ -17,9 +17,9 @@ namespace {
 class SimService {
 public:
     explicit SimService(sim::ReportMode mode) : services_(options(mode)) {
-        std::string error;
-        if (!services_.start(error))
-            throw std::runtime_error(error);
+        const Result<void> startup = services_.start();
+        if (!startup)
+            throw std::runtime_error(startup.error());
         // The endpoints cannot be stopped before their accept loop has begun (the stop would be lost
         // and the destructor would wait for ever): one answered request shows the loop is running.
         httplib::Client probe("127.0.0.1", services_.httpPort());

@@ -221,8 +221,8 @@ TEST_F(DiagnosisProcess, KilledWhileTheReportIsOutTheRecordWaitsAndGoesOutOnce) 
     o.http = "127.0.0.1:0";
     o.reportsFile = dir.file("received-reports.json");
     sim::ServiceEndpoints ok(o);
-    std::string error;
-    ASSERT_TRUE(ok.start(error)) << error;
+    const Result<void> startup = ok.start();
+    ASSERT_TRUE(startup.ok()) << startup.error();
     useService(ok);
     for (int pass = 0; pass < 2; ++pass) {
         ChildProcess upload(CliPath(), CliArgs(dir.path(), {"upload"}));

@@ -65,11 +65,12 @@ Gateways::Gateways(int subnetN, std::vector<std::string> extraArgs) {
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     sim::Options options;
     bool help = false;
-    std::string error;
-    EXPECT_TRUE(sim::ParseCommandLine(args, options, help, error)) << error;
+    const Result<void> parsed = sim::ParseCommandLine(args, options, help);
+    EXPECT_TRUE(parsed.ok()) << parsed.error();
     sim_ = std::make_unique<sim::GatewaySimulator>(options);
-    started_ = sim_->start(error);
-    EXPECT_TRUE(started_) << error;
+    const Result<void> startup = sim_->start();
+    started_ = startup.ok();
+    EXPECT_TRUE(started_) << startup.error();
 }
 
 Gateways::~Gateways() {

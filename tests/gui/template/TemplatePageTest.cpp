@@ -240,8 +240,8 @@ TEST_F(TemplatePageTest, SavedTemplateRunsAfterTheNextConfirm) {
     simOptions.address = test::gatewayAddress(kSubnet);
     simOptions.model = "KT540G";
     sim::GatewaySimulator gateway(simOptions);
-    std::string error;
-    ASSERT_TRUE(gateway.start(error)) << error;
+    const Result<void> startup = gateway.start();
+    ASSERT_TRUE(startup.ok()) << startup.error();
 
     SessionOptions sessionOptions;
     sessionOptions.replyTimeoutSeconds = 1;
