@@ -52,13 +52,13 @@ std::string QuestionName(const Prompt& p) {
     }
 }
 
-bool AnswerScript::parse(const std::string& text, std::string& error) {
+Result<void> AnswerScript::parse(const std::string& text) {
     answers_.clear();
     defaultAnswer_ = true;
     bool all = true;
     if (ParseWord(text, all)) {
         defaultAnswer_ = all;
-        return true;
+        return {};
     }
     size_t start = 0;
     while (start <= text.size()) {
@@ -67,16 +67,15 @@ bool AnswerScript::parse(const std::string& text, std::string& error) {
         size_t eq = item.find('=');
         bool value = true;
         if (eq == std::string::npos || !KnownName(item.substr(0, eq)) || !ParseWord(item.substr(eq + 1), value)) {
-            error = "bad answer '" + item +
-                    "': use yes, no, or NAME=yes|no for uplink, led, ring1, dtmf1, cng1, ring2, dtmf2, cng2, loop";
-            return false;
+            return Failure{"bad answer '" + item +
+                           "': use yes, no, or NAME=yes|no for uplink, led, ring1, dtmf1, cng1, ring2, dtmf2, cng2, loop"};
         }
         answers_[item.substr(0, eq)] = value;
         if (comma == std::string::npos)
             break;
         start = comma + 1;
     }
-    return true;
+    return {};
 }
 
 bool AnswerScript::decide(const Prompt& prompt) const {

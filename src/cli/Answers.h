@@ -3,6 +3,7 @@
 //   yes              acknowledge every prompt, yes to every question
 //   no               acknowledge every prompt, no to every question
 //   ring1=no,led=no  single questions on a default of yes
+#include "core/app/Result.h"
 #include "core/diagnosis/DiagnosisView.h"
 
 #include <map>
@@ -12,8 +13,8 @@ namespace orva::cli {
 
 class AnswerScript {
 public:
-    // False with an error text for an answers text that is none of the above.
-    bool parse(const std::string& text, std::string& error);
+    // Fails, saying why, for an answers text that is none of the above.
+    Result<void> parse(const std::string& text);
     // The answer to a prompt: information prompts are always acknowledged.
     bool decide(const Prompt& prompt) const;
 

@@ -153,8 +153,7 @@ void AddRunOptions(CLI::App* app, RunOptions& o, const char* addressHelp, const 
 bool AnswersOrTerminal(const std::string& answers, std::optional<AnswerScript>& script) {
     if (!answers.empty()) {
         script.emplace();
-        std::string error;
-        script->parse(answers, error); // checked when the command line was read
+        (void)script->parse(answers); // checked when the command line was read
         return true;
     }
     if (StdinIsTerminal())

@@ -111,24 +111,22 @@ std::string JunitReport::document() const {
     return doc + "</testsuites>\n";
 }
 
-bool JunitReport::write(std::string& error) const {
+Result<void> JunitReport::write() const {
     const std::string temporary = path_ + ".tmp";
     const std::string doc = document();
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "cannot create " + temporary + ": " + std::strerror(errno);
-        return false;
-    }
+    if (fd < 0)
+        return Failure{"cannot create " + temporary + ": " + std::strerror(errno)};
     size_t done = 0;
     while (done < doc.size()) {
         const ssize_t n = ::write(fd, doc.data() + done, doc.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            error = "cannot write " + temporary + ": " + std::strerror(n < 0 ? errno : ENOSPC);
+            Failure failure{"cannot write " + temporary + ": " + std::strerror(n < 0 ? errno : ENOSPC)};
             ::close(fd);
             ::unlink(temporary.c_str());
-            return false;
+            return failure;
         }
         done += static_cast<size_t>(n);
     }
@@ -136,16 +134,16 @@ bool JunitReport::write(std::string& error) const {
     const bool synced = ::fsync(fd) == 0;
     const int syncError = errno;
     if (::close(fd) != 0 || !synced) {
-        error = "cannot write " + temporary + ": " + std::strerror(synced ? errno : syncError);
+        Failure failure{"cannot write " + temporary + ": " + std::strerror(synced ? errno : syncError)};
         ::unlink(temporary.c_str());
-        return false;
+        return failure;
     }
     if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-        error = "cannot replace " + path_ + ": " + std::strerror(errno);
+        Failure failure{"cannot replace " + path_ + ": " + std::strerror(errno)};
         ::unlink(temporary.c_str());
-        return false;
+        return failure;
     }
-    return true;
+    return {};
 }
 
 } // namespace orva::cli

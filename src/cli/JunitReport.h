@@ -4,6 +4,7 @@
 // The whole file is written again after every unit, to a temporary file that then replaces it, so that
 // a station killed at any moment leaves a whole, valid file.
 #include "cli/StationUnit.h"
+#include "core/app/Result.h"
 
 #include <string>
 #include <string_view>
@@ -21,9 +22,8 @@ public:
     void add(const StationUnit& unit);
     // The document with every unit added so far.
     std::string document() const;
-    // Writes document() to the file; false with the reason when it could not be written (the file as it
-    // was stays).
-    bool write(std::string& error) const;
+    // Writes document() to the file, or says why it could not be written (the file as it was stays).
+    Result<void> write() const;
 
 private:
     std::string path_;

@@ -58,8 +58,7 @@ CLI::Validator AnswersText() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
             AnswerScript script;
-            std::string error;
-            return script.parse(text, error) ? std::string() : error;
+            return script.parse(text).error();
         },
         "", "answers");
 }

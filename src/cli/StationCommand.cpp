@@ -115,11 +115,13 @@ public:
 
     // An empty report at once, so that a path that cannot be written is known before any unit.
     bool startReport() {
-        std::string error;
-        if (o_.junit.empty() || junit_.write(error))
+        if (o_.junit.empty())
             return true;
-        UsageError("--junit " + o_.junit + ": " + error);
-        return false;
+        if (const Result<void> written = junit_.write(); !written) {
+            UsageError("--junit " + o_.junit + ": " + written.error());
+            return false;
+        }
+        return true;
     }
 
     int run() {
@@ -258,9 +260,8 @@ private:
         }
         if (!o_.junit.empty()) {
             junit_.add(unit);
-            std::string error;
-            if (!junit_.write(error)) {
-                std::fprintf(stderr, "orva-cli: the JUnit file was not written: %s\n", error.c_str());
+            if (const Result<void> written = junit_.write(); !written) {
+                std::fprintf(stderr, "orva-cli: the JUnit file was not written: %s\n", written.error().c_str());
                 tally_.junitFailed = true;
             }
         }
