@@ -1,6 +1,6 @@
 # orva_core_library(<name> [DEPENDS <target>...])
-# The folder's sources become the static library orva_<name>; its headers are reached from src/core
-# ("app/AppSettings.h"). Every core library joins orva_core, the one target the front ends link.
+# The folder's sources become the static library orva_<name>; its headers are reached from src/
+# ("core/app/AppSettings.h"). Every core library joins orva_core, the one target the front ends link.
 function(orva_core_library name)
     cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
     file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)

@@ -1,5 +1,6 @@
 #include "cli/StationUnit.h"
 
+#include "core/app/ClockText.h"
 #include "core/web/Utf8.h"
 
 #include <ctime>
@@ -73,12 +74,7 @@ nlohmann::json UnitJson(const StationUnit& unit) {
 }
 
 std::string UtcTimestamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
-    return text;
+    return UtcTimeText(std::time(nullptr), "%Y-%m-%dT%H:%M:%S");
 }
 
 } // namespace orva::cli

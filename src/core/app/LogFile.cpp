@@ -1,5 +1,7 @@
 #include "core/app/LogFile.h"
 
+#include "core/app/ClockText.h"
+
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -57,15 +59,6 @@ std::string ToGbk(const std::string& utf8) {
         iconv_close(cd);
     out.resize(used);
     return out;
-}
-
-std::string LocalTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return std::string(text, n);
 }
 
 // Creates or empties the log. The program directory may be writable by others, so a name planted there

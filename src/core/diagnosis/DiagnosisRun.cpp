@@ -1,4 +1,5 @@
 // The diagnosis worker: connect, identify, then every item the template selects, in item order.
+#include "core/app/ClockText.h"
 #include "core/app/HostMacAddress.h"
 #include "core/app/IniFile.h"
 #include "core/app/TextTable.h"
@@ -25,15 +26,6 @@ namespace {
 constexpr std::chrono::milliseconds kClosingStopWait{2000};
 
 constexpr const char* kSeparator = "------------------------------------------------";
-
-std::string NowText() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
 
 // A telephone or uplink test the gateway was told to START and not yet to STOP. Should the run be
 // stopped in between, the gateway would stay in its test mode (ringing, playing a tone, the optical
@@ -159,7 +151,7 @@ void DiagnosisSession::runDiagnosis(std::shared_ptr<Run> runPtr, std::stop_token
 
     // Heading rows of this diagnosis on the all-logs tab.
     appendRow(run, LogTab::All, kSeparator, kSeparator);
-    appendRow(run, LogTab::All, "检测设备：" + productClass, "SN:" + serial + ",诊断时间：" + NowText());
+    appendRow(run, LogTab::All, "检测设备：" + productClass, "SN:" + serial + ",诊断时间：" + LocalTimeText());
 
     // Hardware items on their port, then the software items.
     if (!runHardwareItems(run, stop))

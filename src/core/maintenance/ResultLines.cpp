@@ -1,5 +1,6 @@
 #include "core/maintenance/ResultLines.h"
 
+#include "core/app/ClockText.h"
 #include "core/maintenance/MaintenanceTexts.h"
 
 #include <cstdarg>
@@ -25,14 +26,6 @@ std::string SegmentBroadcastAddress(const std::string& gatewayAddress) {
     return (dot == std::string::npos ? std::string() : gatewayAddress.substr(0, dot)) + ".255";
 }
 
-std::string FormatLocalTime(std::time_t when, const char* format) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char buffer[64];
-    const size_t n = std::strftime(buffer, sizeof buffer, format, &local);
-    return std::string(buffer, n);
-}
-
 std::string FormatText(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -55,7 +48,7 @@ std::optional<std::string> RestoreResultLine(const ReplyFieldMap& fields, std::t
     if (!status)
         return std::nullopt;
     const auto sn = Lookup(fields, "SN");
-    const std::string date = FormatLocalTime(when, text::kRestoreDateFormat);
+    const std::string date = LocalTimeText(when, text::kRestoreDateFormat);
     if (*status == text::kRestoreSuccessStatus)
         return FormatText(text::kRestoreSuccess, sn.value_or("").c_str(), date.c_str());
     if (sn)
@@ -69,7 +62,7 @@ std::optional<std::string> UpgradeResultLine(const ReplyFieldMap& fields, std::t
     if (!status || !sn)
         return std::nullopt;
     const auto buildDate = Lookup(fields, "BUILD_DATE");
-    const std::string date = FormatLocalTime(when, text::kUpgradeDateFormat);
+    const std::string date = LocalTimeText(when, text::kUpgradeDateFormat);
     if (*status == "UPGRADE_SUCCESS") {
         if (buildDate)
             return FormatText(text::kUpgradeSuccessBuild, sn->c_str(), buildDate->c_str(), date.c_str());

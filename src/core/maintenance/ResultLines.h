@@ -14,9 +14,6 @@ using ReplyFieldMap = std::map<std::string, std::string>;
 // whatever the network's mask ("10.20.30.40" gives "10.20.30.255"; a text without "." gives ".255").
 std::string SegmentBroadcastAddress(const std::string& gatewayAddress);
 
-// The local time of `when` in a strftime format.
-std::string FormatLocalTime(std::time_t when, const char* format);
-
 // printf-style formatting into a string of the right size.
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,5 +1,6 @@
 #include "core/records/ExportRecords.h"
 
+#include "core/app/ClockText.h"
 #include "core/records/ExportSheets.h"
 #include "core/records/RecordFields.h"
 #include "core/records/RecordStore.h"
@@ -83,10 +84,7 @@ std::string ProposedExportFileName(const std::tm& t) {
 }
 
 std::string ProposedExportFileName() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return ProposedExportFileName(local);
+    return ProposedExportFileName(LocalTime(std::time(nullptr)));
 }
 
 std::string ExportSheetName(const std::string& operatorName) {

@@ -1,5 +1,6 @@
 #include "core/records/LogQuery.h"
 
+#include "core/app/ClockText.h"
 #include "core/records/RecordFields.h"
 #include "core/records/RecordSchema.h"
 
@@ -9,9 +10,7 @@
 namespace orva {
 
 LogDate TodayLogDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = LocalTime(std::time(nullptr));
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 

@@ -1,5 +1,6 @@
 #include "core/records/RecordStore.h"
 
+#include "core/app/ClockText.h"
 #include "core/app/LeadingNumber.h"
 #include "core/app/Notifier.h"
 #include "core/app/ProgramDirectory.h"
@@ -41,12 +42,7 @@ RecordStore::~RecordStore() {
 }
 
 std::string RecordStore::NowText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return buffer;
+    return LocalTimeText();
 }
 
 void RecordStore::fail(const std::string& message, bool show) {
