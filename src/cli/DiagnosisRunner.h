@@ -2,6 +2,7 @@
 // What diagnose and station share: the answers, the model, one whole diagnosis with its session, view
 // and record sink, the signals that stop it, the run's JSON and its exit code.
 #include "cli/Answers.h"
+#include "cli/StopSignals.h"
 
 #include "core/diagnosis/DiagnosisSession.h"
 
@@ -20,26 +21,6 @@ class UploadPass;
 }
 
 namespace orva::cli {
-
-// SIGINT and SIGTERM, while it lives, write one byte ('s') to a pipe instead of ending the process; the
-// view's end of a run writes 'e' to the same pipe (writeFd()). The default handling comes back after.
-class StopSignals {
-public:
-    StopSignals();
-    ~StopSignals();
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    bool ok() const { return fds_[0] >= 0; }
-    int readFd() const { return fds_[0]; }
-    int writeFd() const { return fds_[1]; }
-    // Waits up to `ms` milliseconds for a stop signal: true when one came. An 'e' left over from a
-    // run is read and forgotten.
-    bool waitForStop(int ms);
-
-private:
-    int fds_[2] = {-1, -1};
-};
 
 // The options of a command that runs diagnoses: where, as which model, the answers, the reply time-out.
 struct RunOptions {

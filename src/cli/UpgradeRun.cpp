@@ -2,14 +2,13 @@
 #include "cli/UpgradeRun.h"
 
 #include "cli/CliCommon.h"
+#include "cli/StopSignals.h"
 
 #include "core/app/AppSettings.h"
 #include "core/app/Notifier.h"
 
 #include "core/maintenance/UpgradeSession.h"
 
-#include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,13 +18,6 @@
 
 namespace orva::cli {
 namespace {
-
-int g_upgradeWake = -1;
-
-void OnUpgradeSignal(int) {
-    const char byte = 'c';
-    [[maybe_unused]] ssize_t n = ::write(g_upgradeWake, &byte, 1);
-}
 
 constexpr int kBarWidth = 40;
 
@@ -124,17 +116,9 @@ private:
 } // namespace
 
 int RunUpgradeSession(UpgradeRunKind kind, const std::string& imagePath) {
-    int wake[2];
-    if (::pipe(wake) != 0) {
-        std::perror("pipe");
+    StopSignals signals;
+    if (!signals.ok())
         return kExitNotFinished;
-    }
-    g_upgradeWake = wake[1];
-    struct sigaction sa {};
-    sa.sa_handler = OnUpgradeSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
 
     UpgradePrinter printer(::isatty(STDOUT_FILENO) == 1);
     UpgradeNotifier boxes(notifier());
@@ -147,11 +131,7 @@ int RunUpgradeSession(UpgradeRunKind kind, const std::string& imagePath) {
         if (kind == UpgradeRunKind::Transfer ? session.startTransfer() : session.startStatusQuery()) {
             // The session reports through the printer; this thread only waits for the end or Ctrl-C.
             while (session.running()) {
-                pollfd fd = {wake[0], POLLIN, 0};
-                if (::poll(&fd, 1, 50) <= 0 || !(fd.revents & POLLIN))
-                    continue;
-                char byte = 0;
-                if (::read(wake[0], &byte, 1) == 1 && !cancelled) {
+                if (signals.waitForStop(50) && !cancelled) {
                     // Like the cancel button: no further datagram, the gateways are told to drop the
                     // image. During the status check there is nothing to cancel; the check ends by itself.
                     if (session.cancel()) {
@@ -167,10 +147,6 @@ int RunUpgradeSession(UpgradeRunKind kind, const std::string& imagePath) {
         }
     }
     setNotifier(nullptr);
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
-    ::close(wake[0]);
-    ::close(wake[1]);
     std::fflush(stdout);
 
     if (cancelled || abandoned || printer.transferHasFailed())
