@@ -4,6 +4,7 @@
 #include "core/records/RecordStore.h"
 #include "core/records/SqliteDb.h"
 
+#include "StoreFileFixture.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,29 +24,13 @@ DiagRecord FaultyRecord(const std::string& sn, std::vector<RecordFault> faults =
 
 const std::vector<RecordFault> kLedAndFlash = {{14, "LED 不正常"}, {13, "Flash 不正常"}};
 
-class FaultsStoreTest : public ::testing::Test {
+class FaultsStoreTest : public test::StoreFileFixture {
 protected:
-    std::string dbPath() const { return dir.file("orvalog.db"); }
-    SqliteDb& raw() {
-        if (!raw_.isOpen())
-            raw_.open(dbPath());
-        return raw_;
-    }
-    std::vector<std::string> column(const std::string& sql) {
-        std::vector<std::string> out;
-        for (SqliteQuery q = raw().query(sql); !q.atEnd(); q.nextRow())
-            out.push_back(q.columnText(0));
-        return out;
-    }
+    FaultsStoreTest() : StoreFileFixture("records-faults") {}
     void refuseFaults() {
         ASSERT_NO_THROW(
             raw().execute("CREATE TRIGGER refuse BEFORE INSERT ON faults BEGIN SELECT RAISE(ABORT, 'no faults'); END"));
     }
-
-    test::TempProgramDir dir{"records-faults"};
-    test::RecordingNotifier notes;
-    RecordStore store{dbPath()};
-    SqliteDb raw_;
 };
 
 TEST_F(FaultsStoreTest, EachWayOfStoringKeepsTheFaultsOfLogsRowsOnly) {

@@ -5,6 +5,7 @@
 #include "core/records/RecordStore.h"
 #include "core/records/SqliteDb.h"
 
+#include "StoreFileFixture.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -86,29 +87,13 @@ TEST(RecordSchema, TextsAreMadeFromTheFieldTable) {
     EXPECT_EQ(FindRecordField("LOIDCheck"), nullptr);
 }
 
-class RecordSchemaFile : public ::testing::Test {
+class RecordSchemaFile : public test::StoreFileFixture {
 protected:
-    std::string dbPath() const { return dir.file("orvalog.db"); }
-    SqliteDb& raw() {
-        if (!raw_.isOpen())
-            raw_.open(dbPath());
-        return raw_;
-    }
-    std::vector<std::string> column(const std::string& sql, const SqliteParams& params = {}) {
-        std::vector<std::string> out;
-        for (SqliteQuery q = raw().query(sql, params); !q.atEnd(); q.nextRow())
-            out.push_back(q.columnText(0));
-        return out;
-    }
+    RecordSchemaFile() : StoreFileFixture("records-schema") {}
     std::vector<std::string> columnsOf(const std::string& table) {
         return column("SELECT name FROM pragma_table_info(?)", {table});
     }
     int version() { return raw().queryInt("PRAGMA user_version"); }
-
-    test::TempProgramDir dir{"records-schema"};
-    test::RecordingNotifier notes;
-    RecordStore store{dbPath()};
-    SqliteDb raw_;
 };
 
 TEST_F(RecordSchemaFile, ANewFileHasTheOldTablesAndTheFirstVersion) {

@@ -2,6 +2,7 @@
 #include "core/app/ProgramDirectory.h"
 #include "core/records/SqliteDb.h"
 
+#include "StoreFileFixture.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -33,26 +34,9 @@ DiagRecord Record(const std::string& sn, const std::string& op = "tech", const s
     return r;
 }
 
-class RecordStoreTest : public ::testing::Test {
+class RecordStoreTest : public test::StoreFileFixture {
 protected:
-    std::string dbPath() const { return dir.file("orvalog.db"); }
-    // A second, plain connection to look at the file from outside the store.
-    SqliteDb& raw() {
-        if (!raw_.isOpen())
-            raw_.open(dbPath());
-        return raw_;
-    }
-    std::vector<std::string> column(const std::string& sql, const SqliteParams& params = {}) {
-        std::vector<std::string> out;
-        for (SqliteQuery q = raw().query(sql, params); !q.atEnd(); q.nextRow())
-            out.push_back(q.columnText(0));
-        return out;
-    }
-
-    test::TempProgramDir dir{"records"};
-    test::RecordingNotifier notes;
-    RecordStore store{dbPath()};
-    SqliteDb raw_;
+    RecordStoreTest() : StoreFileFixture("records") {}
 };
 
 TEST_F(RecordStoreTest, FirstOpenCreatesFileWithUtf16AndOnlyThatTable) {
