@@ -26,6 +26,10 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kProbePeriod = std::chrono::seconds(1);
 constexpr int kProbeReplyTimeout = 1;
 constexpr int kMissesForGone = 2;
+// How long a unit that answers but tells neither its serial number nor its model (still starting, say)
+// is asked again before it counts as a unit that could not be diagnosed. Without the wait, the same unit
+// would count twice: once untold, once more when its serial number comes.
+constexpr auto kUntoldGrace = std::chrono::seconds(10);
 constexpr size_t kMaxModelText = 64;
 
 struct StationOptions : RunOptions {
@@ -147,6 +151,7 @@ private:
 
     void loop(StopSignals& signals, UploadPass& upload) {
         std::optional<std::string> present; // the serial number of the unit tested last, while it answers
+        std::optional<Clock::time_point> untoldSince;
         int misses = 0;
         bool announced = false;
         for (;;) {
@@ -159,6 +164,15 @@ private:
             bool test = false;
             if (!present) {
                 test = probe.answered;
+                if (!probe.answered) {
+                    untoldSince.reset();
+                } else if (!fixedModel_ && probe.serial.empty() && probe.productClass.empty()) {
+                    if (!untoldSince) {
+                        untoldSince = probed;
+                        say("a unit answers at " + target_ + " but has not told its model yet; asking again");
+                    }
+                    test = probed - *untoldSince >= kUntoldGrace;
+                }
             } else if (!probe.answered) {
                 if (++misses >= kMissesForGone) {
                     say((present->empty() ? std::string("the unit") : *present) + " is gone");
@@ -171,6 +185,7 @@ private:
                 test = !probe.serial.empty() && probe.serial != *present;
             }
             if (test) {
+                untoldSince.reset();
                 bool interrupted = false;
                 present = testUnit(probe, signals, upload, interrupted);
                 misses = 0;

@@ -228,6 +228,28 @@ TEST_F(StationCliTest, CtrlCStopsARunInProgress) {
     EXPECT_TRUE(read["suites"].empty());
 }
 
+// A unit still starting answers CONNECT but not yet the identity query: the station asks again rather
+// than counting it as an undiagnosed unit, and diagnoses it once, when it tells who it is.
+TEST_F(StationCliTest, AUnitThatHasNotToldItsModelYetIsAskedAgainNotCountedTwice) {
+    prepare(subnets::cli::kStation);
+    startSimulator({"--units", "BOOT-1,BOOT-1", "--swap-after", "6", "--swap-gap", "0", "--override",
+                    "QUERY_SYSTEM_INFO", "unit=1", "no-reply"});
+    auto cli = station({"--json"});
+    const bool one = cli->waitForLines(1, 20000);
+    cli->kill(SIGINT);
+    const ChildOutcome o = cli->finish();
+    ASSERT_TRUE(one) << o.out << o.err;
+    EXPECT_EQ(o.code, 0) << o.err;
+    const std::vector<nlohmann::json> lines = JsonLines(o.out);
+    ASSERT_EQ(lines.size(), 1u) << o.out;
+    ASSERT_TRUE(lines[0].is_object()) << o.out;
+    EXPECT_EQ(lines[0]["unit"], 1);
+    EXPECT_EQ(lines[0]["sn"], "BOOT-1");
+    EXPECT_EQ(lines[0]["verdict"], "passed");
+    EXPECT_EQ(Count(o.err, "a unit answers at " + gatewayAddress(n) + " but has not told its model yet"), 1u) << o.err;
+    EXPECT_NE(o.err.find("station: 1 unit, 1 passed, 0 failed\n"), std::string::npos) << o.err;
+}
+
 // Nobody answers: one waiting line however long it waits; Ctrl-C ends with 2.
 TEST_F(StationCliTest, WaitsQuietlyWhileNoUnitAnswers) {
     prepare(subnets::cli::kNoGateway);
