@@ -90,8 +90,17 @@ Attendance::Attendance(const RollCall& rollCall)
 bool Attendance::mark(const std::string& address, const std::string& serial, bool succeeded) {
     size_t index = gateways_.size();
     if (!serial.empty()) {
-        if (const auto it = byKey_.find(Key(address, serial)); it != byKey_.end())
+        if (const auto it = byKey_.find(Key(address, serial)); it != byKey_.end()) {
             index = it->second;
+        } else {
+            // A known serial from another address: the gateway came back from its restart on another
+            // address (a new image may bring its own LAN settings).
+            for (size_t i = 0; i < gateways_.size(); ++i)
+                if (!marked_[i] && gateways_[i].serial == serial) {
+                    index = i;
+                    break;
+                }
+        }
     } else {
         for (size_t i = 0; i < gateways_.size(); ++i)
             if (!marked_[i] && gateways_[i].address == address) {

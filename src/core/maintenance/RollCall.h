@@ -74,8 +74,9 @@ public:
     explicit Attendance(const RollCall& rollCall);
 
     // A gateway's first reply to the restore or the check: marks the known gateway it names, with its
-    // outcome. A reply without a serial names the first unmarked known gateway at its address. False
-    // when it names no known gateway (or one marked already).
+    // outcome. A reply without a serial names the first unmarked known gateway at its address; one whose
+    // serial is known but from another address names the first unmarked known gateway of that serial.
+    // False when it names no known gateway (or one marked already).
     bool mark(const std::string& address, const std::string& serial, bool succeeded);
 
     size_t known() const { return gateways_.size(); }

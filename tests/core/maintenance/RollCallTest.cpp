@@ -87,13 +87,17 @@ TEST(Attendance, MarksKnownGatewaysOnceAndNamesTheSilentOnes) {
     EXPECT_FALSE(attendance.complete());
     EXPECT_TRUE(attendance.mark("127.0.0.1", "B", true));
     EXPECT_FALSE(attendance.mark("127.0.0.1", "B", true)); // marked already
-    EXPECT_FALSE(attendance.mark("127.0.0.9", "A", true)); // not this address
     EXPECT_FALSE(attendance.mark("127.0.0.1", "Z", true)); // not known
+    EXPECT_FALSE(attendance.mark("127.0.0.9", "", true));  // no serial, and nobody known at that address
     EXPECT_TRUE(attendance.mark("127.0.0.2", "", false));  // no serial: the address's unmarked one
     EXPECT_EQ(attendance.silent(), (std::vector<KnownGateway>{{"127.0.0.1", "A"}}));
     EXPECT_EQ(attendance.succeeded(), 1u);
-    EXPECT_TRUE(attendance.mark("127.0.0.1", "A", true));
+    // A back on another address after its restart is still A.
+    EXPECT_TRUE(attendance.mark("127.0.0.9", "A", true));
+    EXPECT_FALSE(attendance.mark("127.0.0.1", "A", true)); // marked already
+    EXPECT_FALSE(attendance.mark("127.0.0.8", "B", true)); // B's only entry is marked
     EXPECT_TRUE(attendance.complete());
+    EXPECT_EQ(attendance.succeeded(), 2u);
     EXPECT_FALSE(Attendance().complete()); // no roll-call: never complete
 }
 
