@@ -183,6 +183,9 @@ bool UpgradeSession::cancel() {
 
 void UpgradeSession::transferThread(std::stop_token stop, std::shared_ptr<SendGate> gate, std::string path) {
     TransferResult result;
+    // A transfer that fails before its own roll-call must not leave the last transfer's for the
+    // status query after it.
+    rollCall_ = RollCall{};
     {
         const Result<std::string> loaded = LoadImageFile(path);
         if (!loaded)

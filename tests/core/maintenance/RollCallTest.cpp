@@ -209,6 +209,26 @@ TEST_F(RollCallSessions, UpgradeCheckNamesTheSilentAndEndsOnceEveryoneAnswered) 
     }
 }
 
+// A status query after a transfer whose image could not be read asks the segment again rather than
+// going by the roll-call of the transfer before.
+TEST_F(RollCallSessions, AFailedTransferLeavesNoRollCallBehind) {
+    constexpr int kSubnet = subnets::maintenance::kRollCallUpgrade;
+    start(kSubnet, 2, {});
+    UseSettings(dir_, kSubnet, {{"rollcalltime", "1"}, {"updatelistentime", "2"}, {"waittime", "0"}});
+    RecordingNotifier notifier;
+    RecordingUpgradeView view;
+    UpgradeSession session(view);
+    ASSERT_TRUE(session.startStatusQuery());
+    session.wait();
+    session.setImagePath(dir_.file("no-such-image.img"));
+    ASSERT_TRUE(session.startTransfer());
+    session.wait();
+    ASSERT_TRUE(session.startStatusQuery());
+    session.wait();
+    EXPECT_EQ(sim_->commands(), (std::vector<std::string>{"QUERY_SYSTEM_INFO", "QUERY_UPGRADE_MSG",
+                                                         "QUERY_SYSTEM_INFO", "QUERY_UPGRADE_MSG"}));
+}
+
 std::vector<std::string> WithoutDates(std::vector<std::string> events) {
     for (auto& e : events)
         e = std::regex_replace(e, std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})"), "DATE");
