@@ -27,7 +27,8 @@ uint64_t GatewayKey(const std::string& source, const std::string& serial) {
 
 GatewayReplies::Verdict GatewayReplies::add(const std::string& source, const std::string& serial, bool succeeded,
                                             bool unknown) {
-    if (!seen_.insert(GatewayKey(source, serial)).second)
+    const uint64_t key = GatewayKey(source, serial);
+    if (seen_.size() >= kMaxRemembered || !seen_.insert(key).second)
         return Verdict::Repeat;
     ++count_.answered;
     ++(unknown ? count_.unknown : succeeded ? count_.succeeded : count_.failed);

@@ -32,9 +32,12 @@ struct GatewayCount {
 class GatewayReplies {
 public:
     static constexpr size_t kShownGateways = 1024;
+    // Distinct gateways remembered at the most (a segment holds 253): past this a flood of made-up serial
+    // numbers is not remembered and not counted, so a long listen stays within a few megabytes.
+    static constexpr size_t kMaxRemembered = size_t{1} << 18;
 
     enum class Verdict {
-        Repeat, // this gateway was heard already: no line, no count
+        Repeat, // this gateway was heard already (or kMaxRemembered are): no line, no count
         Show,   // a new gateway whose line is shown
         Hide,   // a new gateway, counted, but past the lines shown
     };

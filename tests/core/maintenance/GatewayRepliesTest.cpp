@@ -51,5 +51,18 @@ TEST(GatewayReplies, LinesStopAtTheCapAndTheRestAreCounted) {
     EXPECT_EQ(gateways.closingLine("%zu more"), "76 more");
 }
 
+// A flood of made-up serial numbers during a long listen: past the gateways it remembers, the listen
+// neither keeps nor counts more, and what it counted stays as it was.
+TEST(GatewayReplies, AFloodOfSerialsIsRememberedOnlyUpToItsBound) {
+    GatewayReplies gateways;
+    for (size_t i = 0; i < GatewayReplies::kMaxRemembered; ++i)
+        ASSERT_NE(gateways.add("127.0.1.3", "F" + std::to_string(i), true), GatewayReplies::Verdict::Repeat) << i;
+    EXPECT_EQ(gateways.add("127.0.1.3", "ONE-MORE", true), GatewayReplies::Verdict::Repeat);
+    EXPECT_EQ(gateways.add("127.0.1.4", "F0", false), GatewayReplies::Verdict::Repeat);
+    EXPECT_EQ(gateways.count().answered, GatewayReplies::kMaxRemembered);
+    EXPECT_EQ(gateways.count().succeeded, GatewayReplies::kMaxRemembered);
+    EXPECT_EQ(gateways.hidden(), GatewayReplies::kMaxRemembered - GatewayReplies::kShownGateways);
+}
+
 } // namespace
 } // namespace orva::test
