@@ -356,9 +356,13 @@ std::optional<std::vector<LogFault>> RecordStore::faultsOfLogs(const LogFilter& 
     const LogCondition condition = BuildLogCondition(filter);
     SqliteParams params = condition.params;
     params.emplace_back(static_cast<std::int64_t>(std::max(0, limit)));
+    // Each log's faults are cut as faultsOfLog cuts them, so a spoilt file's record with thousands of
+    // faults cannot take the whole limit.
     return readFaults("SELECT LogId, Item, substr(Fault, 1, " + std::to_string(MaxFaultChars) +
-                          ") FROM faults WHERE LogId IN (SELECT id FROM logs WHERE " + condition.where +
-                          ") ORDER BY LogId DESC, id LIMIT ?",
+                          ") FROM (SELECT id, LogId, Item, Fault, ROW_NUMBER() OVER (PARTITION BY LogId ORDER BY id) "
+                          "AS nth FROM faults WHERE LogId IN (SELECT id FROM logs WHERE " +
+                          condition.where + ")) WHERE nth <= " + std::to_string(MaxFaultsPerLog) +
+                          " ORDER BY LogId DESC, id LIMIT ?",
                       params);
 }
 

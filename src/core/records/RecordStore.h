@@ -114,7 +114,8 @@ public:
     // failed (lastError() says why).
     std::optional<std::vector<RecordFault>> faultsOfLog(int logId);
     // The faults of every row of logs the filter selects, newest log first and each log's in the
-    // order found, at most `limit` rows. nullopt when not open or the read failed.
+    // order found (at most MaxFaultsPerLog of one log), at most `limit` rows. nullopt when not open or
+    // the read failed.
     std::optional<std::vector<LogFault>> faultsOfLogs(const LogFilter& filter, int limit = MaxFaultRows);
 
     // For "the diagnoses finished since the tool started": remember highestLogId() at start, later ask

@@ -107,10 +107,15 @@ TEST_F(FaultsStoreTest, ReadsAreBoundedWhateverTheFileHolds) {
     EXPECT_EQ(faults->front().item, 999);
     EXPECT_EQ(faults->front().text, std::string(RecordStore::MaxFaultChars, 'x'));
     EXPECT_EQ(faults->back().text, "f" + std::to_string(RecordStore::MaxFaultsPerLog - 1));
+    // A search's faults are cut per log the same way, and then to the limit.
     const auto all = store.faultsOfLogs({.serial = "A"}, 100);
     ASSERT_TRUE(all.has_value());
-    EXPECT_EQ(all->size(), 100u);
+    ASSERT_EQ(all->size(), static_cast<std::size_t>(RecordStore::MaxFaultsPerLog));
     EXPECT_EQ(all->front().fault.text.size(), static_cast<std::size_t>(RecordStore::MaxFaultChars));
+    EXPECT_EQ(all->back().fault.text, faults->back().text);
+    const auto ten = store.faultsOfLogs({.serial = "A"}, 10);
+    ASSERT_TRUE(ten.has_value());
+    EXPECT_EQ(ten->size(), 10u);
 }
 
 // A fault that cannot be stored takes its logs row with it: the record is in logs with its faults or
