@@ -74,7 +74,7 @@ nlohmann::json UnitJson(const StationUnit& unit) {
 }
 
 std::string UtcTimestamp() {
-    return UtcTimeText(std::time(nullptr), "%Y-%m-%dT%H:%M:%S");
+    return UtcTimeText(std::time(nullptr), kIsoDateTimeFormat);
 }
 
 } // namespace orva::cli

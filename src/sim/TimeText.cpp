@@ -14,7 +14,7 @@ std::string LocalTimeText() {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     char millis[8];
     std::snprintf(millis, sizeof millis, ".%03d", static_cast<int>(ms));
-    return orva::LocalTimeText(t, "%Y-%m-%dT%H:%M:%S") + millis;
+    return orva::LocalTimeText(t, orva::kIsoDateTimeFormat) + millis;
 }
 
 } // namespace orva::sim

@@ -249,10 +249,11 @@ void CDlgLogQuery::exportSpreadsheet() {
             const Result<void> saved =
                 faults ? ExportQueryRows(path, sheet, model_->columnNames(), model_->rows(), *faults, FaultItemName)
                        : Result<void>(Failure{store_.lastError()});
-            const bool written = saved.ok();
-            const std::string error = saved.error();
             QMetaObject::invokeMethod(
-                this, [this, written, error = QString::fromStdString(error)] { showExportOutcome(written, error); },
+                this,
+                [this, written = saved.ok(), error = QString::fromStdString(saved.error())] {
+                    showExportOutcome(written, error);
+                },
                 Qt::QueuedConnection);
         });
 }

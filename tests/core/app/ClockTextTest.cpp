@@ -42,8 +42,8 @@ TEST_F(ClockText, LocalAndUtcTextsOfOneMoment) {
     const Case cases[] = {
         {"local, record form", LocalTimeText(kMoment), "2024-03-05 18:00:00"},
         {"utc, record form", UtcTimeText(kMoment), "2024-03-05 10:00:00"},
-        {"local, journal form", LocalTimeText(kMoment, "%Y-%m-%dT%H:%M:%S"), "2024-03-05T18:00:00"},
-        {"utc, station form", UtcTimeText(kMoment, "%Y-%m-%dT%H:%M:%S"), "2024-03-05T10:00:00"},
+        {"local, journal form", LocalTimeText(kMoment, kIsoDateTimeFormat), "2024-03-05T18:00:00"},
+        {"utc, station form", UtcTimeText(kMoment, kIsoDateTimeFormat), "2024-03-05T10:00:00"},
         {"local, the day's change", LocalTimeText(kMoment + 6 * 3600), "2024-03-06 00:00:00"},
         {"empty format", LocalTimeText(kMoment, ""), ""},
         // More text than the helper holds gives nothing rather than a cut text.
